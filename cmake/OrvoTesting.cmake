@@ -1,0 +1,21 @@
+# One helper registers every test program with CTest.
+#   orvo_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib... [QT])
+# QT tests run under the offscreen platform so they need no display.
+if(ORVO_TESTS)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+function(orvo_add_test)
+  cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set(env "ORVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin" "ORVO_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  if(T_QT)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen" "XDG_RUNTIME_DIR=/tmp/orvo-xdg-runtime")
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "${env}")
+endfunction()

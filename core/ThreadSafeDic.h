@@ -1,0 +1,57 @@
+// TThreadSafeDic: a dictionary from keys to owned objects behind its own lock.
+// Any thread may call it; every operation holds FLock for its whole duration, and Add never
+// replaces an entry that exists. Get hands out a raw pointer that stays valid until the entry is
+// removed or the dictionary destroyed (the peer table never removes entries while it lives).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace orvo::core {
+
+template <typename K, typename V>
+class TThreadSafeDic {
+ public:
+  explicit TThreadSafeDic(std::size_t capacity = 0) { FItems.reserve(capacity); }
+
+  // Stores `value` under `key` unless the key is present; returns whether it was stored.
+  bool Add(const K& key, std::unique_ptr<V> value) {
+    std::lock_guard guard(FLock);
+    return FItems.try_emplace(key, std::move(value)).second;
+  }
+
+  void Remove(const K& key) {
+    std::lock_guard guard(FLock);
+    FItems.erase(key);
+  }
+
+  V* Get(const K& key) const {
+    std::lock_guard guard(FLock);
+    const auto it = FItems.find(key);
+    return it == FItems.end() ? nullptr : it->second.get();
+  }
+
+  std::size_t Count() const {
+    std::lock_guard guard(FLock);
+    return FItems.size();
+  }
+
+  // Runs `fn` on the value under `key` while holding the lock; returns false when absent.
+  // `fn` must not take another lock or do I/O.
+  template <typename Fn>
+  bool With(const K& key, Fn&& fn) {
+    std::lock_guard guard(FLock);
+    const auto it = FItems.find(key);
+    if (it == FItems.end()) return false;
+    fn(*it->second);
+    return true;
+  }
+
+ private:
+  mutable std::recursive_mutex FLock;
+  std::unordered_map<K, std::unique_ptr<V>> FItems;  // guarded by FLock
+};
+
+}  // namespace orvo::core
