@@ -1,0 +1,144 @@
+#include "net/FileCommands.h"
+
+#include <sys/stat.h>
+
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "core/SplitAtFirst.h"
+#include "net/Framing.h"
+#include "net/PathGuard.h"
+#include "platform/ExclusiveUse.h"
+#include "platform/FileSystem.h"
+#include "platform/FindFiles.h"
+#include "platform/FindPattern.h"
+#include "platform/MoveEntry.h"
+#include "platform/ReplacementFile.h"
+
+namespace orvo::net {
+namespace {
+
+using platform::LastLink;
+
+PathGuard GuardFor(const FileRoots& roots) {
+  return PathGuard({roots.rootPath, roots.publicPath});
+}
+
+// The listing records a pattern yields: a folder's matching entries when the last component holds
+// wildcards (only the folder is confined), else the one entry the path names.
+std::string ListingRecords(const std::string& pattern, const PathGuard& guard) {
+  const std::size_t cut = pattern.find_last_of("/\\");
+  if (cut == std::string::npos) return {};
+  const std::string_view last = std::string_view(pattern).substr(cut + 1);
+  std::string records;
+  if (platform::HasWildcards(last)) {
+    const auto folder = guard.Confine(cut == 0 ? "/" : pattern.substr(0, cut), LastLink::Follow);
+    if (!folder || last.find('\0') != std::string_view::npos) return {};
+    for (const platform::FindData& entry : platform::FindMatching(*folder, last)) {
+      records += platform::EncodeFindData(entry);
+    }
+    return records;
+  }
+  // A trailing separator names no entry, as on Windows.
+  if (last.empty()) return {};
+  const auto path = guard.Confine(pattern, LastLink::Keep);
+  if (!path) return {};
+  if (const auto entry = platform::DescribeEntry(*path)) records = platform::EncodeFindData(*entry);
+  return records;
+}
+
+std::string LittleEndianCount(std::size_t count) {
+  const auto n = static_cast<uint32_t>(count);
+  return {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+          static_cast<char>(n >> 24)};
+}
+
+class UploadSink final : public ByteSink {
+ public:
+  explicit UploadSink(platform::File& file) : file_(file) {}
+  // Taking the space first makes a full disk fail before any byte is read.
+  void Reserve(uint64_t size) override { file_.Reserve(size); }
+  void Write(const char* data, std::size_t size) override { file_.WriteAll(data, size); }
+
+ private:
+  platform::File& file_;
+};
+
+std::string ParentOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace
+
+void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots) {
+  const std::string records =
+      param.empty() ? std::string() : ListingRecords(param, GuardFor(roots));
+  WriteRawBytes(connection, LittleEndianCount(records.size()) + records);
+}
+
+void DoreqGet(Connection& connection, const std::string& param, const FileRoots& roots) {
+  const auto path = GuardFor(roots).Confine(param, LastLink::Follow);
+  if (!path) return;
+  auto use = platform::ExclusiveUse::Claim(*path);
+  if (!use || use->Kind() != platform::EntryKind::File) return;
+  platform::File* file = use->OpenFile();
+  if (file == nullptr || static_cast<uint64_t>(use->Status().st_size) > kMaxCountedBlockBytes)
+    return;
+  try {
+    SendCountedBlock(connection, *file);
+  } catch (const std::system_error&) {
+    // Some of the block may be out already: the reply is broken, so the connection must end.
+    throw ConnectionError("file read failed during a download");
+  }
+}
+
+void DoreqPut(Connection& connection, const std::string& param, const FileRoots& roots) {
+  const PathGuard guard = GuardFor(roots);
+  const auto path = guard.Confine(param, LastLink::Follow);
+  if (!path || guard.HoldsRoot(*path)) return;
+  auto upload = platform::ReplacementFile::Open(*path);
+  if (!upload) return;
+  UploadSink sink(upload->Content());
+  try {
+    ReceiveCountedBlock(connection, sink);
+    upload->Commit();
+  } catch (const std::system_error&) {
+    // A full disk or a failed write: the old file stays and the rest of the upload goes unread.
+  }
+}
+
+void DoreqMKDir(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+  std::string_view folder = param;
+  if (folder.ends_with('\\')) folder.remove_suffix(1);
+  const PathGuard guard = GuardFor(roots);
+  const auto path = guard.Confine(folder, LastLink::Follow);
+  if (!path || platform::IsFolder(*path)) return;
+  std::vector<std::string> missing;
+  for (std::string level = *path; !platform::Exists(level); level = ParentOf(level)) {
+    missing.push_back(level);
+  }
+  // Top down; levels made before a failure stay.
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    if (!guard.Contains(*level) || !platform::MakeFolder(*level)) return;
+  }
+}
+
+void DoreqDelete(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+  const PathGuard guard = GuardFor(roots);
+  const auto path = guard.Confine(param, LastLink::Keep);
+  if (!path || guard.HoldsRoot(*path)) return;
+  if (!platform::RemoveFile(*path)) platform::RemoveEmptyFolder(*path);
+}
+
+void DoReqMove(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+  const core::HeadTail parts = core::SplitAtFirst(param, '|');
+  const PathGuard guard = GuardFor(roots);
+  const auto source = guard.Confine(parts.head, LastLink::Keep);
+  const auto target = guard.Confine(parts.tail, LastLink::Keep);
+  if (!source || !target || guard.HoldsRoot(*source) || guard.HoldsRoot(*target)) return;
+  platform::MoveEntry(*source, *target);
+}
+
+}  // namespace orvo::net

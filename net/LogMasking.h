@@ -1,0 +1,13 @@
+// What the system log keeps of a command line: the line as received, except that the password of a
+// LOGIN or CHGPSW line (everything after the second blank of its parameter) becomes "******".
+#pragma once
+
+#include <string>
+
+namespace orvo::net {
+
+inline constexpr char kMaskedPassword[] = "******";
+
+std::string MaskForLog(const std::string& commandLine);
+
+}  // namespace orvo::net

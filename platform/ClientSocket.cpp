@@ -1,0 +1,109 @@
+#include "platform/ClientSocket.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace orvo::platform {
+namespace {
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+struct AddrInfoFree {
+  void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
+};
+
+}  // namespace
+
+std::string FormatEndpoint(const std::string& host, uint16_t port) {
+  if (host.find(':') != std::string::npos) return "[" + host + "]:" + std::to_string(port);
+  return host + ":" + std::to_string(port);
+}
+
+ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+  const std::string where = "cannot connect to " + FormatEndpoint(host, port) + ": ";
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* raw = nullptr;
+  const std::string service = std::to_string(port);
+  const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &raw);
+  if (rc != 0) {
+    throw SocketError(where + (rc == EAI_SYSTEM ? ErrnoText(errno) : ::gai_strerror(rc)));
+  }
+  const std::unique_ptr<addrinfo, AddrInfoFree> list(raw);
+  int lastError = EHOSTUNREACH;
+  for (const addrinfo* a = list.get(); a != nullptr; a = a->ai_next) {
+    ClientSocket socket(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+    if (!socket.IsOpen()) {
+      lastError = errno;
+      continue;
+    }
+    if (timeoutMs > 0) {
+      // Linux bounds connect() by the send timeout as well.
+      timeval limit{};
+      limit.tv_sec = timeoutMs / 1000;
+      limit.tv_usec = static_cast<suseconds_t>(timeoutMs % 1000) * 1000;
+      ::setsockopt(socket.fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+      ::setsockopt(socket.fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    }
+    if (::connect(socket.fd_, a->ai_addr, a->ai_addrlen) == 0) return socket;
+    lastError = errno == EINPROGRESS || errno == EAGAIN ? ETIMEDOUT : errno;
+  }
+  throw SocketError(where + ErrnoText(lastError));
+}
+
+void ClientSocket::SendAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketError("timed out");
+      throw SocketError("send failed: " + ErrnoText(errno));
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+std::size_t ClientSocket::Receive(char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::recv(fd_, data, size, 0);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno == EINTR) continue;
+    // A server that closes with our bytes still unread resets the connection; for a client that
+    // reads until the close this is the same end of the reply.
+    if (errno == ECONNRESET) return 0;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketError("timed out");
+    throw SocketError("receive failed: " + ErrnoText(errno));
+  }
+}
+
+void ClientSocket::ShutdownSend() {
+  // The peer may already be gone; the following receive reports what matters.
+  ::shutdown(fd_, SHUT_WR);
+}
+
+void ClientSocket::SetNoDelay(bool on) {
+  const int value = on ? 1 : 0;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
+}
+
+void ClientSocket::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+}  // namespace orvo::platform

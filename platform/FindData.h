@@ -1,0 +1,50 @@
+// One entry as a Windows find yields it: the fields of the 592-byte find-data record that
+// listings carry, derived from the Linux file system, and that record's byte layout. Any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace orvo::platform {
+
+namespace attr {
+inline constexpr uint32_t kReadOnly = 0x01;
+inline constexpr uint32_t kHidden = 0x02;
+inline constexpr uint32_t kFolder = 0x10;
+inline constexpr uint32_t kArchive = 0x20;
+inline constexpr uint32_t kNormal = 0x80;
+inline constexpr uint32_t kReparsePoint = 0x400;
+}  // namespace attr
+
+// The reparse tag Windows gives a symbolic link.
+inline constexpr uint32_t kSymlinkReparseTag = 0xA000000C;
+inline constexpr std::size_t kFindDataBytes = 592;
+
+struct FindData {
+  uint32_t attributes = attr::kNormal;
+  uint64_t creationTime = 0;  // 100 ns intervals since 1601-01-01 UTC
+  uint64_t lastAccessTime = 0;
+  uint64_t lastWriteTime = 0;
+  uint64_t size = 0;
+  uint32_t reparseTag = 0;
+  std::string name;  // UTF-8, the entry's own name without its folder
+};
+
+// Seconds and nanoseconds since 1970 as a Windows file time; times before 1601 become 0.
+uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds);
+
+// The entry `name` in the folder open as `folderFd` (AT_FDCWD with a whole path also works),
+// described without following a link there. Attributes: folder 0x10; plain file 0x20; symbolic
+// link 0x400 with kSymlinkReparseTag, plus 0x10 when it leads to a folder (as a Windows folder
+// link does), size 0; 0x01 when the owner has no write bit; 0x02 for names starting with '.';
+// 0x80 when nothing else is set. The creation time is the birth time where the file system keeps
+// one, else the last write. nullopt when the entry cannot be examined (it vanished, for one).
+std::optional<FindData> DescribeAt(int folderFd, const char* entry, std::string name);
+
+// The 592-byte little-endian record; the name is cut to 259 UTF-16 units, the alternate (short)
+// name stays empty, and every unused byte is zero.
+std::string EncodeFindData(const FindData& data);
+
+}  // namespace orvo::platform

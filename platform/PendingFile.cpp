@@ -1,0 +1,73 @@
+#include "platform/PendingFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <system_error>
+#include <utility>
+
+namespace orvo::platform {
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+std::string RandomSuffix() {
+  std::random_device source;
+  const uint64_t value = (uint64_t{source()} << 32) ^ source();
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+std::string NameBeside(const std::string& target, std::string_view prefix) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);
+  return folder + std::string(prefix) + RandomSuffix();
+}
+
+PendingFile PendingFile::CreateBeside(const std::string& target, std::string_view prefix,
+                                      std::optional<mode_t> mode) {
+  constexpr int kAttempts = 16;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string temporary = NameBeside(target, prefix);
+    const int fd =
+        ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      Fail("create temporary file");
+    }
+    PendingFile pending(target, std::move(temporary), File(fd));
+    if (mode && ::fchmod(fd, *mode & 07777) != 0) Fail("fchmod");
+    return pending;
+  }
+  errno = EEXIST;
+  Fail("create temporary file");
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      file_(std::move(other.file_)) {}
+
+PendingFile::~PendingFile() {
+  file_.Close();
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+void PendingFile::Commit() {
+  file_.Sync();
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) Fail("rename");
+  temporary_.clear();
+  file_.Close();
+}
+
+}  // namespace orvo::platform

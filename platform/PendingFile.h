@@ -1,0 +1,49 @@
+// New content for a path, written to a hidden temporary file in the same folder and put in the
+// path's place by one rename, so readers see the old entry or the whole new one and a broken
+// write leaves the old entry alone. The destructor removes an uncommitted temporary. One thread.
+// Raises std::system_error.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/File.h"
+
+namespace orvo::platform {
+
+// "<folder of target>/<prefix><16 random hex digits>": a name beside `target` that no one else
+// picks.
+std::string NameBeside(const std::string& target, std::string_view prefix);
+
+class PendingFile {
+ public:
+  // Creates "<folder of target>/<prefix><random>" exclusively, readable and writable, with
+  // `mode` when given (else the process's default for new files).
+  static PendingFile CreateBeside(const std::string& target, std::string_view prefix,
+                                  std::optional<mode_t> mode);
+
+  PendingFile(PendingFile&& other) noexcept;
+  PendingFile& operator=(PendingFile&&) = delete;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+
+  File& Content() { return file_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  // Flushes the content to the disk and renames it over the target (replacing a file there).
+  void Commit();
+
+ private:
+  PendingFile(std::string target, std::string temporary, File file)
+      : target_(std::move(target)), temporary_(std::move(temporary)), file_(std::move(file)) {}
+
+  std::string target_;
+  std::string temporary_;  // empty once committed or moved from
+  File file_;
+};
+
+}  // namespace orvo::platform

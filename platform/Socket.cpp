@@ -1,0 +1,179 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+namespace orvo::platform {
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+
+void SetOption(int fd, int level, int name, int value) { ::setsockopt(fd, level, name, &value, sizeof value); }
+
+Socket BindListener(int family, uint16_t port, int backlog) {
+  Socket socket(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!socket.IsOpen()) Fail("socket");
+  SetOption(socket.Native(), SOL_SOCKET, SO_REUSEADDR, 1);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (family == AF_INET6) {
+    SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+    a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_any;
+    a6->sin6_port = htons(port);
+    length = sizeof *a6;
+  } else {
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+    a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_ANY);
+    a4->sin_port = htons(port);
+    length = sizeof *a4;
+  }
+  if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    Fail("cannot listen on port " + std::to_string(port));
+  }
+  if (::listen(socket.Native(), backlog) != 0) Fail("cannot listen on port " + std::to_string(port));
+  return socket;
+}
+
+uint16_t LocalPort(const Socket& socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  ::getsockname(socket.Native(), reinterpret_cast<sockaddr*>(&address), &length);
+  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+std::string AddressText(const sockaddr_storage& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.ss_family == AF_INET6) {
+    const auto* a6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    if (IN6_IS_ADDR_V4MAPPED(&a6->sin6_addr)) {
+      ::inet_ntop(AF_INET, &a6->sin6_addr.s6_addr[12], text, sizeof text);
+    } else {
+      ::inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
+    }
+  } else {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::size_t Socket::Receive(char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::recv(fd_, data, size, 0);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno == EINTR) continue;
+    if (errno == ECONNRESET || errno == ETIMEDOUT || errno == ENOTCONN || errno == EPIPE) return 0;
+    Fail("recv");
+  }
+}
+
+void Socket::SendAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("send");
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+uint64_t Socket::SendFile(File& file, uint64_t count) {
+  uint64_t sent = 0;
+  while (sent < count) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(count - sent, 1u << 30));
+    const ssize_t n = ::sendfile(fd_, file.Native(), nullptr, piece);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("sendfile");
+    }
+    if (n == 0) break;  // the file is shorter than announced
+    sent += static_cast<uint64_t>(n);
+  }
+  return sent;
+}
+
+void Socket::SetCork(bool on) { SetOption(fd_, IPPROTO_TCP, TCP_CORK, on ? 1 : 0); }
+
+void Socket::EnableKeepAlive() {
+  SetOption(fd_, SOL_SOCKET, SO_KEEPALIVE, 1);
+  SetOption(fd_, IPPROTO_TCP, TCP_KEEPIDLE, 120);
+  SetOption(fd_, IPPROTO_TCP, TCP_KEEPINTVL, 15);
+  SetOption(fd_, IPPROTO_TCP, TCP_KEEPCNT, 8);
+}
+
+void Socket::Shutdown() {
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void Socket::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
+  Listeners listeners;
+  listeners.sockets.push_back(BindListener(AF_INET, port, backlog));
+  listeners.port = LocalPort(listeners.sockets.front());
+  try {
+    listeners.sockets.push_back(BindListener(AF_INET6, listeners.port, backlog));
+  } catch (const std::system_error&) {
+    // A host without IPv6 (or with the port taken there) still serves IPv4.
+  }
+  return listeners;
+}
+
+bool WaitForConnection(const Socket& listener, int wakeFd) {
+  pollfd fds[2] = {{listener.Native(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  for (;;) {
+    const int rc = ::poll(fds, 2, -1);
+    if (rc < 0) {
+      if (errno == EINTR) continue;
+      Fail("poll");
+    }
+    if (fds[1].revents != 0) return false;
+    if (fds[0].revents != 0) return true;
+  }
+}
+
+Accepted Accept(const Socket& listener) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  const int fd = ::accept4(listener.Native(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+  if (fd < 0) return {};  // the peer gave up, or descriptors ran out: the listener goes on
+  return {Socket(fd), AddressText(address)};
+}
+
+WakePipe::WakePipe() {
+  if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) Fail("pipe");
+}
+
+WakePipe::~WakePipe() {
+  ::close(fds_[0]);
+  ::close(fds_[1]);
+}
+
+void WakePipe::Wake() {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(fds_[1], &byte, 1);
+}
+
+}  // namespace orvo::platform

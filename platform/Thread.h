@@ -1,0 +1,29 @@
+// A joinable thread with a chosen stack size: the server runs one per connection, and thousands of
+// idle connections must not reserve the default 8 MiB of stack each. The owner must Join() it.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+namespace orvo::platform {
+
+class JoinableThread {
+ public:
+  JoinableThread();
+  // Raises std::system_error when the thread cannot be started.
+  JoinableThread(std::function<void()> body, std::size_t stackBytes);
+  ~JoinableThread();  // joins when still joinable
+  JoinableThread(JoinableThread&&) noexcept;
+  JoinableThread& operator=(JoinableThread&&) noexcept;
+
+  bool Joinable() const;
+  void Join();
+
+  struct State;  // defined beside the thread entry point
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace orvo::platform

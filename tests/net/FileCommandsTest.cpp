@@ -1,0 +1,484 @@
+#include "net/FileCommands.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <future>
+#include <map>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "net/Framing.h"
+#include "net/ListingRecord.h"
+#include "tests/support/MemoryStream.h"
+#include "tests/support/TempDir.h"
+
+namespace orvo::net {
+namespace {
+
+using orvo::testing::MemoryStream;
+using orvo::testing::TempDir;
+namespace fs = std::filesystem;
+
+using Handler = void (*)(Connection&, const std::string&, const FileRoots&);
+
+const std::string kEmptyListing(4, '\0');
+
+std::string Win(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+std::string Block(const std::string& payload) {
+  return EncodeCount(static_cast<uint32_t>(payload.size())) + payload;
+}
+
+uint64_t Le(const std::string& bytes, std::size_t offset, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i)
+    value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+  return value;
+}
+
+// Records of a LIST reply by name; fails the test when the framing of the reply is off.
+std::map<std::string, std::string> RecordsByName(const std::string& reply) {
+  std::map<std::string, std::string> records;
+  EXPECT_GE(reply.size(), 4u);
+  if (reply.size() < 4) return records;
+  EXPECT_EQ(Le(reply, 0, 4), reply.size() - 4);
+  EXPECT_EQ((reply.size() - 4) % kListingRecordBytes, 0u);
+  for (std::size_t at = 4; at + kListingRecordBytes <= reply.size(); at += kListingRecordBytes) {
+    const std::string record = reply.substr(at, kListingRecordBytes);
+    records[DecodeListingRecord(record).name] = record;
+  }
+  return records;
+}
+
+std::size_t EntriesIn(const std::string& folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class FileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base = fs::canonical(dir.Path()).string();
+    fs::create_directories(Local(""));
+    fs::create_directories(base + "/public");
+    roots = {Win(base + "/root"), Win(base + "/public")};
+  }
+
+  std::string Run(Handler handler, const std::string& param, std::string input = {}) {
+    MemoryStream stream(std::move(input));
+    Connection connection(stream);
+    handler(connection, param, roots);
+    return stream.Output();
+  }
+  // PUT's input, and whether the handler read any of it.
+  bool PutReads(const std::string& param, std::string input) {
+    MemoryStream stream(std::move(input));
+    Connection connection(stream);
+    DoreqPut(connection, param, roots);
+    return stream.Receives() > 0;
+  }
+
+  // A path in the root tree as a client names it, and as this host does.
+  std::string In(const std::string& relative) const { return Win(Local(relative)); }
+  std::string Local(const std::string& relative) const { return base + "/root/" + relative; }
+  std::string Write(const std::string& relative, const std::string& content) {
+    return dir.Write("root/" + relative, content);
+  }
+
+  TempDir dir;
+  std::string base;
+  FileRoots roots;
+};
+
+// ---- LIST
+
+TEST_F(FileCommandsTest, ListWithNothingToShowAnswersFourZeroBytes) {
+  fs::create_directory(Local("empty"));
+  Write("a.txt", "");
+  for (const std::string& param : {std::string(), In("empty\\*"), In("missing\\*"), In("*.doc"),
+                                   In("missing.txt"), In("empty\\"), In("a.txt\\*")}) {
+    EXPECT_EQ(Run(DoReqList, param), kEmptyListing) << param;
+  }
+}
+
+TEST_F(FileCommandsTest, ListOfThreeEntriesCarriesTheirRecordsByteForByte) {
+  const std::string file = Write("a.txt", "hello");
+  const timespec times[2] = {{1000000000, 1234500}, {1100000000, 9876500}};  // access, write
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  fs::create_directory(Local("sub"));
+  Write("中文名.doc", "");
+
+  const std::string reply = Run(DoReqList, In("*"));
+  ASSERT_EQ(reply.size(), 4u + 3 * 592);
+  EXPECT_EQ(reply.substr(0, 4), std::string("\xF0\x06\x00\x00", 4));
+  auto records = RecordsByName(reply);
+  ASSERT_EQ(records.size(), 3u);
+
+  const std::string& a = records["a.txt"];
+  EXPECT_EQ(Le(a, 0, 4), 0x20u) << "archive";
+  const uint64_t unixTo1601 = 116444736000000000u;
+  EXPECT_EQ(Le(a, 12, 8), unixTo1601 + 1000000000ull * 10000000 + 12345);
+  EXPECT_EQ(Le(a, 20, 8), unixTo1601 + 1100000000ull * 10000000 + 98765);
+  EXPECT_NE(Le(a, 4, 8), 0u) << "creation time";
+  EXPECT_EQ(Le(a, 28, 4), 0u);
+  EXPECT_EQ(Le(a, 32, 4), 5u);
+  EXPECT_EQ(Le(a, 36, 8), 0u) << "both reserved fields";
+  EXPECT_EQ(a.substr(44, 12), std::string("a\0.\0t\0x\0t\0\0\0", 12));
+  EXPECT_EQ(a.substr(56), std::string(592 - 56, '\0')) << "name padding and empty short name";
+
+  const std::string& sub = records["sub"];
+  EXPECT_EQ(Le(sub, 0, 4), 0x10u);
+  EXPECT_EQ(Le(sub, 28, 8), 0u) << "folders have no size";
+
+  const std::string& chinese = records["中文名.doc"];
+  EXPECT_EQ(chinese.substr(44, 16), std::string("\x2D\x4E\x87\x65\x0D\x54.\0d\0o\0c\0\0\0", 16));
+}
+
+TEST_F(FileCommandsTest, ListWithoutWildcardsGivesTheNamedEntryItself) {
+  Write("sub/inner.txt", "x");
+  auto records = RecordsByName(Run(DoReqList, In("sub")));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(Le(records["sub"], 0, 4), 0x10u);
+  EXPECT_EQ(RecordsByName(Run(DoReqList, In("sub\\inner.txt"))).count("inner.txt"), 1u);
+  EXPECT_EQ(RecordsByName(Run(DoReqList, roots.rootPath)).count("root"), 1u) << "the root itself";
+  EXPECT_EQ(RecordsByName(Run(DoReqList, In("sub\\.."))).count("root"), 1u);
+  EXPECT_EQ(RecordsByName(Run(DoReqList, In("SUB\\I*.TXT"))).size(), 0u) << "folders match exactly";
+  EXPECT_EQ(RecordsByName(Run(DoReqList, In("sub\\I*.TXT"))).size(), 1u)
+      << "names case-insensitively";
+}
+
+TEST_F(FileCommandsTest, FiveGibibyteFileListsWithBothSizeHalvesAndIsNotSent) {
+  const std::string big = Write("big.bin", "");
+  ASSERT_EQ(::truncate(big.c_str(), 5LL << 30), 0);
+  auto records = RecordsByName(Run(DoReqList, In("big.bin")));
+  EXPECT_EQ(Le(records["big.bin"], 28, 4), 1u);
+  EXPECT_EQ(Le(records["big.bin"], 32, 4), 1u << 30);
+  EXPECT_EQ(Run(DoreqGet, In("big.bin")), "");
+}
+
+// ---- GET
+
+TEST_F(FileCommandsTest, GetSendsTheFileAsOneCountedBlock) {
+  Write("empty.txt", "");
+  const std::string content(100000, 'z');
+  Write("large.bin", content);
+  EXPECT_EQ(Run(DoreqGet, In("empty.txt")), std::string(4, '\0'));
+  EXPECT_EQ(Run(DoreqGet, In("large.bin")), Block(content));
+  EXPECT_EQ(Run(DoreqGet, Local("large.bin")), Block(content)) << "forward slashes work too";
+}
+
+TEST_F(FileCommandsTest, GetThatCannotOpenSendsNothing) {
+  fs::create_directory(Local("folder"));
+  const std::string held = Write("held.txt", "data");
+  const int other = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);  // another program's lock
+  ASSERT_EQ(::flock(other, LOCK_EX), 0);
+  for (const std::string& param :
+       {std::string(), In("missing.txt"), In("folder"), In("held.txt")}) {
+    EXPECT_EQ(Run(DoreqGet, param), "") << param;
+  }
+  ::close(other);
+  EXPECT_EQ(Run(DoreqGet, In("held.txt")), Block("data"));
+}
+
+TEST_F(FileCommandsTest, GetStoppedByTheClientLeavingRaisesAndFreesTheFile) {
+  Write("f.bin", std::string(50000, 'q'));
+  MemoryStream stream;
+  stream.FailSendsAfter(10);
+  Connection connection(stream);
+  EXPECT_THROW(DoreqGet(connection, In("f.bin"), roots), ConnectionError);
+  EXPECT_EQ(Run(DoreqGet, In("f.bin")).size(), 50004u);
+}
+
+// Holds the first send until released, so a transfer stays in progress while the test looks.
+class GateStream final : public ByteStream {
+ public:
+  std::size_t Receive(char*, std::size_t) override { return 0; }
+  void SendAll(const char* data, std::size_t size) override {
+    if (!opened_) {
+      opened_ = true;
+      started_.set_value();
+      release_.get_future().wait();
+    }
+    output_.append(data, size);
+  }
+  void WaitUntilSending() { started_.get_future().wait(); }
+  void Release() { release_.set_value(); }
+  const std::string& Output() const { return output_; }
+
+ private:
+  bool opened_ = false;
+  std::promise<void> started_;
+  std::promise<void> release_;
+  std::string output_;
+};
+
+TEST_F(FileCommandsTest, FileBeingSentCannotBeFetchedReplacedDeletedOrMoved) {
+  Write("box/shared.bin", "payload");
+  Write("other.txt", "other");
+  GateStream gate;
+  std::thread first([&] {
+    Connection connection(gate);
+    DoreqGet(connection, In("box\\shared.bin"), roots);
+  });
+  gate.WaitUntilSending();
+
+  EXPECT_EQ(Run(DoreqGet, In("box\\shared.bin")), "") << "the second GET gets nothing";
+  EXPECT_FALSE(PutReads(In("box\\shared.bin"), Block("new")));
+  Run(DoreqDelete, In("box\\shared.bin"));
+  Run(DoReqMove, In("box\\shared.bin") + "|" + In("moved.bin"));
+  Run(DoReqMove, In("other.txt") + "|" + In("box\\shared.bin"));
+  Run(DoReqMove, In("box") + "|" + In("elsewhere"));  // the folder holding it
+
+  gate.Release();
+  first.join();
+  EXPECT_EQ(gate.Output(), Block("payload"));
+  EXPECT_EQ(TempDir::Read(Local("box/shared.bin")), "payload");
+  EXPECT_EQ(TempDir::Read(Local("other.txt")), "other");
+  EXPECT_FALSE(fs::exists(Local("moved.bin")));
+  EXPECT_FALSE(fs::exists(Local("elsewhere")));
+  Run(DoreqDelete, In("box\\shared.bin"));
+  EXPECT_FALSE(fs::exists(Local("box/shared.bin"))) << "free again once the transfer ended";
+}
+
+// ---- PUT
+
+TEST_F(FileCommandsTest, PutReplacesContentAndKeepsTheFileMode) {
+  const std::string path = Write("doc.txt", "old content");
+  ::chmod(path.c_str(), 0640);
+  Run(DoreqPut, In("doc.txt"), Block("new"));
+  EXPECT_EQ(TempDir::Read(path), "new");
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  Run(DoreqPut, In("doc.txt"), Block(""));
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_EQ(fs::file_size(path), 0u) << "a count of 0 leaves an empty file";
+  Run(DoreqPut, In("fresh.txt"), Block("created"));
+  EXPECT_EQ(TempDir::Read(Local("fresh.txt")), "created");
+  EXPECT_EQ(EntriesIn(Local("")), 2u) << "no temporary file left";
+}
+
+TEST_F(FileCommandsTest, PutUntilCloseTakesEverythingUpToAnOrderlyClose) {
+  Run(DoreqPut, In("stream.bin"), std::string("\xFF\xFF\xFF\xFF", 4) + std::string(70000, 's'));
+  EXPECT_EQ(fs::file_size(Local("stream.bin")), 70000u);
+
+  // A stopping server aborts the connection: that is not the client's close.
+  const std::string kept = Write("kept.bin", "old");
+  MemoryStream stream(std::string("\x80\x00\x00\x00", 4) + "partial");
+  stream.AbortAfterInput();
+  Connection connection(stream);
+  EXPECT_THROW(DoreqPut(connection, In("kept.bin"), roots), ConnectionError);
+  EXPECT_EQ(TempDir::Read(kept), "old");
+}
+
+TEST_F(FileCommandsTest, TruncatedUploadKeepsOldFile) {
+  const std::string path = Write("work.doc", "the good version");
+  MemoryStream stream(EncodeCount(5000) + std::string(1000, 'x'));
+  Connection connection(stream);
+  EXPECT_THROW(DoreqPut(connection, In("work.doc"), roots), ConnectionError);
+  EXPECT_EQ(TempDir::Read(path), "the good version");
+  EXPECT_EQ(EntriesIn(Local("")), 1u) << "the temporary file is gone";
+
+  MemoryStream fresh(EncodeCount(5000) + std::string(1000, 'x'));
+  Connection second(fresh);
+  EXPECT_THROW(DoreqPut(second, In("new.doc"), roots), ConnectionError);
+  EXPECT_FALSE(fs::exists(Local("new.doc"))) << "no half file where there was none";
+  EXPECT_EQ(EntriesIn(Local("")), 1u);
+}
+
+TEST_F(FileCommandsTest, PutThatWindowsWouldRefuseReadsNothing) {
+  const std::string readOnly = Write("ro.txt", "keep");
+  ::chmod(readOnly.c_str(), 0444);
+  Write(".hidden", "keep");
+  Write("busy.txt", "keep");
+  fs::create_directory(Local("folder"));
+  const int other = ::open(Local("busy.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(other, LOCK_EX), 0);
+  for (const std::string& param : {std::string(), In("missing\\new.txt"), In("folder"),
+                                   In("ro.txt"), In(".hidden"), In("busy.txt"), roots.rootPath}) {
+    EXPECT_FALSE(PutReads(param, Block("overwrite"))) << param;
+  }
+  ::close(other);
+  for (const char* name : {"ro.txt", ".hidden", "busy.txt"}) {
+    EXPECT_EQ(TempDir::Read(Local(name)), "keep") << name;
+  }
+  EXPECT_FALSE(fs::exists(Local("missing")));
+  EXPECT_TRUE(fs::is_directory(Local("folder")));
+  EXPECT_EQ(EntriesIn(Local("")), 4u);
+}
+
+TEST_F(FileCommandsTest, PutThatCannotGetItsSpaceKeepsTheOldFile) {
+  const std::string path = Write("doc.txt", "old");
+  // A file size limit stands in for a full disk: taking the space fails before any byte arrives.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1 << 20;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  MemoryStream stream(EncodeCount(4 << 20) + std::string(1000, 'x'));
+  Connection connection(stream);
+  EXPECT_NO_THROW(DoreqPut(connection, In("doc.txt"), roots));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(TempDir::Read(path), "old");
+  EXPECT_EQ(EntriesIn(Local("")), 1u);
+  EXPECT_FALSE(stream.InputDrained()) << "the upload is left unread";
+}
+
+// ---- MKDIR, DELETE, MOVE
+
+TEST_F(FileCommandsTest, MkdirCreatesEveryMissingLevel) {
+  Run(DoreqMKDir, In("a\\b\\c\\"));
+  EXPECT_TRUE(fs::is_directory(Local("a/b/c")));
+  Write("a/b/c/keep.txt", "x");
+  Run(DoreqMKDir, In("a\\b\\c"));
+  EXPECT_EQ(TempDir::Read(Local("a/b/c/keep.txt")), "x") << "an existing folder is left alone";
+
+  // A name too long for the file system fails at the last level.
+  Run(DoreqMKDir, In("x\\" + std::string(300, 'n')));
+  EXPECT_TRUE(fs::is_directory(Local("x"))) << "levels made before the failing one stay";
+  Run(DoreqMKDir, "");
+}
+
+TEST_F(FileCommandsTest, DeleteRemovesFilesAndEmptyFoldersOnly) {
+  Write("full/inner.txt", "x");
+  fs::create_directory(Local("empty"));
+  Write("plain.txt", "x");
+  const std::string readOnly = Write("ro.txt", "x");
+  ::chmod(readOnly.c_str(), 0444);
+  for (const char* name : {"full", "empty", "plain.txt", "ro.txt", "missing"})
+    Run(DoreqDelete, In(name));
+  EXPECT_TRUE(fs::exists(Local("full/inner.txt")));
+  EXPECT_FALSE(fs::exists(Local("empty")));
+  EXPECT_FALSE(fs::exists(Local("plain.txt")));
+  EXPECT_TRUE(fs::exists(readOnly)) << "read-only files are not deleted";
+}
+
+TEST_F(FileCommandsTest, MoveReplacesTargetOnlyBySuccess) {
+  Write("src.txt", "source");
+  Write("dst.txt", "target");
+  Run(DoReqMove, In("src.txt") + "|" + In("dst.txt"));
+  EXPECT_EQ(TempDir::Read(Local("dst.txt")), "source");
+  EXPECT_FALSE(fs::exists(Local("src.txt")));
+
+  Run(DoReqMove, In("missing.txt") + "|" + In("dst.txt"));
+  EXPECT_EQ(TempDir::Read(Local("dst.txt")), "source") << "a missing source keeps the target";
+
+  Write("full/inner.txt", "x");
+  Write("folder/a.txt", "a");
+  Run(DoReqMove, In("folder") + "|" + In("full"));
+  Run(DoReqMove, In("dst.txt"));
+  Run(DoReqMove, In("dst.txt") + "|");
+  EXPECT_TRUE(fs::exists(Local("folder/a.txt")));
+  EXPECT_TRUE(fs::exists(Local("full/inner.txt")));
+  EXPECT_EQ(TempDir::Read(Local("dst.txt")), "source");
+
+  Run(DoReqMove, In("folder") + "|" + Win(base + "/public/moved"));
+  EXPECT_EQ(TempDir::Read(base + "/public/moved/a.txt"), "a") << "between the two trees";
+}
+
+TEST_F(FileCommandsTest, NamesWithBlanksAndChineseWorkInEveryCommand) {
+  const std::string folder = In("我的 文件夹\\子 目录");
+  Run(DoreqMKDir, folder);
+  Run(DoreqPut, folder + "\\作业 一.txt", Block("内容"));
+  auto records = RecordsByName(Run(DoReqList, folder + "\\*"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records.begin()->first, "作业 一.txt");
+  EXPECT_EQ(Run(DoreqGet, folder + "\\作业 一.txt"), Block("内容"));
+  Run(DoReqMove, folder + "\\作业 一.txt|" + folder + "\\作业 二.txt");
+  EXPECT_EQ(Run(DoreqGet, folder + "\\作业 二.txt"), Block("内容"));
+  Run(DoreqDelete, folder + "\\作业 二.txt");
+  Run(DoreqDelete, folder);
+  EXPECT_EQ(EntriesIn(Local("我的 文件夹")), 0u);
+}
+
+// ---- Confinement
+
+class ConfinementTest : public FileCommandsTest {
+ protected:
+  void SetUp() override {
+    FileCommandsTest::SetUp();
+    dir.Write("outside/secret.txt", "secret");
+    dir.Write("root2/secret.txt", "secret");  // a sibling whose name starts with the root's
+    fs::create_symlink(base + "/outside", Local("out"));
+    Write("mine.txt", "mine");
+  }
+  void ExpectUntouched() {
+    EXPECT_EQ(TempDir::Read(base + "/outside/secret.txt"), "secret");
+    EXPECT_EQ(TempDir::Read(base + "/root2/secret.txt"), "secret");
+    EXPECT_EQ(EntriesIn(base + "/outside"), 1u);
+    EXPECT_EQ(EntriesIn(base + "/root2"), 1u);
+    EXPECT_EQ(TempDir::Read(Local("mine.txt")), "mine");
+    EXPECT_EQ(EntriesIn(Local("")), 2u) << "mine.txt and the link";
+  }
+};
+
+TEST_F(ConfinementTest, EscapingPathsAreRefusedByEveryCommand) {
+  const std::string root = roots.rootPath;
+  for (const std::string& secret :
+       {root + "\\..\\outside\\secret.txt", Local("../outside/secret.txt"),
+        root + "\\sub\\..\\..\\outside\\secret.txt", root + "/..\\outside/secret.txt",
+        Win(base + "/outside/secret.txt"), root + "\\out\\secret.txt", root + "2\\secret.txt",
+        std::string("outside\\secret.txt")}) {
+    SCOPED_TRACE(secret);
+    const std::string folder = secret.substr(0, secret.find_last_of("/\\"));
+    EXPECT_EQ(Run(DoReqList, folder + "\\*"), kEmptyListing);
+    EXPECT_EQ(Run(DoReqList, secret), kEmptyListing);
+    EXPECT_EQ(Run(DoreqGet, secret), "");
+    EXPECT_FALSE(PutReads(secret, Block("stolen")));
+    EXPECT_FALSE(PutReads(folder + "\\new.txt", Block("planted")));
+    Run(DoreqDelete, secret);
+    Run(DoreqMKDir, folder + "\\made");
+    Run(DoReqMove, secret + "|" + In("stolen.txt"));
+    Run(DoReqMove, In("mine.txt") + "|" + secret);
+    Run(DoReqMove, In("mine.txt") + "|" + folder + "\\mine.txt");
+    ExpectUntouched();
+  }
+}
+
+TEST_F(ConfinementTest, NulCharacterAndEmptyRootsAreRefused) {
+  EXPECT_EQ(Run(DoreqGet, In("mine.txt") + std::string("\0", 1)), "");
+  EXPECT_EQ(Run(DoReqList, In("*") + std::string("\0", 1)), kEmptyListing);
+  roots = {"", ""};
+  EXPECT_EQ(Run(DoReqList, In("*")), kEmptyListing);
+  EXPECT_EQ(Run(DoreqGet, In("mine.txt")), "");
+  Run(DoreqDelete, In("mine.txt"));
+  Run(DoreqMKDir, In("made"));
+  ExpectUntouched();
+}
+
+TEST_F(ConfinementTest, LinkPointingOutIsItselfTheOnlyThingReachable) {
+  auto records = RecordsByName(Run(DoReqList, In("out")));
+  EXPECT_EQ(Le(records["out"], 0, 4), 0x410u) << "a link to a folder";
+  EXPECT_EQ(Le(records["out"], 36, 4), 0xA000000Cu);
+  EXPECT_EQ(Run(DoReqList, In("out\\*")), kEmptyListing);
+  ExpectUntouched();
+  Run(DoreqDelete, In("out"));
+  EXPECT_FALSE(fs::is_symlink(Local("out")));
+  EXPECT_EQ(TempDir::Read(base + "/outside/secret.txt"), "secret") << "only the link went";
+}
+
+TEST_F(ConfinementTest, TheServiceFoldersThemselvesAreNeitherDeletedNorMoved) {
+  Run(DoreqDelete, roots.publicPath);
+  Run(DoReqMove, roots.publicPath + "|" + In("public"));
+  Run(DoReqMove, In("mine.txt") + "|" + roots.publicPath);
+  Run(DoReqMove, roots.rootPath + "|" + roots.rootPath + "-moved");
+  EXPECT_TRUE(fs::is_directory(base + "/public"));
+  ExpectUntouched();
+}
+
+}  // namespace
+}  // namespace orvo::net

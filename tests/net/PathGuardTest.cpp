@@ -1,0 +1,78 @@
+#include "net/PathGuard.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TempDir.h"
+
+namespace orvo::net {
+namespace {
+
+using orvo::testing::TempDir;
+using platform::LastLink;
+namespace fs = std::filesystem;
+
+class PathGuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base = fs::canonical(dir.Path()).string();
+    fs::create_directories(base + "/srv/root/sub");
+    fs::create_directories(base + "/srv/root2");
+    fs::create_directories(base + "/srv/public");
+    fs::create_directories(base + "/outside");
+    fs::create_symlink(base + "/outside", base + "/srv/root/out");
+    fs::create_symlink(base + "/srv/public", base + "/srv/root/pub");
+  }
+  static std::string Win(std::string path) {
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    return path;
+  }
+  TempDir dir;
+  std::string base;
+};
+
+TEST_F(PathGuardTest, EscapesAreRefused) {
+  const PathGuard guard({base + "/srv/root", ""});
+  const std::string r = base + "/srv/root";
+  for (const std::string& escape :
+       {r + "/../outside/x", Win(r + "/../outside/x"), Win(r) + "\\sub\\..\\..\\root2\\x",
+        r + "/sub/../../root2", base + "/outside/x", base + "/srv/root2/x", base + "/srv/root2",
+        r + "/out/x", r + "/out", Win(r) + "\\out\\..\\out\\secret", std::string("relative\\x"),
+        std::string("/"), base + "/srv", r + std::string("/a\0b", 4)}) {
+    EXPECT_EQ(guard.Confine(escape, LastLink::Follow), std::nullopt) << escape;
+  }
+}
+
+TEST_F(PathGuardTest, PathsInsideEitherTreeResolve) {
+  const PathGuard guard({Win(base + "/srv/root/"), base + "/srv/public"});
+  const std::string r = base + "/srv/root";
+  EXPECT_EQ(guard.Confine(Win(r + "/sub/new file.txt"), LastLink::Follow), r + "/sub/new file.txt");
+  EXPECT_EQ(guard.Confine(r + "/sub/../x", LastLink::Follow), r + "/x");
+  EXPECT_EQ(guard.Confine(r, LastLink::Follow), r);
+  EXPECT_EQ(guard.Confine(r + "/pub/a.txt", LastLink::Follow), base + "/srv/public/a.txt")
+      << "a link from one tree into the other";
+  // The link itself lies inside, whatever it points at.
+  EXPECT_EQ(guard.Confine(r + "/out", LastLink::Keep), r + "/out");
+  EXPECT_EQ(guard.Confine(r + "/out/x", LastLink::Keep), std::nullopt);
+}
+
+TEST_F(PathGuardTest, EmptyOrRelativeRootsOpenNoTree) {
+  const PathGuard none({"", "relative\\root"});
+  EXPECT_EQ(none.Confine(base + "/srv/root/x", LastLink::Follow), std::nullopt);
+  EXPECT_EQ(none.Confine("relative\\root\\x", LastLink::Follow), std::nullopt);
+  EXPECT_FALSE(none.Contains("/"));
+}
+
+TEST_F(PathGuardTest, RootsAndTheirParentsHoldRoots) {
+  const PathGuard guard({base + "/srv/root", base + "/srv/root/sub/public"});
+  EXPECT_TRUE(guard.HoldsRoot(base + "/srv/root"));
+  EXPECT_TRUE(guard.HoldsRoot(base + "/srv/root/sub")) << "holds the public folder";
+  EXPECT_TRUE(guard.HoldsRoot(base + "/srv/root/sub/public"));
+  EXPECT_FALSE(guard.HoldsRoot(base + "/srv/root/sub/public/x"));
+  EXPECT_FALSE(guard.HoldsRoot(base + "/srv/root/other"));
+  EXPECT_FALSE(guard.HoldsRoot(base + "/srv/root2"));
+}
+
+}  // namespace
+}  // namespace orvo::net

@@ -1,0 +1,143 @@
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "platform/ExclusiveUse.h"
+#include "platform/PendingFile.h"
+#include "platform/ReplacementFile.h"
+#include "tests/support/TempDir.h"
+
+namespace orvo::platform {
+namespace {
+
+using orvo::testing::TempDir;
+namespace fs = std::filesystem;
+
+std::size_t EntriesIn(const fs::path& folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+TEST(RemoveFile, DeletesFilesAndLinksButNotFoldersReadOnlyOrBusyFiles) {
+  TempDir dir;
+  const std::string plain = dir.Write("plain.txt", "x");
+  const std::string readOnly = dir.Write("ro.txt", "x");
+  ::chmod(readOnly.c_str(), 0444);
+  const std::string busy = dir.Write("busy.txt", "x");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink(dir / "folder", dir / "link");
+
+  EXPECT_TRUE(RemoveFile(plain));
+  EXPECT_FALSE(Exists(plain));
+  EXPECT_FALSE(RemoveFile(readOnly)) << "Windows refuses to delete read-only files";
+  EXPECT_FALSE(RemoveFile(dir / "folder"));
+  EXPECT_TRUE(RemoveFile(dir / "link"));
+  EXPECT_TRUE(IsFolder(dir / "folder")) << "the link went, not its target";
+  {
+    const auto held = ExclusiveUse::Claim(busy);
+    EXPECT_FALSE(RemoveFile(busy));
+  }
+  EXPECT_TRUE(RemoveFile(busy));
+  EXPECT_FALSE(RemoveFile(dir / "missing"));
+}
+
+TEST(RemoveEmptyFolder, OnlyEmptyFoldersGo) {
+  TempDir dir;
+  dir.Write("full/f.txt", "x");
+  fs::create_directory(dir / "empty");
+  EXPECT_FALSE(RemoveEmptyFolder(dir / "full"));
+  EXPECT_FALSE(RemoveEmptyFolder(dir / "full/f.txt"));
+  EXPECT_TRUE(RemoveEmptyFolder(dir / "empty"));
+  EXPECT_FALSE(Exists(dir / "empty"));
+}
+
+TEST(MakeFolder, CreatesOneLevel) {
+  TempDir dir;
+  EXPECT_TRUE(MakeFolder(dir / "a"));
+  EXPECT_FALSE(MakeFolder(dir / "a")) << "exists";
+  EXPECT_FALSE(MakeFolder(dir / "b/c")) << "parent missing";
+  EXPECT_TRUE(IsFolder(dir / "a"));
+  EXPECT_FALSE(IsFile(dir / "a"));
+}
+
+TEST(PendingFile, ReplacesTheTargetOnlyOnCommit) {
+  TempDir dir;
+  const std::string target = dir.Write("doc.txt", "old");
+  {
+    PendingFile pending = PendingFile::CreateBeside(target, ".orvo-upload-", 0640);
+    pending.Content().WriteAll("new", 3);
+    EXPECT_EQ(fs::path(pending.TemporaryPath()).parent_path(), dir.Path());
+    EXPECT_TRUE(fs::path(pending.TemporaryPath()).filename().string().starts_with(".orvo-upload-"));
+    EXPECT_EQ(TempDir::Read(target), "old");
+  }
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u) << "an abandoned temporary is removed";
+  {
+    PendingFile pending = PendingFile::CreateBeside(target, ".orvo-upload-", 0640);
+    pending.Content().WriteAll("new", 3);
+    pending.Commit();
+  }
+  EXPECT_EQ(TempDir::Read(target), "new");
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+  EXPECT_THROW(PendingFile::CreateBeside(dir / "missing/x.txt", ".orvo-upload-", std::nullopt),
+               std::system_error);
+}
+
+TEST(ReplacementFile, RefusesWhatWindowsWouldNotCreateOrTruncate) {
+  TempDir dir;
+  const std::string readOnly = dir.Write("ro.txt", "keep");
+  ::chmod(readOnly.c_str(), 0444);
+  dir.Write(".hidden", "keep");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink(dir / "nowhere", dir / "dangling");
+  const std::string busy = dir.Write("busy.txt", "keep");
+  const auto held = ExclusiveUse::Claim(busy);
+
+  EXPECT_FALSE(ReplacementFile::Open(readOnly));
+  EXPECT_FALSE(ReplacementFile::Open(dir / ".hidden"));
+  EXPECT_FALSE(ReplacementFile::Open(dir / "folder"));
+  EXPECT_FALSE(ReplacementFile::Open(dir / "dangling"));
+  EXPECT_FALSE(ReplacementFile::Open(busy));
+  EXPECT_FALSE(ReplacementFile::Open(dir / "missing/new.txt"));
+  EXPECT_TRUE(ReplacementFile::Open(dir / ".new-hidden"))
+      << "only existing hidden files are refused";
+  EXPECT_EQ(EntriesIn(dir.Path()), 5u) << "refusals leave no temporary behind";
+}
+
+TEST(ReplacementFile, KeepsModeHoldsTheTargetAndCommitsWhole) {
+  TempDir dir;
+  const std::string target = dir.Write("doc.txt", "old");
+  ::chmod(target.c_str(), 0604);
+  auto replacement = ReplacementFile::Open(target);
+  ASSERT_TRUE(replacement);
+  EXPECT_FALSE(ExclusiveUse::Claim(target)) << "held while the upload runs";
+  replacement->Content().WriteAll("brand new", 9);
+  EXPECT_EQ(TempDir::Read(target), "old");
+  replacement->Commit();
+  replacement.reset();
+  EXPECT_EQ(TempDir::Read(target), "brand new");
+  EXPECT_EQ(ModeOf(target), 0604u);
+  EXPECT_TRUE(ExclusiveUse::Claim(target));
+}
+
+TEST(ExecutableDir, IsTheFolderOfThisTestProgram) {
+  const std::string folder = ExecutableDir();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(IsFolder(folder));
+  EXPECT_EQ(fs::canonical("/proc/self/exe").parent_path().string() + "/", folder);
+}
+
+}  // namespace
+}  // namespace orvo::platform

@@ -1,0 +1,151 @@
+#include "platform/FindData.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "platform/FindFiles.h"
+#include "tests/support/TempDir.h"
+
+namespace orvo::platform {
+namespace {
+
+using orvo::testing::TempDir;
+
+uint64_t Le(const std::string& bytes, std::size_t offset, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i)
+    value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+  return value;
+}
+
+TEST(FindDataRecord, FieldsSitAtTheirOffsetsLittleEndian) {
+  FindData data;
+  data.attributes = 0x00000421;
+  data.creationTime = 0x0102030405060708;
+  data.lastAccessTime = 0x1112131415161718;
+  data.lastWriteTime = 0x2122232425262728;
+  data.size = 0x0000000140000000;  // 5 * 2^30
+  data.reparseTag = kSymlinkReparseTag;
+  data.name = "中a";
+
+  const std::string record = EncodeFindData(data);
+  ASSERT_EQ(record.size(), 592u);
+  EXPECT_EQ(Le(record, 0, 4), 0x421u);
+  EXPECT_EQ(record.substr(4, 8), std::string("\x08\x07\x06\x05\x04\x03\x02\x01", 8));
+  EXPECT_EQ(Le(record, 12, 8), data.lastAccessTime);
+  EXPECT_EQ(Le(record, 20, 8), data.lastWriteTime);
+  EXPECT_EQ(Le(record, 28, 4), 1u) << "size, high half first";
+  EXPECT_EQ(Le(record, 32, 4), 0x40000000u);
+  EXPECT_EQ(Le(record, 36, 4), 0xA000000Cu);
+  EXPECT_EQ(Le(record, 40, 4), 0u);
+  EXPECT_EQ(record.substr(44, 6), std::string("\x2D\x4E"
+                                              "a\0\0\0",
+                                              6));
+  EXPECT_EQ(record.substr(50), std::string(592 - 50, '\0'))
+      << "rest of the name and the short name";
+}
+
+TEST(FindDataRecord, OverlongNameKeepsItsTerminator) {
+  FindData data;
+  data.name = std::string(300, 'x');
+  const std::string record = EncodeFindData(data);
+  EXPECT_EQ(Le(record, 44 + 2 * 258, 2), 'x');
+  EXPECT_EQ(Le(record, 44 + 2 * 259, 2), 0u);
+}
+
+TEST(FindDataRecord, FileTimeCountsFrom1601) {
+  EXPECT_EQ(ToFileTime(0, 0), 116444736000000000u);
+  EXPECT_EQ(ToFileTime(1, 999), 116444736010000009u);
+  EXPECT_EQ(ToFileTime(-11644473600, 0), 0u);
+  EXPECT_EQ(ToFileTime(-11644473601, 0), 0u) << "before 1601 clamps to 0";
+}
+
+class DescribeEntryTest : public ::testing::Test {
+ protected:
+  FindData Describe(const std::string& relative) {
+    auto data = DescribeEntry(dir / relative);
+    EXPECT_TRUE(data.has_value()) << relative;
+    return data.value_or(FindData{});
+  }
+  TempDir dir;
+};
+
+TEST_F(DescribeEntryTest, AttributesFollowKindPermissionsAndName) {
+  dir.Write("plain.txt", "12345");
+  dir.Write(".hidden", "");
+  const std::string readOnly = dir.Write("ro.txt", "x");
+  ::chmod(readOnly.c_str(), 0444);
+  std::filesystem::create_directory(dir / "folder");
+  ::mkfifo((dir / "pipe").c_str(), 0644);
+  std::filesystem::create_symlink(dir / "folder", dir / "to-folder");
+  std::filesystem::create_symlink(dir / "plain.txt", dir / "to-file");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+
+  const FindData plain = Describe("plain.txt");
+  EXPECT_EQ(plain.attributes, attr::kArchive);
+  EXPECT_EQ(plain.size, 5u);
+  EXPECT_EQ(plain.name, "plain.txt");
+  EXPECT_EQ(Describe(".hidden").attributes, attr::kArchive | attr::kHidden);
+  EXPECT_EQ(Describe("ro.txt").attributes, attr::kArchive | attr::kReadOnly);
+  const FindData folder = Describe("folder");
+  EXPECT_EQ(folder.attributes, attr::kFolder);
+  EXPECT_EQ(folder.size, 0u);
+  EXPECT_EQ(Describe("pipe").attributes, attr::kNormal);
+
+  const FindData toFolder = Describe("to-folder");
+  EXPECT_EQ(toFolder.attributes, attr::kReparsePoint | attr::kFolder);
+  EXPECT_EQ(toFolder.reparseTag, kSymlinkReparseTag);
+  const FindData toFile = Describe("to-file");
+  EXPECT_EQ(toFile.attributes, attr::kReparsePoint);
+  EXPECT_EQ(toFile.size, 0u) << "a link's own size, not its target's";
+  EXPECT_EQ(Describe("dangling").attributes, attr::kReparsePoint);
+  EXPECT_EQ(plain.reparseTag, 0u);
+}
+
+TEST_F(DescribeEntryTest, TimesComeFromTheFile) {
+  const std::string path = dir.Write("t.txt", "x");
+  const timespec times[2] = {{1000000000, 500}, {1200000000, 700}};  // access, write
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  const FindData data = Describe("t.txt");
+  EXPECT_EQ(data.lastAccessTime, ToFileTime(1000000000, 500));
+  EXPECT_EQ(data.lastWriteTime, ToFileTime(1200000000, 700));
+  // Birth time where the file system keeps one (it is now), else the last write.
+  EXPECT_TRUE(data.creationTime == data.lastWriteTime ||
+              data.creationTime > ToFileTime(1600000000, 0));
+}
+
+TEST_F(DescribeEntryTest, SparseFileOfFiveGibibytesSplitsItsSize) {
+  const std::string path = dir.Write("big.bin", "");
+  ASSERT_EQ(::truncate(path.c_str(), 5LL << 30), 0);
+  const FindData data = Describe("big.bin");
+  EXPECT_EQ(data.size >> 32, 1u);
+  EXPECT_EQ(data.size & 0xFFFFFFFFu, 1u << 30);
+}
+
+TEST_F(DescribeEntryTest, MissingEntryAndTrailingSlashDescribeNothing) {
+  EXPECT_FALSE(DescribeEntry(dir / "missing").has_value());
+  EXPECT_FALSE(DescribeEntry(dir.Path().string() + "/").has_value());
+}
+
+TEST_F(DescribeEntryTest, FindMatchingLeavesOutDotEntriesAndNonMatches) {
+  dir.Write("a.txt", "");
+  dir.Write("B.TXT", "");
+  dir.Write("c.doc", "");
+  dir.Write(".dot.txt", "");
+  std::vector<std::string> names;
+  for (const FindData& data : FindMatching(dir.Path().string(), "*.txt"))
+    names.push_back(data.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".dot.txt", "B.TXT", "a.txt"}));
+  EXPECT_EQ(FindMatching(dir.Path().string(), "*.*").size(), 4u) << "no . or ..";
+  EXPECT_TRUE(FindMatching(dir / "missing", "*").empty());
+}
+
+}  // namespace
+}  // namespace orvo::platform
