@@ -223,7 +223,10 @@ void Remove(const OrvoClient& client, const std::string& path) {
   }
 }
 
-void Move(const OrvoClient& client, const std::string& source, const std::string& target) {
+void Move(const OrvoClient& client, const std::string& source, std::string target) {
+  // As with put: a target ending in a separator is the folder that receives the source. Without
+  // this the server would remove an empty folder of that name and give the source its name.
+  if (!target.empty() && IsSeparator(target.back())) target += LastComponent(source);
   if (Checkable(source) && !Lookup(client, source)) {
     throw CommandFailed("mv " + source + ": no such file or folder");
   }
@@ -269,7 +272,7 @@ int main(int argc, char** argv) {
   rm->add_option("PATH", path, "remote file or empty folder")->required();
   auto* mv = app.add_subcommand("mv", "move or rename a file or folder");
   mv->add_option("SRC", source, "remote source")->required();
-  mv->add_option("DST", target, "remote target")->required();
+  mv->add_option("DST", target, "remote target, or a folder ending in /")->required();
   auto* log = app.add_subcommand("log", "print the server's log of received commands");
 
   try {

@@ -6,7 +6,7 @@
 #   bench/run-comparison.sh [BIN_DIR]        (default build/bin)
 #
 # Sizes and durations can be lowered for a quick run:
-#   SIZE_MIB=1024 UPLOAD_MIB=1024 IDLE=10000 DURATION=5 WORKERS=4 REPEAT=3
+#   SIZE_MIB=1024 UPLOAD_MIB=1024 IDLE=10000 IDLE_RATE=2000 DURATION=5 WORKERS=4 REPEAT=3
 #   ORVO_PORT=28783 NGINX_PORT=28080 SINK_PORT=28090
 set -euo pipefail
 
@@ -15,6 +15,9 @@ BIN=$(cd "$BIN" && pwd)
 SIZE_MIB=${SIZE_MIB:-1024}
 UPLOAD_MIB=${UPLOAD_MIB:-1024}
 IDLE=${IDLE:-10000}
+# Connections opened per second: the server's accept queue holds 15, and a dropped SYN costs the
+# client a one-second retry, so opening them flat out takes longer, not shorter.
+IDLE_RATE=${IDLE_RATE:-2000}
 DURATION=${DURATION:-5}
 WORKERS=${WORKERS:-4}
 REPEAT=${REPEAT:-3}
@@ -64,6 +67,12 @@ rss_kib() {  # resident memory of the given processes, summed
 }
 
 threads_of() { awk '/^Threads:/ {print $2}' "/proc/$1/status"; }
+
+wait_for_file() {  # until the idle client says all its connections are open
+  for _ in $(seq 1 $((IDLE / 10 + 600))); do [ -s "$1" ] && return 0; sleep 0.1; done
+  echo "the idle client did not open its connections in time" >&2
+  return 1
+}
 
 # ---- the data: one big file, a 40-byte file, a small folder of ten files ----
 mkdir -p "$T/share/small" "$T/root" "$T/nginx"
@@ -134,21 +143,21 @@ record "GET 40 B          nginx: $("$LOAD" --port "$NGINX_PORT" oneshot --worker
 
 echo "== $IDLE idle connections held while measuring one-shot requests =="
 orvo_rss_before=$(rss_kib "$server_pid")
-"$LOAD" --port "$ORVO_PORT" idle --connections "$IDLE" --ready-file "$T/idle-orvo.ready" > "$T/idle-orvo.log" 2>&1 &
+"$LOAD" --port "$ORVO_PORT" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-orvo.ready" > "$T/idle-orvo.log" 2>&1 &
 idle_pid=$!
 pids+=("$idle_pid")
-for _ in $(seq 1 600); do [ -s "$T/idle-orvo.ready" ] && break; sleep 0.1; done
-record "idle orvo: $(cat "$T/idle-orvo.ready" 2>/dev/null || echo 0) connections open, server threads $(threads_of "$server_pid"), RSS $orvo_rss_before KiB before -> $(rss_kib "$server_pid") KiB"
+wait_for_file "$T/idle-orvo.ready"
+record "idle orvo : $(head -1 "$T/idle-orvo.log"), server threads $(threads_of "$server_pid"), RSS $orvo_rss_before KiB before -> $(rss_kib "$server_pid") KiB"
 record "LIST with idle    orvo : $("$LOAD" --port "$ORVO_PORT" oneshot --workers "$WORKERS" --duration "$DURATION" --request "LIST $T/share/small/*\r\n")"
 kill -TERM "$idle_pid"; wait "$idle_pid" || true
 cat "$T/idle-orvo.log"
 
 nginx_rss_before=$(rss_kib $(nginx_procs))
-"$LOAD" --port "$NGINX_PORT" idle --connections "$IDLE" --ready-file "$T/idle-nginx.ready" > "$T/idle-nginx.log" 2>&1 &
+"$LOAD" --port "$NGINX_PORT" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-nginx.ready" > "$T/idle-nginx.log" 2>&1 &
 idle_pid=$!
 pids+=("$idle_pid")
-for _ in $(seq 1 600); do [ -s "$T/idle-nginx.ready" ] && break; sleep 0.1; done
-record "idle nginx: $(cat "$T/idle-nginx.ready" 2>/dev/null || echo 0) connections open, RSS (master + workers) $nginx_rss_before KiB before -> $(rss_kib $(nginx_procs)) KiB"
+wait_for_file "$T/idle-nginx.ready"
+record "idle nginx: $(head -1 "$T/idle-nginx.log"), RSS (master + workers) $nginx_rss_before KiB before -> $(rss_kib $(nginx_procs)) KiB"
 record "GET 40 B idle     nginx: $("$LOAD" --port "$NGINX_PORT" oneshot --workers "$WORKERS" --duration "$DURATION" --request "$(http_get f40)")"
 kill -TERM "$idle_pid"; wait "$idle_pid" || true
 cat "$T/idle-nginx.log"

@@ -35,12 +35,13 @@ void ReadExactly(Connection& connection, char* data, std::size_t size) {
 }  // namespace
 
 std::string EncodeCount(uint32_t count) {
-  return {static_cast<char>(count >> 24), static_cast<char>(count >> 16), static_cast<char>(count >> 8),
-          static_cast<char>(count)};
+  return {static_cast<char>(count >> 24), static_cast<char>(count >> 16),
+          static_cast<char>(count >> 8), static_cast<char>(count)};
 }
 
 std::string ReadCommandLine(Connection& connection) {
   std::string& buffer = connection.Input();
+  std::unique_ptr<char[]> piece;
   std::size_t searchFrom = 0;
   for (;;) {
     const std::size_t end = buffer.find(kLineEnd, searchFrom);
@@ -53,16 +54,18 @@ std::string ReadCommandLine(Connection& connection) {
     if (buffer.size() > kMaxCommandLineBytes + 1) throw FramingError("command line too long");
     // A CR at the end of this receive may meet its LF at the start of the next.
     searchFrom = buffer.empty() ? 0 : buffer.size() - 1;
-    const std::size_t old = buffer.size();
-    buffer.resize(old + kPieceBytes);
-    const std::size_t n = connection.Stream().Receive(buffer.data() + old, kPieceBytes);
-    buffer.resize(old + n);
+    // Received into a scratch piece, not a grown buffer: an idle connection then keeps only the
+    // bytes that arrived, not a zero-filled 32 KiB.
+    if (!piece) piece = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+    const std::size_t n = connection.Stream().Receive(piece.get(), kPieceBytes);
     if (n == 0) throw FramingError("connection closed before the end of the command line");
+    buffer.append(piece.get(), n);
   }
 }
 
 void SendCountedBlock(Connection& connection, std::string_view payload) {
-  if (payload.size() > kMaxCountedBlockBytes) throw FramingError("payload too large for a counted block");
+  if (payload.size() > kMaxCountedBlockBytes)
+    throw FramingError("payload too large for a counted block");
   std::string block = EncodeCount(static_cast<uint32_t>(payload.size()));
   // Small replies go out in one write, so the count and the payload share a segment.
   if (payload.size() <= kPieceBytes) {
@@ -101,15 +104,17 @@ BlockEnd ReceiveCountedBlock(Connection& connection, ByteSink& sink) {
       sink.Write(buffer.get(), n);
     }
   }
-  const uint64_t size = (uint64_t{header[0]} << 24) | (uint64_t{header[1]} << 16) | (uint64_t{header[2]} << 8) | header[3];
+  const uint64_t size = (uint64_t{header[0]} << 24) | (uint64_t{header[1]} << 16) |
+                        (uint64_t{header[2]} << 8) | header[3];
   sink.Reserve(size);
   uint64_t received = 0;
   while (received < size) {
-    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(kPieceBytes, size - received));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<uint64_t>(kPieceBytes, size - received));
     const std::size_t n = ReadSome(connection, buffer.get(), want);
     if (n == 0) {
-      throw FramingError("connection closed after " + std::to_string(received) + " of " + std::to_string(size) +
-                         " bytes");
+      throw FramingError("connection closed after " + std::to_string(received) + " of " +
+                         std::to_string(size) + " bytes");
     }
     sink.Write(buffer.get(), n);
     received += n;

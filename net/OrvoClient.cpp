@@ -81,9 +81,11 @@ class StringSink final : public ByteSink {
   std::string bytes;
 };
 
+// Writes to `path`; failures name `shownPath`, the file the user asked for.
 class FileSink final : public ByteSink {
  public:
-  explicit FileSink(const std::filesystem::path& path) : path_(path) {
+  FileSink(const std::filesystem::path& path, const std::filesystem::path& shownPath)
+      : shownPath_(shownPath) {
     out_.rdbuf()->pubsetbuf(buffer_.get(), kClientPieceBytes);
     out_.open(path, std::ios::binary | std::ios::trunc);
     if (!out_) Fail();
@@ -99,9 +101,9 @@ class FileSink final : public ByteSink {
 
  private:
   [[noreturn]] void Fail() {
-    throw ClientError(Kind::Local, "cannot write " + path_.string() + ": " + ErrnoText());
+    throw ClientError(Kind::Local, "cannot write " + shownPath_.string() + ": " + ErrnoText());
   }
-  std::filesystem::path path_;
+  std::filesystem::path shownPath_;
   std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kClientPieceBytes);
   std::ofstream out_;
 };
@@ -145,8 +147,9 @@ class OrvoClient::Exchange {
   void Send(const char* data, std::size_t size, const Describe& describe) {
     try {
       socket_.SendAll(data, size);
-    } catch (const platform::SocketError& error) {
-      if (std::string_view(error.what()) == "timed out") throw TimedOut();
+    } catch (const platform::SocketTimeout&) {
+      throw TimedOut();
+    } catch (const platform::SocketError&) {
       throw ClientError(Kind::Truncated, describe());
     }
   }
@@ -155,8 +158,9 @@ class OrvoClient::Exchange {
   std::size_t Receive(char* data, std::size_t size) {
     try {
       return socket_.Receive(data, size);
+    } catch (const platform::SocketTimeout&) {
+      throw TimedOut();
     } catch (const platform::SocketError& error) {
-      if (std::string_view(error.what()) == "timed out") throw TimedOut();
       throw ClientError(Kind::Truncated, error.what());
     }
   }
@@ -280,7 +284,7 @@ uint64_t OrvoClient::GetToFile(std::string_view remote, const std::filesystem::p
                                const Progress& progress) const {
   const std::filesystem::path temporary = TemporaryBeside(local);
   try {
-    FileSink sink(temporary);
+    FileSink sink(temporary, local);
     const uint64_t size = Get(remote, sink, progress);
     sink.Close();
     std::error_code error;

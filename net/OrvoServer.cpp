@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "core/SettingsValues.h"
@@ -42,8 +45,12 @@ constexpr std::size_t kListenerStackBytes = 256u << 10;
 
 // Deactivation re-checks the live connections at this interval while it waits for them to end.
 constexpr auto kStopCheckInterval = std::chrono::milliseconds(500);
+// A worker thread without a connection waits this long for the next one before it ends.
+constexpr auto kIdleWorkerLinger = std::chrono::seconds(10);
 
-FileRoots CurrentRoots() { return {core::Settings().RootPath.Get(), core::Settings().PublicPath.Get()}; }
+FileRoots CurrentRoots() {
+  return {core::Settings().RootPath.Get(), core::Settings().PublicPath.Get()};
+}
 
 }  // namespace
 
@@ -56,6 +63,10 @@ class TOrvoServer::Impl {
     boundPort = bound.port;
     wake = std::make_unique<platform::WakePipe>();
     listeners = std::move(bound.sockets);
+    {
+      std::lock_guard guard(lock);
+      stopping = false;
+    }
     for (auto& listener : listeners) {
       listenerThreads.emplace_back([this, &listener] { Listen(listener); }, kListenerStackBytes);
     }
@@ -67,25 +78,25 @@ class TOrvoServer::Impl {
     wake->Wake();
     listenerThreads.clear();  // joins every listener
     listeners.clear();
-    std::list<std::unique_ptr<Slot>> finished;
+    std::list<platform::JoinableThread> ended;
     {
-      std::unique_lock guard(connLock);
-      for (auto& slot : slots) {
-        if (!slot->done) slot->stream.Abort();
-      }
-      while (!AllDone()) connDone.wait_for(guard, kStopCheckInterval);
-      finished.swap(slots);
+      std::unique_lock guard(lock);
+      stopping = true;
+      pending.clear();  // accepted but not yet picked up: closed unanswered
+      for (SocketStream* stream : live) stream->Abort();
+      workAvailable.notify_all();
+      while (runningWorkers > 0) workerEnded.wait_for(guard, kStopCheckInterval);
+      ended.swap(endedWorkers);
+      ended.splice(ended.end(), workers);
     }
-    finished.clear();  // joins every connection thread
+    ended.clear();  // joins every worker
     wake.reset();
     active = false;
   }
 
   std::size_t LiveConnections() const {
-    std::lock_guard guard(connLock);
-    std::size_t live = 0;
-    for (const auto& slot : slots) live += slot->done ? 0 : 1;
-    return live;
+    std::lock_guard guard(lock);
+    return live.size() + pending.size();
   }
 
   uint16_t defaultPort = 0;
@@ -95,21 +106,6 @@ class TOrvoServer::Impl {
   TPeerTable peers;
 
  private:
-  struct Slot {
-    Slot(platform::Socket socket, std::string peer) : stream(std::move(socket)), peerAddress(std::move(peer)) {}
-    SocketStream stream;
-    std::string peerAddress;
-    platform::JoinableThread thread;
-    bool done = false;  // guarded by connLock, set when the thread has closed its socket
-  };
-
-  bool AllDone() const {  // expects connLock held
-    for (const auto& slot : slots) {
-      if (!slot->done) return false;
-    }
-    return true;
-  }
-
   void Listen(platform::Socket& listener) {
     while (platform::WaitForConnection(listener, wake->ReadFd())) {
       platform::Accepted accepted = platform::Accept(listener);
@@ -118,48 +114,75 @@ class TOrvoServer::Impl {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         continue;
       }
-      StartConnection(std::move(accepted));
+      accepted.socket.EnableKeepAlive();
+      HandOver(std::move(accepted));
     }
   }
 
-  void StartConnection(platform::Accepted accepted) {
-    accepted.socket.EnableKeepAlive();
-    std::list<std::unique_ptr<Slot>> finished;
+  // Gives the connection to a parked worker, or starts a new one: every live connection has a
+  // thread of its own, but threads are reused rather than started anew for each connection.
+  void HandOver(platform::Accepted accepted) {
+    std::list<platform::JoinableThread> ended;
     {
-      std::lock_guard guard(connLock);
-      for (auto it = slots.begin(); it != slots.end();) {
-        if ((*it)->done) {
-          auto next = std::next(it);
-          finished.splice(finished.end(), slots, it);
-          it = next;
-        } else {
-          ++it;
+      std::lock_guard guard(lock);
+      ended.swap(endedWorkers);
+      pending.push_back(std::move(accepted));
+      if (idleWorkers >= pending.size()) {
+        workAvailable.notify_one();
+      } else {
+        try {
+          workers.emplace_back();
+          auto self = std::prev(workers.end());
+          *self = platform::JoinableThread([this, self] { Work(self); }, kConnectionStackBytes);
+          ++runningWorkers;
+        } catch (const std::system_error&) {
+          // No thread to be had: the connection is closed unanswered and the service goes on.
+          workers.pop_back();
+          pending.pop_back();
         }
       }
-      auto slot = std::make_unique<Slot>(std::move(accepted.socket), std::move(accepted.peerAddress));
-      Slot* raw = slot.get();
-      try {
-        raw->thread = platform::JoinableThread([this, raw] { Serve(*raw); }, kConnectionStackBytes);
-        slots.push_back(std::move(slot));
-      } catch (const std::system_error&) {
-        // No thread to be had: the connection is closed unanswered and the service goes on.
-      }
     }
-    finished.clear();  // joins threads that have already ended, outside the lock
+    ended.clear();  // joins workers that have already finished, outside the lock
   }
 
-  void Serve(Slot& slot) {
+  void Work(std::list<platform::JoinableThread>::iterator self) {
+    for (;;) {
+      std::optional<SocketStream> stream;
+      std::string peerAddress;
+      {
+        std::unique_lock guard(lock);
+        ++idleWorkers;
+        workAvailable.wait_for(guard, kIdleWorkerLinger,
+                               [this] { return stopping || !pending.empty(); });
+        --idleWorkers;
+        if (stopping || pending.empty()) {
+          // Parked too long, or the service stops: this thread ends and is joined by the next
+          // hand-over or by deactivation.
+          endedWorkers.splice(endedWorkers.end(), workers, self);
+          --runningWorkers;
+          workerEnded.notify_all();
+          return;
+        }
+        stream.emplace(std::move(pending.front().socket));
+        peerAddress = std::move(pending.front().peerAddress);
+        pending.pop_front();
+        live.insert(&*stream);
+      }
+      Serve(*stream, peerAddress);
+      std::lock_guard guard(lock);
+      live.erase(&*stream);
+      stream->Socket().Close();
+    }
+  }
+
+  void Serve(SocketStream& stream, const std::string& peerAddress) {
     try {
-      Connection connection(slot.stream, slot.peerAddress);
+      Connection connection(stream, peerAddress);
       DoPeerConnect(connection);
       DoPeerExecute(connection);
     } catch (...) {
       // DoPeerException: a failure ends the connection silently; nothing is sent or logged.
     }
-    std::lock_guard guard(connLock);
-    slot.stream.Socket().Close();
-    slot.done = true;
-    connDone.notify_all();
   }
 
   void DoPeerConnect(Connection& connection) {
@@ -185,7 +208,8 @@ class TOrvoServer::Impl {
     if (word == "ULIST") return accounts ? accounts->DoReqUList(connection, param) : void();
     if (word == "GLIST") return accounts ? accounts->DoReqGList(connection, param) : void();
     if (word == "LOGIN") return accounts ? accounts->DoReqLogin(connection, param, peers) : void();
-    if (word == "CHGPSW") return accounts ? accounts->DoReqChgPsw(connection, param, peers) : void();
+    if (word == "CHGPSW")
+      return accounts ? accounts->DoReqChgPsw(connection, param, peers) : void();
     if (word == "GETSYSLOG") return DoReqGetSysLog(connection);
   }
 
@@ -198,17 +222,31 @@ class TOrvoServer::Impl {
   std::unique_ptr<platform::WakePipe> wake;
   std::vector<platform::Socket> listeners;
   std::vector<platform::JoinableThread> listenerThreads;
-  mutable std::mutex connLock;
-  std::condition_variable connDone;
-  std::list<std::unique_ptr<Slot>> slots;  // guarded by connLock
+
+  mutable std::mutex lock;  // guards everything below
+  std::condition_variable workAvailable;
+  std::condition_variable workerEnded;
+  bool stopping = false;
+  std::deque<platform::Accepted> pending;            // accepted, waiting for a worker
+  std::unordered_set<SocketStream*> live;            // being served; aborted when the service stops
+  std::list<platform::JoinableThread> workers;       // running worker threads
+  std::list<platform::JoinableThread> endedWorkers;  // finished, waiting to be joined
+  std::size_t idleWorkers = 0;
+  std::size_t runningWorkers = 0;
 };
 
 TOrvoServer::TOrvoServer() : impl_(std::make_unique<Impl>()) {}
 TOrvoServer::~TOrvoServer() = default;
 
-void TOrvoServer::SetDefaultPort(uint16_t port) { impl_->defaultPort = port; }
-uint16_t TOrvoServer::DefaultPort() const { return impl_->defaultPort; }
-uint16_t TOrvoServer::BoundPort() const { return impl_->boundPort; }
+void TOrvoServer::SetDefaultPort(uint16_t port) {
+  impl_->defaultPort = port;
+}
+uint16_t TOrvoServer::DefaultPort() const {
+  return impl_->defaultPort;
+}
+uint16_t TOrvoServer::BoundPort() const {
+  return impl_->boundPort;
+}
 
 void TOrvoServer::SetActive(bool active) {
   if (active == impl_->active) return;
@@ -219,9 +257,17 @@ void TOrvoServer::SetActive(bool active) {
   }
 }
 
-bool TOrvoServer::Active() const { return impl_->active; }
-void TOrvoServer::SetAccountCommands(AccountCommands* accounts) { impl_->accounts = accounts; }
-TPeerTable& TOrvoServer::UserDic() { return impl_->peers; }
-std::size_t TOrvoServer::LiveConnections() const { return impl_->LiveConnections(); }
+bool TOrvoServer::Active() const {
+  return impl_->active;
+}
+void TOrvoServer::SetAccountCommands(AccountCommands* accounts) {
+  impl_->accounts = accounts;
+}
+TPeerTable& TOrvoServer::UserDic() {
+  return impl_->peers;
+}
+std::size_t TOrvoServer::LiveConnections() const {
+  return impl_->LiveConnections();
+}
 
 }  // namespace orvo::net

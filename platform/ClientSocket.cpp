@@ -68,7 +68,7 @@ void ClientSocket::SendAll(const char* data, std::size_t size) {
     const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketError("timed out");
+      if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketTimeout();
       throw SocketError("send failed: " + ErrnoText(errno));
     }
     data += n;
@@ -84,7 +84,7 @@ std::size_t ClientSocket::Receive(char* data, std::size_t size) {
     // A server that closes with our bytes still unread resets the connection; for a client that
     // reads until the close this is the same end of the reply.
     if (errno == ECONNRESET) return 0;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketError("timed out");
+    if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketTimeout();
     throw SocketError("receive failed: " + ErrnoText(errno));
   }
 }

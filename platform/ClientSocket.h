@@ -16,6 +16,12 @@ class SocketError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The time limit passed without the peer making progress.
+class SocketTimeout : public SocketError {
+ public:
+  SocketTimeout() : SocketError("timed out") {}
+};
+
 // "host:port", with brackets around an IPv6 literal so the port stays readable.
 std::string FormatEndpoint(const std::string& host, uint16_t port);
 
@@ -36,7 +42,7 @@ class ClientSocket {
 
   // Resolves `host` and tries each of its addresses in turn. Raises SocketError
   // "cannot connect to H:P: <reason>" when none answers. A positive `timeoutMs` bounds the connect
-  // and every later send or receive that makes no progress (raising SocketError "timed out").
+  // and every later send or receive that makes no progress (raising SocketTimeout).
   static ClientSocket Connect(const std::string& host, uint16_t port, int timeoutMs = 0);
 
   bool IsOpen() const { return fd_ >= 0; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvo::platform {
 
@@ -29,11 +30,17 @@ struct FindData {
   uint64_t lastWriteTime = 0;
   uint64_t size = 0;
   uint32_t reparseTag = 0;
-  std::string name;  // UTF-8, the entry's own name without its folder
+  std::string name;           // UTF-8, the entry's own name without its folder
+  std::string alternateName;  // UTF-8 short 8.3 name; empty where there is none
+
+  bool IsFolder() const { return (attributes & attr::kFolder) != 0; }
+  bool IsLink() const { return (attributes & attr::kReparsePoint) != 0; }
 };
 
 // Seconds and nanoseconds since 1970 as a Windows file time; times before 1601 become 0.
 uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds);
+// The inverse, in whole seconds since 1970 (rounded down; times before 1970 are negative).
+int64_t FileTimeToUnixSeconds(uint64_t fileTime);
 
 // The entry `name` in the folder open as `folderFd` (AT_FDCWD with a whole path also works),
 // described without following a link there. Attributes: folder 0x10; plain file 0x20; symbolic
@@ -46,5 +53,9 @@ std::optional<FindData> DescribeAt(int folderFd, const char* entry, std::string 
 // The 592-byte little-endian record; the name is cut to 259 UTF-16 units, the alternate (short)
 // name stays empty, and every unused byte is zero.
 std::string EncodeFindData(const FindData& data);
+
+// Reads one record back; `record` must hold exactly kFindDataBytes bytes. Names end at their first
+// NUL unit (or fill their whole field); unpaired surrogates become U+FFFD.
+FindData DecodeFindData(std::string_view record);
 
 }  // namespace orvo::platform

@@ -34,7 +34,8 @@ class PendingFile {
   File& Content() { return file_; }
   const std::string& TemporaryPath() const { return temporary_; }
 
-  // Flushes the content to the disk and renames it over the target (replacing a file there).
+  // Renames the content over the target (replacing a file there), flushing it to the disk first
+  // when it replaces something.
   void Commit();
 
  private:

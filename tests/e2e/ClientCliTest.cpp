@@ -142,6 +142,12 @@ TEST_F(ClientCli, FolderCommandsChangeTheServedTree) {
   EXPECT_FALSE(fs::exists(pub() + "/a/file.txt"));
   EXPECT_EQ(TempDir::Read(pub() + "/a/b/c/moved.txt"), "x");
 
+  // A target ending in a separator is the folder that receives the source, even an empty one.
+  fs::create_directory(pub() + "/empty");
+  ExpectSuccess(Orvo({"mv", pub() + "/a/b/c/moved.txt", pub() + "/empty/"}));
+  EXPECT_EQ(TempDir::Read(pub() + "/empty/moved.txt"), "x");
+  ExpectSuccess(Orvo({"mv", pub() + "/empty/moved.txt", pub() + "/a/b/c/moved.txt"}));
+
   ExpectSuccess(Orvo({"rm", pub() + "/a/b/c/moved.txt"}));
   EXPECT_FALSE(fs::exists(pub() + "/a/b/c/moved.txt"));
   ExpectSuccess(Orvo({"rm", pub() + "/a/b/c"}));
@@ -160,6 +166,9 @@ TEST_F(ClientCli, FailedGetLeavesNoPartialFile) {
   ExpectFailure(Orvo({"get", pub() + "/folder", target}), "no reply");
   // Outside the served trees the server refuses as well.
   ExpectFailure(Orvo({"get", dir / "outside.txt", target}), "no reply");
+  dir.Write("pub/there.txt", "data");
+  ExpectFailure(Orvo({"get", pub() + "/there.txt", local() + "/no/such/folder.txt"}),
+                "cannot write " + local() + "/no/such/folder.txt");
   EXPECT_TRUE(fs::is_empty(local())) << "neither the file nor a temporary one may stay";
 }
 

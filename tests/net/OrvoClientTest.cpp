@@ -92,7 +92,7 @@ TEST(ListReply, DecodesRecordsFieldByField) {
   big.size = fiveGiB;
   RecordFields link = Named(u"to-share");
   link.attributes = 0x400;
-  link.reserved0 = kReparseTagSymlink;
+  link.reserved0 = platform::kSymlinkReparseTag;
   std::string bigRecord = Record(big);
   // Units after the terminating NUL carry no meaning.
   bigRecord[44 + 2 * 13] = 'X';  // the name is 12 units long, NUL at unit 12
@@ -111,7 +111,7 @@ TEST(ListReply, DecodesRecordsFieldByField) {
   EXPECT_EQ(entries[1].name, "video 😀.mp4");
   EXPECT_FALSE(entries[1].IsFolder());
   EXPECT_TRUE(entries[2].IsLink());
-  EXPECT_EQ(entries[2].reparseTag, kReparseTagSymlink);
+  EXPECT_EQ(entries[2].reparseTag, platform::kSymlinkReparseTag);
   EXPECT_TRUE(entries[2].alternateName.empty());
 }
 
