@@ -26,9 +26,10 @@ class TOrvoUser {
   const std::string& Name() const { return FName; }
   const std::string& RootPath() const { return FRootPath; }
 
-  // The class and login id that last logged in successfully from this address (CHGPSW checks it).
-  std::string LoggedInGroup;
-  std::string LoggedInUserId;
+  // LOGIN records the class and login id that last logged in successfully from this address, and
+  // CHGPSW changes only that student's password. Called holding the peer table's lock (With).
+  void SetGroup(std::string group) { FGroup = std::move(group); }
+  void SetName(std::string name) { FName = std::move(name); }
 
  private:
   std::string FIP;

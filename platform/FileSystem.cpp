@@ -51,6 +51,17 @@ bool MakeFolder(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+bool CreateFolderPath(const std::string& path) {
+  if (path.empty()) return false;
+  // Level by level from the top, so that a level someone else makes meanwhile is no failure.
+  for (std::size_t end = path.find('/', 1); end != std::string::npos;
+       end = path.find('/', end + 1)) {
+    const std::string level = path.substr(0, end);
+    if (level.back() != '/' && ::mkdir(level.c_str(), 0777) != 0 && !IsFolder(level)) return false;
+  }
+  return ::mkdir(path.c_str(), 0777) == 0 || IsFolder(path);
+}
+
 std::string ExecutableDir() {
   std::vector<char> buffer(4096);
   for (;;) {

@@ -20,6 +20,9 @@ bool RemoveFile(const std::string& path);
 bool RemoveEmptyFolder(const std::string& path);
 // Creates one folder; its parent must exist.
 bool MakeFolder(const std::string& path);
+// Creates the folder at `path` together with every missing folder above it; true when the folder
+// exists afterwards.
+bool CreateFolderPath(const std::string& path);
 
 // The folder of the running executable, with a trailing '/'. Raises std::system_error.
 std::string ExecutableDir();

@@ -1,0 +1,320 @@
+// orvo-admin: administration of the service's database without the console, for lab servers and
+// scripts. It works through the same store operations (and their lock) the service uses, checks
+// every input before it changes anything, and exits 1 with a one-line message on any failure.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "service/OrvoService.h"
+#include "store/CreateDatabase.h"
+#include "store/OrvoDiskDbUnit.h"
+#include "store/TimeText.h"
+#include "store/TimetableOrder.h"
+
+namespace {
+
+using orvo::store::TOrvoDiskDb;
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool HasClass(TOrvoDiskDb& db, const std::string& name, bool ignoreCase) {
+  std::vector<std::string> classes;
+  db.GroupListAdmin(classes);
+  return std::any_of(classes.begin(), classes.end(), [&](const std::string& c) {
+    return ignoreCase ? Lower(c) == Lower(name) : c == name;
+  });
+}
+
+void RequireClass(TOrvoDiskDb& db, const std::string& name) {
+  if (!HasClass(db, name, false)) throw UsageError("no class named '" + name + "'");
+}
+
+int32_t OnOff(const std::string& value, const char* option) {
+  if (value == "on") return 1;
+  if (value == "off") return 0;
+  throw UsageError(std::string(option) + " takes on or off, not '" + value + "'");
+}
+
+struct Options {
+  std::string directory;
+  std::string name;
+  std::vector<std::string> names;
+  std::string weekday, begin, end, classes, id;
+  std::optional<std::string> root, publicPath, studentList, classList;
+};
+
+std::string DatabasePath(const Options& o) {
+  std::string directory = o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory;
+  if (directory.back() != '/') directory += '/';
+  return directory + orvo::store::kDatabaseFileName;
+}
+
+void Init(const Options& o) {
+  const std::string path = DatabasePath(o);
+  if (std::filesystem::exists(path)) {
+    std::printf("%s exists already; left untouched\n", path.c_str());
+    return;
+  }
+  orvo::store::CreateDatabaseFile(path, std::string(orvo::store::SchemaSql()));
+  std::printf("created %s\n", path.c_str());
+}
+
+void ClassAdd(TOrvoDiskDb& db, const Options& o) {
+  if (o.name.empty()) throw UsageError("a class name must not be empty");
+  if (HasClass(db, o.name, true)) throw UsageError("class '" + o.name + "' exists already");
+  db.AddGroup(o.name);
+}
+
+void ClassDel(TOrvoDiskDb& db, const Options& o) {
+  RequireClass(db, o.name);
+  db.DeleteGroup(o.name);
+}
+
+void ClassList(TOrvoDiskDb& db) {
+  std::vector<std::string> classes;
+  db.GroupListAdmin(classes);
+  std::sort(classes.begin(), classes.end(),
+            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  for (const auto& c : classes) std::printf("%s\n", c.c_str());
+}
+
+void StudentAdd(TOrvoDiskDb& db, const Options& o) {
+  RequireClass(db, o.name);
+  std::vector<std::string> names = o.names;
+  if (names.empty()) {
+    // One name a line, as the add-students dialog takes them.
+    for (std::string line; std::getline(std::cin, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      names.push_back(line);
+    }
+  }
+  const size_t asked = names.size();
+  db.AddUser(names, o.name);
+  for (const auto& n : names) std::printf("added %s\n", n.c_str());
+  std::printf("%zu added, %zu skipped (empty or already in the class)\n", names.size(),
+              asked - names.size());
+}
+
+void StudentDel(TOrvoDiskDb& db, const Options& o) {
+  if (o.names.size() != 1) throw UsageError("student del takes CLASS NAME");
+  const auto students = db.Students(o.name);
+  if (std::none_of(students.begin(), students.end(),
+                   [&](const auto& s) { return s.userName == o.names[0]; })) {
+    throw UsageError("class '" + o.name + "' has no student named '" + o.names[0] + "'");
+  }
+  db.DeleteUser(o.names[0], o.name);
+}
+
+void StudentList(TOrvoDiskDb& db, const Options& o) {
+  for (const auto& s : db.Students(o.name)) {
+    std::printf("%d\t%s\t%s\t%s\t%s\n", s.id, s.groupName.c_str(), s.userName.c_str(),
+                s.userId.c_str(), s.password.c_str());
+  }
+}
+
+void TimetableAdd(TOrvoDiskDb& db, const Options& o) {
+  if (o.weekday.size() != 1 || o.weekday[0] < '1' || o.weekday[0] > '7') {
+    throw UsageError("WEEKDAY is 1 (Monday) to 7 (Sunday), not '" + o.weekday + "'");
+  }
+  const int32_t begin = orvo::store::ParseTimeText(o.begin);
+  const int32_t end = orvo::store::ParseTimeText(o.end);
+  if (end <= begin) throw UsageError("the lesson must end after it begins");
+  if (o.classes.empty()) throw UsageError("CLASSES must not be empty");
+  db.AddTimeTable(o.weekday, o.begin, o.end, o.classes);
+}
+
+void TimetableDel(TOrvoDiskDb& db, const Options& o) {
+  const auto rows = db.TimeTableRows();
+  if (std::none_of(rows.begin(), rows.end(),
+                   [&](const auto& r) { return std::to_string(r.id) == o.id; })) {
+    throw UsageError("no timetable row with id '" + o.id + "'");
+  }
+  db.DeleteTimeTable(o.id);
+}
+
+void TimetableList(TOrvoDiskDb& db) {
+  for (const auto& r : orvo::store::SortedForDisplay(db.TimeTableRows())) {
+    std::printf("%d\t%d\t%s\t%s\t%s\n", r.id, r.week, r.beginTime.c_str(), r.endTime.c_str(),
+                r.groupName.c_str());
+  }
+}
+
+void SettingsShow(TOrvoDiskDb& db) {
+  std::string root, publicPath;
+  int32_t groupList = 0, userList = 1, autoRun = 0;
+  db.GetSetting(root, publicPath, groupList, userList, autoRun);
+  std::printf("root: %s\npublic: %s\nstudent-list: %s\nclass-list: %s\nautorun: %s\n", root.c_str(),
+              publicPath.c_str(), groupList == 1 ? "on" : "off", userList == 1 ? "on" : "off",
+              autoRun == 1 ? "on" : "off");
+}
+
+void SettingsSet(TOrvoDiskDb& db, const Options& o) {
+  std::string root, publicPath;
+  int32_t groupList = 0, userList = 1, autoRun = 0;
+  db.GetSetting(root, publicPath, groupList, userList, autoRun);
+  // Every value is checked before the row changes.
+  for (const auto* folder : {&o.root, &o.publicPath}) {
+    if (*folder && (folder->value().empty() || folder->value()[0] != '/')) {
+      throw UsageError("folders must be absolute paths, not '" + folder->value() + "'");
+    }
+  }
+  if (o.studentList) groupList = OnOff(*o.studentList, "--student-list");
+  if (o.classList) userList = OnOff(*o.classList, "--class-list");
+  if (o.root) root = *o.root;
+  if (o.publicPath) publicPath = *o.publicPath;
+  db.SetSetting(root, publicPath, groupList, userList, autoRun);
+  std::printf("saved; a running orvo-serverd takes it on SIGHUP\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Administration of the Orvo database (orvoDisk.db)"};
+  app.require_subcommand(1);
+  Options o;
+  app.add_option("--dir", o.directory,
+                 "folder that holds orvoDisk.db (default: the program's folder)");
+
+  enum class Action {
+    None,
+    Init,
+    ClassAdd,
+    ClassDel,
+    ClassList,
+    StudentAdd,
+    StudentDel,
+    StudentList,
+    TimetableAdd,
+    TimetableDel,
+    TimetableClear,
+    TimetableList,
+    SettingsShow,
+    SettingsSet
+  };
+  Action action = Action::None;
+  auto on = [&action](Action a) { return [&action, a] { action = a; }; };
+
+  app.add_subcommand("init", "create orvoDisk.db with empty tables")->callback(on(Action::Init));
+
+  auto* cls = app.add_subcommand("class", "classes")->require_subcommand(1);
+  cls->add_subcommand("add", "add a class")
+      ->callback(on(Action::ClassAdd))
+      ->add_option("CLASS", o.name)
+      ->required();
+  cls->add_subcommand("del", "delete a class (its students stay)")
+      ->callback(on(Action::ClassDel))
+      ->add_option("CLASS", o.name)
+      ->required();
+  cls->add_subcommand("list", "list the classes")->callback(on(Action::ClassList));
+
+  auto* student = app.add_subcommand("student", "students")->require_subcommand(1);
+  auto* studentAdd = student->add_subcommand(
+      "add", "add students (names as arguments, or one a line on standard input)");
+  studentAdd->callback(on(Action::StudentAdd));
+  studentAdd->add_option("CLASS", o.name)->required();
+  studentAdd->add_option("NAME", o.names);
+  auto* studentDel = student->add_subcommand("del", "delete a student");
+  studentDel->callback(on(Action::StudentDel));
+  studentDel->add_option("CLASS", o.name)->required();
+  studentDel->add_option("NAME", o.names)->required();
+  student
+      ->add_subcommand("list", "list the students of a class: id, class, name, login id, password")
+      ->callback(on(Action::StudentList))
+      ->add_option("CLASS", o.name)
+      ->required();
+
+  auto* timetable = app.add_subcommand("timetable", "the weekly timetable")->require_subcommand(1);
+  auto* ttAdd = timetable->add_subcommand("add", "add a lesson: WEEKDAY (1-7) BEGIN END CLASSES");
+  ttAdd->callback(on(Action::TimetableAdd));
+  ttAdd->add_option("WEEKDAY", o.weekday)->required();
+  ttAdd->add_option("BEGIN", o.begin)->required();
+  ttAdd->add_option("END", o.end)->required();
+  ttAdd->add_option("CLASSES", o.classes)->required();
+  timetable->add_subcommand("del", "delete one lesson by id")
+      ->callback(on(Action::TimetableDel))
+      ->add_option("ID", o.id)
+      ->required();
+  timetable->add_subcommand("clear", "delete every lesson")->callback(on(Action::TimetableClear));
+  timetable->add_subcommand("list", "list the lessons by weekday and start")
+      ->callback(on(Action::TimetableList));
+
+  auto* settings = app.add_subcommand("settings", "saved settings")->require_subcommand(1);
+  settings->add_subcommand("show", "show the saved settings")->callback(on(Action::SettingsShow));
+  auto* set = settings->add_subcommand("set", "change saved settings");
+  set->callback(on(Action::SettingsSet));
+  set->add_option("--root", o.root, "root folder of the student folders");
+  set->add_option("--public", o.publicPath, "shared classroom-resources folder");
+  set->add_option("--student-list", o.studentList, "serve class student lists to clients (on|off)");
+  set->add_option("--class-list", o.classList, "serve the class list to clients (on|off)");
+
+  CLI11_PARSE(app, argc, argv);
+
+  try {
+    if (action == Action::Init) {
+      Init(o);
+      return 0;
+    }
+    TOrvoDiskDb db(DatabasePath(o));
+    // Student folders are made under the saved root folder, as the service would make them.
+    orvo::service::LoadSettings(db);
+    switch (action) {
+      case Action::ClassAdd:
+        ClassAdd(db, o);
+        break;
+      case Action::ClassDel:
+        ClassDel(db, o);
+        break;
+      case Action::ClassList:
+        ClassList(db);
+        break;
+      case Action::StudentAdd:
+        StudentAdd(db, o);
+        break;
+      case Action::StudentDel:
+        StudentDel(db, o);
+        break;
+      case Action::StudentList:
+        StudentList(db, o);
+        break;
+      case Action::TimetableAdd:
+        TimetableAdd(db, o);
+        break;
+      case Action::TimetableDel:
+        TimetableDel(db, o);
+        break;
+      case Action::TimetableClear:
+        db.DeleteTimeTableAll();
+        break;
+      case Action::TimetableList:
+        TimetableList(db);
+        break;
+      case Action::SettingsShow:
+        SettingsShow(db);
+        break;
+      case Action::SettingsSet:
+        SettingsSet(db, o);
+        break;
+      default:
+        break;
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orvo-admin: %s\n", e.what());
+    return 1;
+  }
+}

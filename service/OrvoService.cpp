@@ -1,0 +1,109 @@
+#include "service/OrvoService.h"
+
+#include <stdexcept>
+#include <system_error>
+
+#include "core/SettingsValues.h"
+
+namespace orvo::service {
+namespace {
+
+constexpr const char* kTables[] = {"Setting", "Groups", "Users", "TimeTable"};
+
+std::string WithTrailingSeparator(std::string directory) {
+  if (directory.empty()) directory = ".";
+  if (directory.back() != '/') directory += '/';
+  return directory;
+}
+
+}  // namespace
+
+void LoadSettings(store::TOrvoDiskDb& db) {
+  core::SettingsValues& settings = core::Settings();
+  std::string root = settings.RootPath.Get();
+  std::string publicPath = settings.PublicPath.Get();
+  int32_t groupList = settings.GroupList.load();
+  int32_t userList = settings.UserList.load();
+  int32_t autoRun = settings.AutoRun.load();
+  db.GetSetting(root, publicPath, groupList, userList, autoRun);
+  settings.RootPath.Set(std::move(root));
+  settings.PublicPath.Set(std::move(publicPath));
+  settings.GroupList.store(groupList);
+  settings.UserList.store(userList);
+  settings.AutoRun.store(autoRun);
+}
+
+OrvoService::OrvoService(std::string directory, uint16_t port, const platform::Clock& clock)
+    : databasePath_(WithTrailingSeparator(std::move(directory)) + store::kDatabaseFileName),
+      port_(port),
+      clock_(clock) {}
+
+OrvoService::~OrvoService() {
+  Stop();
+}
+
+void OrvoService::Start() {
+  try {
+    db_ = std::make_unique<store::TOrvoDiskDb>(databasePath_, clock_);
+    for (const char* table : kTables) {
+      std::lock_guard guard(db_->Lock());
+      db_->Select(table);
+    }
+    LoadSettings(*db_);
+  } catch (const std::exception& e) {
+    db_.reset();
+    throw std::runtime_error("cannot open database " + databasePath_ + ": " + e.what());
+  }
+  accounts_ = std::make_unique<net::TDiskAccountCommands>(*db_, clock_);
+  server_ = std::make_unique<net::TOrvoServer>();
+  server_->SetAccountCommands(accounts_.get());
+  server_->SetDefaultPort(port_);
+  try {
+    server_->SetActive(true);
+  } catch (const std::system_error& e) {
+    server_.reset();
+    throw std::runtime_error(e.what());
+  }
+  std::lock_guard guard(timerLock_);
+  stopping_ = false;
+}
+
+void OrvoService::Stop() {
+  {
+    std::lock_guard guard(timerLock_);
+    stopping_ = true;
+  }
+  timerWake_.notify_all();
+  if (pauseTimer_.joinable()) pauseTimer_.join();
+  server_.reset();  // deactivates: no listening, live connections closed, threads joined
+}
+
+void OrvoService::ReloadSettings() {
+  if (db_) LoadSettings(*db_);
+}
+
+bool OrvoService::PauseGateIfTimetableEmpty() {
+  if (!db_ || db_->TimeTableCount() != 0) return false;
+  db_->SetStopTimeTable(true);
+  return true;
+}
+
+void OrvoService::SchedulePauseCheck(std::chrono::milliseconds delay) {
+  if (pauseTimer_.joinable()) return;
+  pauseTimer_ = std::thread([this, delay] {
+    std::unique_lock guard(timerLock_);
+    if (timerWake_.wait_for(guard, delay, [this] { return stopping_; })) return;
+    guard.unlock();
+    try {
+      PauseGateIfTimetableEmpty();
+    } catch (const std::exception&) {
+      // A missing or locked table leaves the gate as it is; logins then report the fault.
+    }
+  });
+}
+
+uint16_t OrvoService::Port() const {
+  return server_ ? server_->BoundPort() : port_;
+}
+
+}  // namespace orvo::service

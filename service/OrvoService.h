@@ -1,0 +1,70 @@
+// OrvoService: the one place that brings the service up and down, for the console and the
+// headless program alike. Start opens the database in the application directory, loads the saved
+// settings and only then starts listening, so no request is served before both exist.
+// Created, started and stopped by one owning thread; Db() and Server() are for that thread and
+// for the window handlers. Start raises std::runtime_error with a message naming the file or port.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "net/AccountCommands.h"
+#include "net/OrvoServer.h"
+#include "platform/Clock.h"
+#include "store/OrvoDiskDbUnit.h"
+
+namespace orvo::service {
+
+// How long after start the gate is paused when the timetable is empty.
+inline constexpr std::chrono::milliseconds kStartupPauseDelay{1000};
+
+class OrvoService {
+ public:
+  // `directory` holds orvoDisk.db (a trailing separator is optional); `port` 0 picks a free one.
+  OrvoService(std::string directory, uint16_t port,
+              const platform::Clock& clock = platform::SystemClock());
+  ~OrvoService();  // stops
+  OrvoService(const OrvoService&) = delete;
+  OrvoService& operator=(const OrvoService&) = delete;
+
+  // Opens the database (all four tables must exist), loads the settings, starts listening.
+  void Start();
+  // Stops listening, closes live connections and waits for every thread the service started.
+  void Stop();
+
+  // Reads the settings row again into the process-wide settings values.
+  void ReloadSettings();
+  // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
+  bool PauseGateIfTimetableEmpty();
+  // Runs PauseGateIfTimetableEmpty once, `delay` after this call, on a thread Stop() ends.
+  void SchedulePauseCheck(std::chrono::milliseconds delay = kStartupPauseDelay);
+
+  std::string DatabasePath() const { return databasePath_; }
+  uint16_t Port() const;
+  bool Running() const { return server_ && server_->Active(); }
+  store::TOrvoDiskDb* Db() { return db_.get(); }
+  net::TOrvoServer* Server() { return server_.get(); }
+
+ private:
+  std::string databasePath_;
+  uint16_t port_;
+  const platform::Clock& clock_;
+  std::unique_ptr<store::TOrvoDiskDb> db_;
+  std::unique_ptr<net::TDiskAccountCommands> accounts_;
+  std::unique_ptr<net::TOrvoServer> server_;
+
+  std::mutex timerLock_;
+  std::condition_variable timerWake_;
+  bool stopping_ = false;  // guarded by timerLock_
+  std::thread pauseTimer_;
+};
+
+// The settings row into the process-wide settings values; values without a row stay as they are.
+void LoadSettings(store::TOrvoDiskDb& db);
+
+}  // namespace orvo::service

@@ -1,0 +1,110 @@
+// TOrvoDiskDb: the one database object of the process. It adds the database lock FLock and the
+// operations on classes, students, saved settings and the timetable gate to TSimpleDb.
+// Any thread may call any operation: each takes FLock for its whole run (so the shared cursor has
+// one user at a time) and never does network I/O under it. Failures raise DbError (engine
+// messages) or TimeTextError ("'%s' is not a valid time") after the lock is released.
+// Code that runs its own Select through the inherited layer and walks Query() must hold Lock().
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "store/SimpleDbUnit.h"
+
+namespace orvo::store {
+
+// The password every newly added student gets.
+inline constexpr char kDefaultPassword[] = "907183";
+// The name of the database file in the application directory.
+inline constexpr char kDatabaseFileName[] = "orvoDisk.db";
+// The gate re-reads the timetable at most once in this many milliseconds of the tick count.
+inline constexpr uint32_t kTimetableRefreshMs = 60000;
+
+struct LoginResult {
+  bool accepted = false;
+  std::string userName;  // empty when refused
+  std::string currGroupName;
+  std::string currDataHost;
+  std::string currDataPort;
+};
+
+struct StudentRow {
+  int32_t id = 0;
+  std::string groupName;
+  std::string userName;
+  std::string userId;
+  std::string password;
+};
+
+struct TimeTableRow {
+  int32_t id = 0;
+  int32_t week = 0;
+  std::string beginTime;
+  std::string endTime;
+  std::string groupName;
+  std::string serverIp;
+  std::string serverPort;
+};
+
+class TOrvoDiskDb : public TSimpleDb {
+ public:
+  explicit TOrvoDiskDb(const std::string& DbFileName,
+                       const platform::Clock& clock = platform::SystemClock());
+  ~TOrvoDiskDb() override;
+
+  // FLock, for callers that walk the cursor themselves.
+  std::recursive_mutex& Lock() { return FLock; }
+
+  // --- classes, students and settings ---
+  void CreateTable();  // does nothing: tables are never created by the service
+  void GroupListAdmin(std::vector<std::string>& aList);
+  void UserList(const std::string& aGroup, std::vector<std::string>& aList);
+  void AddGroup(const std::string& aName);
+  void DeleteGroup(const std::string& aName);
+  void AddUser(const std::string& aName, const std::string& aGroup);
+  // Filters NameList in place (empty lines and names the class has are dropped), then inserts the
+  // rest in one transaction and makes their folders under RootPath.
+  void AddUser(std::vector<std::string>& NameList, const std::string& aGroup);
+  void DeleteUser(const std::string& aName, const std::string& aGroup);
+  bool ChangePSW(const std::string& aGroup, const std::string& aUserId, const std::string& aNewPSW);
+  void GetSetting(std::string& RootPath, std::string& PublicPath, int32_t& GroupList,
+                  int32_t& UserList, int32_t& AutoRun);
+  void SetSetting(const std::string& RootPath, const std::string& PublicPath, int32_t GroupList,
+                  int32_t UserList, int32_t AutoRun);
+  // The students of a class with every column, as the student list shows them.
+  std::vector<StudentRow> Students(const std::string& aGroup);
+
+  // --- timetable and login gate ---
+  LoginResult CheckLogin(const std::string& aGroup, const std::string& aUserId,
+                         const std::string& aPassword);
+  int32_t CurrWeekTemp() const;
+  void SetCurrWeekTemp(int32_t Value);
+  bool StopTimeTable() const { return FStopTimeTable.load(); }
+  void SetStopTimeTable(bool Value) { FStopTimeTable.store(Value); }
+  void AddTimeTable(const std::string& Week, const std::string& BeginTime,
+                    const std::string& EndTime, const std::string& GroupName);
+  void DeleteTimeTable(const std::string& aID);
+  void DeleteTimeTableAll();
+  void GroupList(std::vector<std::string>& aList);
+  // Every timetable row in the order the table returns them.
+  std::vector<TimeTableRow> TimeTableRows();
+  int32_t TimeTableCount();
+
+ private:
+  void EnsureCurrGroup();  // expects FLock held
+
+  std::recursive_mutex FLock;
+  const platform::Clock& FClock;
+  uint32_t FCurrTick = 0;      // guarded by FLock
+  int32_t FCurrWeekTemp = -1;  // guarded by FLock
+  std::atomic<bool> FStopTimeTable{false};
+  std::string CurrGroupName;  // guarded by FLock
+  std::string CurrDataHost;   // guarded by FLock
+  std::string CurrDataPort;   // guarded by FLock
+};
+
+}  // namespace orvo::store

@@ -1,0 +1,191 @@
+// The timetable and the login gate of TOrvoDiskDb: which timetable row is current, and whether a
+// login's class and credentials pass. Every method takes FLock except EnsureCurrGroup, which runs
+// inside CheckLogin's hold.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Regional.h"
+#include "store/OrvoDiskDbUnit.h"
+#include "store/TimeText.h"
+
+namespace orvo::store {
+namespace {
+
+constexpr char kTimeTable[] = "TimeTable";
+constexpr char kPauseGroup[] = "*";
+
+// Week and Id go into statements without quotes, so anything but a plain decimal integer is
+// refused before it can become part of the SQL.
+void RequireInteger(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  const std::string_view digits = negative ? text.substr(1) : text;
+  bool valid = !digits.empty();
+  // Saturates beyond the 32-bit range, so a long run of digits is refused rather than wrapped.
+  constexpr int64_t kBeyond = int64_t{1} << 32;
+  int64_t value = 0;
+  for (std::size_t i = 0; valid && i < digits.size(); ++i) {
+    valid = digits[i] >= '0' && digits[i] <= '9';
+    value = std::min(value * 10 + (digits[i] - '0'), kBeyond);
+  }
+  if (negative) value = -value;
+  if (!valid || value < std::numeric_limits<int32_t>::min() ||
+      value > std::numeric_limits<int32_t>::max()) {
+    throw DbError("'" + std::string(text) + "' is not a valid integer value");
+  }
+}
+
+int32_t MillisecondsOfDay(const platform::LocalDateTime& now) {
+  return ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+}
+
+std::string TwoDigits(int value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+void TOrvoDiskDb::EnsureCurrGroup() {
+  if (FStopTimeTable.load()) {
+    // The data host and port of the last evaluation stay: replies during a pause carry them.
+    CurrGroupName = kPauseGroup;
+    return;
+  }
+  const uint32_t tick = FClock.TickCount();
+  // Unsigned subtraction is the difference modulo 2^32, so the rhythm survives the tick wrap.
+  if (static_cast<uint32_t>(tick - FCurrTick) <= kTimetableRefreshMs) return;
+  FCurrTick = tick;
+  CurrGroupName.clear();
+  CurrDataHost.clear();
+  CurrDataPort.clear();
+
+  const platform::LocalDateTime now = FClock.Now();
+  const int32_t weekday = FCurrWeekTemp >= 0 ? FCurrWeekTemp : now.dayOfWeek;
+  const int32_t timeOfDay = MillisecondsOfDay(now);
+  Select(kTimeTable);
+  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+    // Both texts of every row reached are parsed, whatever its weekday, so a bad text stops the
+    // evaluation even on a day it does not apply to.
+    const int32_t begin = ParseTimeText(query.FieldByName("BeginTime").AsString());
+    const int32_t end = ParseTimeText(query.FieldByName("EndTime").AsString());
+    if (query.FieldByName("Week").AsInteger() == weekday && timeOfDay > begin && timeOfDay < end) {
+      CurrGroupName = query.FieldByName("GroupName").AsString();
+      CurrDataHost = query.FieldByName("ServerIP").AsString();
+      CurrDataPort = query.FieldByName("ServerPort").AsString();
+      break;
+    }
+  }
+}
+
+LoginResult TOrvoDiskDb::CheckLogin(const std::string& aGroup, const std::string& aUserId,
+                                    const std::string& aPassword) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  EnsureCurrGroup();
+  LoginResult result;
+  // The class test is a plain substring test: a slot for "一班,二班" names both classes.
+  const bool classPasses = CurrGroupName == kPauseGroup ||
+                           (!aGroup.empty() && CurrGroupName.find(aGroup) != std::string::npos);
+  if (classPasses) {
+    const std::string condition = "GroupName=" + QuotedStr(aGroup) +
+                                  " and UserId=" + QuotedStr(aUserId) +
+                                  " and PassWord=" + QuotedStr(aPassword);
+    // Duplicated rows make the login impossible rather than picking one of them.
+    if (Select("Users", condition) == 1) {
+      result.accepted = true;
+      result.userName = Query().FieldByName("UserName").AsString();
+    }
+  }
+  result.currGroupName = CurrGroupName;
+  result.currDataHost = CurrDataHost;
+  result.currDataPort = CurrDataPort;
+  return result;
+}
+
+int32_t TOrvoDiskDb::CurrWeekTemp() const {
+  // The lock is not part of the object's logical state; reading under it is still a read.
+  std::lock_guard<std::recursive_mutex> guard(const_cast<std::recursive_mutex&>(FLock));
+  return FCurrWeekTemp;
+}
+
+void TOrvoDiskDb::SetCurrWeekTemp(int32_t Value) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FCurrWeekTemp = Value;
+  // Forces the next check to evaluate with the new weekday (once the tick count passes a minute).
+  FCurrTick = 0;
+}
+
+void TOrvoDiskDb::AddTimeTable(const std::string& Week, const std::string& BeginTime,
+                               const std::string& EndTime, const std::string& GroupName) {
+  RequireInteger(Week);
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  Insert(kTimeTable, {"Week", "BeginTime", "EndTime", "GroupName"},
+         {Week, QuotedStr(BeginTime), QuotedStr(EndTime), QuotedStr(GroupName)});
+}
+
+void TOrvoDiskDb::DeleteTimeTable(const std::string& aID) {
+  RequireInteger(aID);
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  Delete(kTimeTable, "Id=" + aID);
+}
+
+void TOrvoDiskDb::DeleteTimeTableAll() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  DeleteAll(kTimeTable);
+}
+
+void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  aList.clear();
+  const platform::LocalDateTime now = FClock.Now();
+  const int32_t weekday = FCurrWeekTemp != -1 ? FCurrWeekTemp : now.dayOfWeek;
+  // The stored texts are compared with this one as texts by the database, not as times.
+  const std::string time =
+      TwoDigits(now.hour) + platform::HostRegional().timeSeparator + TwoDigits(now.minute);
+  const std::string condition = "Week=" + std::to_string(weekday) + " and BeginTime<" +
+                                QuotedStr(time) + " and EndTime>" + QuotedStr(time);
+  if (Select(kTimeTable, condition) == 0) return;
+  TQuery& query = Query();
+  const std::string serverIp = query.FieldByName("ServerIP").AsString();
+  if (serverIp != CurrDataHost) {
+    CurrDataHost = serverIp;
+    CurrDataPort = query.FieldByName("ServerPort").AsString();
+  }
+  const std::string groupName = query.FieldByName("GroupName").AsString();
+  if (groupName != kPauseGroup) {
+    aList.push_back(groupName);
+    return;
+  }
+  Select("Groups");
+  for (; !query.Eof(); query.Next()) aList.push_back(query.FieldByName("GroupName").AsString());
+}
+
+std::vector<TimeTableRow> TOrvoDiskDb::TimeTableRows() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  std::vector<TimeTableRow> rows;
+  Select(kTimeTable);
+  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+    TimeTableRow row;
+    row.id = query.FieldByName("Id").AsInteger();
+    row.week = query.FieldByName("Week").AsInteger();
+    row.beginTime = query.FieldByName("BeginTime").AsString();
+    row.endTime = query.FieldByName("EndTime").AsString();
+    row.groupName = query.FieldByName("GroupName").AsString();
+    row.serverIp = query.FieldByName("ServerIP").AsString();
+    row.serverPort = query.FieldByName("ServerPort").AsString();
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+int32_t TOrvoDiskDb::TimeTableCount() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  return Select(kTimeTable);
+}
+
+}  // namespace orvo::store

@@ -1,0 +1,40 @@
+-- The tables of a new, empty orvoDisk.db. The service never runs this; the admin tool and the
+-- tests create a database file from it. No uniqueness constraints: the service keeps class names
+-- unique by its own tests, and adding a list that names a student twice inserts both rows.
+
+CREATE TABLE [Users]
+(
+[Id] INTEGER PRIMARY KEY,
+[UserId] TEXT,
+[UserName] TEXT,
+[PassWord] TEXT,
+[GroupName] TEXT
+);
+
+CREATE TABLE [Groups]
+(
+[GroupName] TEXT
+);
+
+CREATE TABLE [Setting]
+(
+[RootPath] TEXT,
+[PublicPath] TEXT,
+[GroupList] INTEGER,
+[UserList] INTEGER,
+[AutoRun] INTEGER
+);
+
+CREATE TABLE [TimeTable]
+(
+[Id] INTEGER PRIMARY KEY AUTOINCREMENT,
+[Week] INTEGER,
+[BeginTime] DATETIME,
+[EndTime] DATETIME,
+[GroupName] VARCHAR(36),
+[ServerIP] VARCHAR(36),
+[ServerPort] INTEGER
+);
+
+CREATE INDEX [UsersByGroup] ON [Users] ([GroupName]);
+CREATE INDEX [GroupsByName] ON [Groups] ([GroupName]);

@@ -1,0 +1,356 @@
+#include "store/OrvoDiskDbUnit.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/SettingsValues.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestDatabase.h"
+
+namespace orvo::store {
+namespace {
+
+using orvo::testing::CreateDatabaseFromSchema;
+using orvo::testing::RawConnection;
+using orvo::testing::TempDir;
+using Names = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+class OrvoDiskDbTest : public ::testing::Test {
+ protected:
+  OrvoDiskDbTest()
+      : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")),
+        raw_(path_),
+        db_(std::make_unique<TOrvoDiskDb>(path_)) {
+    core::Settings().Reset();
+  }
+  ~OrvoDiskDbTest() override { core::Settings().Reset(); }
+
+  // Student folders go under <temp>/root.
+  std::string UseRootFolder() {
+    const std::string root = dir_ / "root";
+    core::Settings().RootPath.Set(root);
+    return root;
+  }
+
+  Names UserList(const std::string& group) {
+    Names names;
+    db_->UserList(group, names);
+    return names;
+  }
+
+  Names Groups() {
+    Names names;
+    db_->GroupListAdmin(names);
+    return names;
+  }
+
+  Names Sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir dir_;
+  std::string path_;
+  RawConnection raw_;
+  std::unique_ptr<TOrvoDiskDb> db_;
+};
+
+TEST_F(OrvoDiskDbTest, ClassesAreAddedOnceAndDeletingOneKeepsItsStudents) {
+  db_->AddGroup("3A");
+  db_->AddGroup("3A");
+  db_->AddGroup("O'Neil班");
+  db_->AddGroup("");
+  Names list = {"stale line"};
+  db_->GroupListAdmin(list);
+  EXPECT_EQ(list, (Names{"3A", "O'Neil班", ""})) << "list is cleared, rows in insertion order";
+
+  Names students = {"Wang", "Li"};
+  db_->AddUser(students, "3A");
+  db_->DeleteGroup("3A");
+  db_->DeleteGroup("no such class");
+  EXPECT_EQ(Groups(), (Names{"O'Neil班", ""}));
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{"Li", "Wang"}));
+}
+
+TEST_F(OrvoDiskDbTest, ListAddDropsEmptyLinesAndNamesTheClassHasButInsertsARepeatTwice) {
+  const std::string root = UseRootFolder();
+  db_->AddUser("Zhao", "3A");
+  db_->AddUser("Wang", "3B");  // another class's Wang does not count
+
+  Names list = {"Wang", "", "Li", "Zhao", "Wang", " ", "li"};
+  db_->AddUser(list, "3A");
+  EXPECT_EQ(list, (Names{"Wang", "Li", "Wang", " ", "li"})) << "order as typed, nothing trimmed";
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{" ", "Li", "Wang", "Wang", "Zhao", "li"}));
+  for (const char* name : {"Wang", "Li", " ", "li", "Zhao"}) {
+    EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / name)) << name;
+  }
+
+  db_->DeleteUser("Wang", "3A");
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{" ", "Li", "Zhao", "li"})) << "both rows of Wang go";
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "Wang")) << "the folder stays";
+  EXPECT_EQ(UserList("3B"), Names{"Wang"});
+}
+
+TEST_F(OrvoDiskDbTest, ListOfNamesTheClassHasInsertsNothingAndLeavesNoTransactionOpen) {
+  db_->AddUser("Wang", "3A");
+  db_->AddUser("Li", "3A");
+  Names list = {"Li", "", "Wang"};
+  db_->AddUser(list, "3A");
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(raw_.Column("select count(*) from Users"), Names{"2"});
+  EXPECT_NO_THROW(raw_.Exec("insert into Groups values ('x')")) << "the file is not held";
+
+  Names empty;
+  EXPECT_NO_THROW(db_->AddUser(empty, "3A"));
+}
+
+TEST_F(OrvoDiskDbTest, SingleAddTestsEvenAnEmptyNameAndMakesItsFolder) {
+  const std::string root = UseRootFolder();
+  db_->AddUser("Li", "3A");
+  db_->AddUser("Li", "3A");
+  db_->AddUser("", "3A");
+  db_->AddUser("", "3A");
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{"", "Li"}));
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "Li"));
+}
+
+TEST_F(OrvoDiskDbTest, QuotesAndChineseNamesAreStoredAndFoundExactly) {
+  const Names names = {"O'Neil", "王小明", "a''b", "x' OR '1'='1", "Tab\tName"};
+  for (const std::string group : {"O'Class", "初一(3)班"}) {
+    Names list = names;
+    db_->AddUser(list, group);
+    ASSERT_EQ(list, names) << group;
+
+    const auto rows = db_->Students(group);
+    ASSERT_EQ(rows.size(), names.size());
+    std::set<int32_t> ids;
+    for (const auto& row : rows) {
+      EXPECT_EQ(row.groupName, group);
+      EXPECT_EQ(row.userId, row.userName) << "the login id is the name";
+      EXPECT_EQ(row.password, kDefaultPassword);
+      ids.insert(row.id);
+    }
+    EXPECT_EQ(ids.size(), names.size()) << "every row has its own engine-made Id";
+    EXPECT_EQ(Sorted(UserList(group)), Sorted(names));
+
+    list = names;
+    db_->AddUser(list, group);
+    EXPECT_TRUE(list.empty()) << "the existence test finds every name again";
+
+    EXPECT_TRUE(db_->ChangePSW(group, "O'Neil", "it's new"));
+    for (const auto& name : names) db_->DeleteUser(name, group);
+    EXPECT_TRUE(UserList(group).empty()) << group;
+  }
+  EXPECT_EQ(raw_.Column("select count(*) from Users"), Names{"0"});
+}
+
+TEST_F(OrvoDiskDbTest, ChangePasswordTouchesOnlyThatClassAndLoginAndAlwaysSaysYes) {
+  db_->AddUser("Wang", "3A");
+  db_->AddUser("Wang", "3B");
+  db_->AddUser("Li", "3A");
+  EXPECT_TRUE(db_->ChangePSW("3A", "Wang", "secret"));
+  EXPECT_TRUE(db_->ChangePSW("3A", "Nobody", "x")) << "true also when nothing matched";
+  EXPECT_TRUE(db_->ChangePSW("3B", "Wang", ""));
+  EXPECT_EQ(raw_.Column("select GroupName || '/' || UserId || '=' || PassWord from Users "
+                        "order by Id"),
+            (Names{"3A/Wang=secret", "3B/Wang=", "3A/Li=907183"}));
+}
+
+TEST_F(OrvoDiskDbTest, StudentFolderNamesWithBackslashesBecomeNestedFolders) {
+  const std::string root = UseRootFolder();  // not made yet: every level is created
+  Names list = {"a\\b", "王小明"};
+  db_->AddUser(list, "初一\\3班");
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "初一" / "3班" / "a" / "b"));
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "初一" / "3班" / "王小明"));
+}
+
+TEST_F(OrvoDiskDbTest, StudentIsAddedWhenItsFolderCannotBeMade) {
+  dir_.Write("root/3A", "a file where the class folder should be");
+  core::Settings().RootPath.Set(dir_ / "root");
+  Names list = {"Li"};
+  EXPECT_NO_THROW(db_->AddUser(list, "3A"));
+  EXPECT_EQ(UserList("3A"), Names{"Li"});
+
+  // Without a root folder the path would start at "/": nothing is made there.
+  core::Settings().RootPath.Set("");
+  const std::string group = "orvo-test-" + dir_.Path().filename().string();
+  list = {"Li"};
+  db_->AddUser(list, group);
+  EXPECT_EQ(UserList(group), Names{"Li"});
+  EXPECT_FALSE(fs::exists(fs::path("/") / group));
+}
+
+TEST_F(OrvoDiskDbTest, FailingInsertKeepsTheStudentsAddedBeforeIt) {
+  const std::string root = UseRootFolder();
+  raw_.Exec(
+      "CREATE TRIGGER RefuseBad BEFORE INSERT ON Users WHEN NEW.UserName = 'Bad' "
+      "BEGIN SELECT RAISE(ABORT, 'Bad is refused'); END;");
+  Names list = {"A", "Bad", "C"};
+  try {
+    db_->AddUser(list, "3A");
+    FAIL() << "the trigger did not fire";
+  } catch (const DbError& error) {
+    EXPECT_STREQ(error.what(), "Bad is refused");
+  }
+  EXPECT_EQ(list, (Names{"A", "Bad", "C"})) << "the list was filtered, nothing more";
+  EXPECT_EQ(raw_.Column("select UserName from Users"), Names{"A"}) << "committed for all to see";
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "A"));
+  EXPECT_FALSE(fs::exists(fs::path(root) / "3A" / "C"));
+
+  // The connection is back to normal: no transaction left open, no lock on the file.
+  EXPECT_NO_THROW(raw_.Exec("DROP TRIGGER RefuseBad"));
+  list = {"C"};
+  db_->AddUser(list, "3A");
+  EXPECT_EQ(raw_.Column("select UserName from Users order by Id"), (Names{"A", "C"}));
+}
+
+TEST_F(OrvoDiskDbTest, FailureReachesTheCallerWithTheLockReleased) {
+  raw_.Exec("DROP TABLE Groups");
+  Names list;
+  try {
+    db_->GroupListAdmin(list);
+    FAIL();
+  } catch (const DbError& error) {
+    EXPECT_STREQ(error.what(), "no such table: Groups");
+  }
+  bool lockedByOther = false;
+  std::thread([&] {
+    lockedByOther = db_->Lock().try_lock();
+    if (lockedByOther) db_->Lock().unlock();
+  }).join();
+  EXPECT_TRUE(lockedByOther);
+}
+
+TEST_F(OrvoDiskDbTest, SettingsAreInsertedOnceThenUpdated) {
+  std::string root = "unchanged", pub = "unchanged";
+  int32_t groupList = 7, userList = 7, autoRun = 7;
+  db_->GetSetting(root, pub, groupList, userList, autoRun);
+  EXPECT_EQ(root, "unchanged");
+  EXPECT_EQ(pub, "unchanged");
+  EXPECT_EQ(groupList + userList + autoRun, 21) << "an empty table changes nothing";
+
+  db_->SetSetting("/srv/stu", "/srv/pub", 0, 1, 0);
+  EXPECT_EQ(db_->Query().SQL(),
+            Names{"insert into Setting (RootPath,PublicPath,GroupList,UserList,AutoRun) values "
+                  "('/srv/stu','/srv/pub',0,1,0);"});
+  db_->SetSetting("/srv/O'Neil", "/公共", 1, 0, 1);
+  EXPECT_EQ(db_->Query().SQL(), Names{"update Setting SET RootPath='/srv/O''Neil',PublicPath='/"
+                                      "公共',GroupList=1,UserList=0,AutoRun=1;"});
+  EXPECT_EQ(raw_.Column("select count(*) from Setting"), Names{"1"});
+
+  db_->GetSetting(root, pub, groupList, userList, autoRun);
+  EXPECT_EQ(root, "/srv/O'Neil");
+  EXPECT_EQ(pub, "/公共");
+  EXPECT_EQ(groupList, 1);
+  EXPECT_EQ(userList, 0);
+  EXPECT_EQ(autoRun, 1);
+}
+
+TEST_F(OrvoDiskDbTest, SavingUpdatesEverySettingRowAndTheFirstIsRead) {
+  raw_.Exec("insert into Setting values ('/first', '/p1', 0, 0, 0), ('/second', '/p2', 1, 1, 1)");
+  std::string root, pub;
+  int32_t groupList = -1, userList = -1, autoRun = -1;
+  db_->GetSetting(root, pub, groupList, userList, autoRun);
+  EXPECT_EQ(root, "/first");
+  EXPECT_EQ(groupList, 0);
+
+  db_->SetSetting("/new", "/pub", 1, 0, 1);
+  EXPECT_EQ(raw_.Column("select RootPath || PublicPath || GroupList || UserList || AutoRun "
+                        "from Setting"),
+            (Names{"/new/pub101", "/new/pub101"}));
+}
+
+TEST_F(OrvoDiskDbTest, UserListAppendsToWhatTheListHolds) {
+  db_->AddUser("Li", "3A");
+  Names list = {"earlier"};
+  db_->UserList("3A", list);
+  db_->UserList("nobody's class", list);
+  EXPECT_EQ(list, (Names{"earlier", "Li"}));
+}
+
+TEST_F(OrvoDiskDbTest, ReadersOnOtherThreadsSeeWholeListAddsOnly) {
+  constexpr int kLists = 40;
+  constexpr int kPerList = 3;
+  std::atomic<bool> writing{true};
+  std::atomic<int> failures{0};
+
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 3; ++r) {
+    readers.emplace_back([&, r] {
+      std::size_t seen = 0;
+      int round = 0;
+      do {
+        try {
+          Names names;
+          db_->UserList("3A", names);
+          const std::set<std::string> unique(names.begin(), names.end());
+          // A list add holds the lock from its first test to its commit: never half of one.
+          if (names.size() % kPerList != 0 || names.size() < seen ||
+              unique.size() != names.size()) {
+            ++failures;
+          }
+          seen = names.size();
+          if (!db_->ChangePSW("3A", "S0-0",
+                              "p" + std::to_string(r) + "-" + std::to_string(round++))) {
+            ++failures;
+          }
+          for (const auto& row : db_->Students("3A")) {
+            if (row.groupName != "3A" || row.userId != row.userName) ++failures;
+          }
+        } catch (const std::exception&) {
+          ++failures;
+        }
+      } while (writing.load());
+    });
+  }
+  std::thread writer([&] {
+    try {
+      for (int l = 0; l < kLists; ++l) {
+        Names list;
+        for (int s = 0; s < kPerList; ++s) {
+          list.push_back("S" + std::to_string(l) + "-" + std::to_string(s));
+        }
+        db_->AddUser(list, "3A");
+        if (list.size() != kPerList) ++failures;
+      }
+    } catch (const std::exception&) {
+      ++failures;
+    }
+    writing = false;
+  });
+  writer.join();
+  for (auto& reader : readers) reader.join();
+
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(UserList("3A").size(), static_cast<std::size_t>(kLists * kPerList));
+  const Names password = raw_.Column("select PassWord from Users where UserId='S0-0'");
+  ASSERT_EQ(password.size(), 1u);
+  EXPECT_TRUE(password[0] == kDefaultPassword || password[0].front() == 'p') << password[0];
+}
+
+TEST(CreateFolderPath, MakesEveryMissingLevel) {
+  TempDir dir;
+  EXPECT_TRUE(platform::CreateFolderPath(dir / "a/b/c"));
+  EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+  EXPECT_TRUE(platform::CreateFolderPath(dir / "a/b/c")) << "an existing folder is success";
+  EXPECT_TRUE(platform::CreateFolderPath(dir / "a//d/"));
+  EXPECT_TRUE(fs::is_directory(dir / "a/d"));
+
+  const std::string file = dir.Write("file", "x");
+  EXPECT_FALSE(platform::CreateFolderPath(file));
+  EXPECT_FALSE(platform::CreateFolderPath(file + "/below"));
+  EXPECT_FALSE(platform::CreateFolderPath(""));
+}
+
+}  // namespace
+}  // namespace orvo::store
