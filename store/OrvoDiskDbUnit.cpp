@@ -66,6 +66,9 @@ std::vector<StudentRow> TOrvoDiskDb::Students(const std::string& aGroup) {
     row.password = query.FieldByName("PassWord").AsString();
     rows.push_back(std::move(row));
   }
+  // The indexes that keep look-ups from scanning a class may hand rows out in name order; the
+  // list shows them in the order they were added.
+  std::sort(rows.begin(), rows.end(), [](const StudentRow& a, const StudentRow& b) { return a.id < b.id; });
   return rows;
 }
 

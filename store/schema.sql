@@ -36,5 +36,7 @@ CREATE TABLE [TimeTable]
 [ServerPort] INTEGER
 );
 
-CREATE INDEX [UsersByGroup] ON [Users] ([GroupName]);
+-- The existence test of the list add and the login look-up use these; neither scans a class.
+CREATE INDEX [UsersByGroupAndName] ON [Users] ([GroupName], [UserName]);
+CREATE INDEX [UsersByGroupAndId] ON [Users] ([GroupName], [UserId]);
 CREATE INDEX [GroupsByName] ON [Groups] ([GroupName]);
