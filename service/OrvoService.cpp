@@ -61,7 +61,11 @@ void OrvoService::Start() {
   try {
     server_->SetActive(true);
   } catch (const std::system_error& e) {
+    // All or nothing: a service that cannot listen keeps no database open either, so nothing
+    // uses half of it.
     server_.reset();
+    accounts_.reset();
+    db_.reset();
     throw std::runtime_error(e.what());
   }
   std::lock_guard guard(timerLock_);

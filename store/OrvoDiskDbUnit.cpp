@@ -16,12 +16,25 @@ std::string StudentCondition(const std::string& aGroup, const std::string& aName
   return "GroupName=" + QuotedStr(aGroup) + " AND UserName=" + QuotedStr(aName);
 }
 
+// Whether a class or student name would climb out of the folder it is made in ("..", or ".." as
+// one of the levels that separators make of it).
+bool ClimbsOut(const std::string& name) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = name.find_first_of("\\/", start);
+    if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0)
+      return true;
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
+
 // The student folder RootPath\class\name, made with every missing level. Nothing is reported when
-// it cannot be made. Without a root folder the path would start at the file-system root, so then
-// no folder is made at all.
+// it cannot be made. Without a root folder the path would start at the file-system root, and a
+// name with a ".." level would reach outside the root folder: then no folder is made at all.
 void MakeStudentFolder(const std::string& aGroup, const std::string& aName) {
   const std::string root = core::Settings().RootPath.Get();
-  if (root.empty()) return;
+  if (root.empty() || ClimbsOut(aGroup) || ClimbsOut(aName)) return;
   std::string folder = root + "\\" + aGroup + "\\" + aName;
   std::replace(folder.begin(), folder.end(), '\\', '/');
   platform::CreateFolderPath(folder);
@@ -68,7 +81,8 @@ std::vector<StudentRow> TOrvoDiskDb::Students(const std::string& aGroup) {
   }
   // The indexes that keep look-ups from scanning a class may hand rows out in name order; the
   // list shows them in the order they were added.
-  std::sort(rows.begin(), rows.end(), [](const StudentRow& a, const StudentRow& b) { return a.id < b.id; });
+  std::sort(rows.begin(), rows.end(),
+            [](const StudentRow& a, const StudentRow& b) { return a.id < b.id; });
   return rows;
 }
 

@@ -174,6 +174,19 @@ TEST_F(OrvoDiskDbTest, StudentFolderNamesWithBackslashesBecomeNestedFolders) {
   EXPECT_TRUE(fs::is_directory(fs::path(root) / "初一" / "3班" / "王小明"));
 }
 
+TEST_F(OrvoDiskDbTest, NamesThatClimbOutOfTheRootGetARowButNoFolder) {
+  const std::string root = UseRootFolder();
+  Names list = {"..\\..\\escaped", "ok..name", "x/../../escaped2"};
+  db_->AddUser(list, "3A");
+  Names group = {"..\\outside"};
+  db_->AddUser(group, "..");
+  EXPECT_EQ(UserList("3A"), (Names{"..\\..\\escaped", "ok..name", "x/../../escaped2"}));
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "ok..name"));
+  EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "escaped"));
+  EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "escaped2"));
+  EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "outside"));
+}
+
 TEST_F(OrvoDiskDbTest, StudentIsAddedWhenItsFolderCannotBeMade) {
   dir_.Write("root/3A", "a file where the class folder should be");
   core::Settings().RootPath.Set(dir_ / "root");
