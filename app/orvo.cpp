@@ -3,7 +3,8 @@
 //
 // The protocol never answers PUT, MKDIR, DELETE or MOVE, so after each of them the client asks
 // for a listing to find out whether the server did what was asked, instead of reporting a
-// refused command as done.
+// refused command as done. CHGPSW has no reply either, and no request shows a password, so
+// passwd can only say that it was sent.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -239,6 +241,26 @@ void Move(const OrvoClient& client, const std::string& source, std::string targe
   }
 }
 
+// The seven lines of an accepted login, in the order the server sends them.
+constexpr const char* kLoginLabels[] = {"student folder", "public folder", "name",
+                                        "public caption", "server time",   "data host",
+                                        "data port"};
+
+void Login(const OrvoClient& client, const std::string& group, const std::string& userId,
+           const std::string& password) {
+  const auto lines = client.Login(group, userId, password);
+  // A refusal is an empty list: wrong class, login id or password, or a class outside its lesson.
+  if (lines.empty()) throw CommandFailed("login refused");
+  if (lines.size() != std::size(kLoginLabels)) {
+    throw CommandFailed("login " + group + " " + userId + ": the server answered " +
+                        std::to_string(lines.size()) + " lines instead of " +
+                        std::to_string(std::size(kLoginLabels)));
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::printf("%s: %s\n", kLoginLabels[i], lines[i].c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -274,6 +296,19 @@ int main(int argc, char** argv) {
   mv->add_option("SRC", source, "remote source")->required();
   mv->add_option("DST", target, "remote target, or a folder ending in /")->required();
   auto* log = app.add_subcommand("log", "print the server's log of received commands");
+  std::string group, userId, password;
+  auto* login = app.add_subcommand("login", "log in as a student and print what the server sends");
+  login->add_option("CLASS", group, "class name")->required();
+  login->add_option("ID", userId, "login id")->required();
+  login->add_option("PASSWORD", password, "password")->required();
+  auto* passwd = app.add_subcommand(
+      "passwd", "set a new password (only for the student last logged in from this address)");
+  passwd->add_option("CLASS", group, "class name")->required();
+  passwd->add_option("ID", userId, "login id")->required();
+  passwd->add_option("NEWPASSWORD", password, "the new password")->required();
+  auto* students = app.add_subcommand("students", "list the students of a class");
+  students->add_option("CLASS", group, "class name")->required();
+  auto* classes = app.add_subcommand("classes", "list the classes");
 
   try {
     app.parse(argc, argv);
@@ -286,8 +321,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Remote paths travel as UTF-8; whatever the terminal handed us is made valid first.
-  for (std::string* text : {&pattern, &remote, &source, &target, &path}) {
+  // Paths and names travel as UTF-8; whatever the terminal handed us is made valid first.
+  for (std::string* text :
+       {&pattern, &remote, &source, &target, &path, &group, &userId, &password}) {
     *text = orvo::platform::SanitizeUtf8(*text);
   }
 
@@ -316,6 +352,19 @@ int main(int argc, char** argv) {
     } else if (log->parsed()) {
       doing = "log";
       for (const auto& line : client.SysLog()) std::printf("%s\n", line.c_str());
+    } else if (login->parsed()) {
+      doing = "login " + group + " " + userId;
+      Login(client, group, userId, password);
+    } else if (passwd->parsed()) {
+      doing = "passwd " + group + " " + userId;
+      client.ChangePassword(group, userId, password);
+      std::printf("sent; the server does not confirm\n");
+    } else if (students->parsed()) {
+      doing = "students " + group;
+      for (const auto& line : client.StudentList(group)) std::printf("%s\n", line.c_str());
+    } else if (classes->parsed()) {
+      doing = "classes";
+      for (const auto& line : client.ClassList()) std::printf("%s\n", line.c_str());
     }
   } catch (const CommandFailed& failure) {
     std::fflush(stdout);
