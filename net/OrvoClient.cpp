@@ -374,32 +374,30 @@ void OrvoClient::Move(std::string_view source, std::string_view target) const {
   ExpectNoReply(Command("MOVE", param));
 }
 
+namespace {
+// "class login-id password": the first two may hold no blank, the password may.
+std::string AccountParam(std::string_view group, std::string_view userId,
+                         std::string_view password) {
+  CheckNoBlank("a class name", group);
+  CheckNoBlank("a login id", userId);
+  std::string param(group);
+  param.append(" ").append(userId).append(" ").append(password);
+  return param;
+}
+}  // namespace
+
 std::vector<std::string> OrvoClient::SysLog() const {
   return DecodeTextListReply(Request("GETSYSLOG"));
 }
 
 std::vector<std::string> OrvoClient::Login(std::string_view group, std::string_view userId,
                                            std::string_view password) const {
-  CheckNoBlank("a class name", group);
-  CheckNoBlank("a login id", userId);
-  std::string param(group);
-  param += ' ';
-  param += userId;
-  param += ' ';
-  param += password;
-  return DecodeTextListReply(Request(Command("LOGIN", param)));
+  return DecodeTextListReply(Request(Command("LOGIN", AccountParam(group, userId, password))));
 }
 
 void OrvoClient::ChangePassword(std::string_view group, std::string_view userId,
                                 std::string_view newPassword) const {
-  CheckNoBlank("a class name", group);
-  CheckNoBlank("a login id", userId);
-  std::string param(group);
-  param += ' ';
-  param += userId;
-  param += ' ';
-  param += newPassword;
-  ExpectNoReply(Command("CHGPSW", param));
+  ExpectNoReply(Command("CHGPSW", AccountParam(group, userId, newPassword)));
 }
 
 std::vector<std::string> OrvoClient::StudentList(std::string_view group) const {

@@ -34,15 +34,10 @@ class ClientAccount : public ::testing::Test {
     AdminOk({"class", "add", "3A"});
     AdminOk({"student", "add", "一班", "张三", "李四"});
     AdminOk({"student", "add", "3A", "Wang"});
-    service = std::make_unique<Process>(
-        testing::BuiltProgram("orvo-serverd"),
-        std::vector<std::string>{"--dir", dir.Path().string(), "--port", "0"});
-    const std::string line = service->ReadLine();
-    std::smatch match;
-    ASSERT_TRUE(
-        std::regex_match(line, match, std::regex("orvo-serverd: listening on port ([0-9]+)")))
-        << line;
-    port = match[1];
+    testing::RunningService started = testing::StartService(dir.Path().string());
+    ASSERT_NE(started.port, 0) << started.firstLine;
+    service = std::move(started.process);
+    port = std::to_string(started.port);
   }
 
   void AdminOk(std::vector<std::string> args) {

@@ -54,15 +54,10 @@ class ServiceE2E : public ::testing::Test {
 
   // Starts orvo-serverd on a free port and waits until it says it listens.
   void StartService() {
-    service = std::make_unique<Process>(
-        testing::BuiltProgram("orvo-serverd"),
-        std::vector<std::string>{"--dir", dir.Path().string(), "--port", "0"});
-    const std::string line = service->ReadLine();
-    std::smatch match;
-    ASSERT_TRUE(
-        std::regex_match(line, match, std::regex("orvo-serverd: listening on port ([0-9]+)")))
-        << line;
-    port = static_cast<uint16_t>(std::stoi(match[1]));
+    testing::RunningService started = testing::StartService(dir.Path().string());
+    ASSERT_NE(started.port, 0) << started.firstLine;
+    service = std::move(started.process);
+    port = started.port;
   }
 
   std::string Request(const std::string& line, const std::string& source = {}) {

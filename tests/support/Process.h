@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -137,6 +138,25 @@ class Process {
   std::string outBuffer_;
   std::string errBuffer_;
 };
+
+// orvo-serverd started over the database in a folder, on a free port.
+struct RunningService {
+  std::unique_ptr<Process> process;
+  uint16_t port = 0;  // 0 when the service did not say it listens in time
+  std::string firstLine;
+};
+
+inline RunningService StartService(const std::string& directory) {
+  RunningService service;
+  service.process = std::make_unique<Process>(
+      BuiltProgram("orvo-serverd"), std::vector<std::string>{"--dir", directory, "--port", "0"});
+  service.firstLine = service.process->ReadLine();
+  const std::string prefix = "orvo-serverd: listening on port ";
+  if (service.firstLine.rfind(prefix, 0) == 0) {
+    service.port = static_cast<uint16_t>(std::stoi(service.firstLine.substr(prefix.size())));
+  }
+  return service;
+}
 
 // Runs a program to its end.
 inline Outcome Run(const std::string& program, const std::vector<std::string>& args,
