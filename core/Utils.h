@@ -2,6 +2,7 @@
 // the process-wide settings values.
 #pragma once
 
+#include "core/Autostart.h"
 #include "core/SettingsValues.h"
 #include "core/SplitAtFirst.h"
 #include "core/SysStringS.h"

@@ -1,0 +1,49 @@
+// orvo-server: the operator console. It serves the database in DIR (default: the program's own
+// folder) on the service port and keeps running in the notification area until "退出".
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <string>
+
+#include "console/AddUserUnit.h"
+#include "console/LogUnit.h"
+#include "console/MoneyUnit.h"
+#include "console/QtDialogs.h"
+#include "console/TimeTableUnit.h"
+#include "console/main.h"
+#include "net/OrvoServer.h"
+#include "platform/FileSystem.h"
+#include "service/OrvoService.h"
+
+int main(int argc, char** argv) {
+  // Qt takes its own options (-platform, ...) out of argv first; the rest are ours.
+  QApplication app(argc, argv);
+  CLI::App cli{"Orvo campus file service with its operator console"};
+  std::string directory;
+  cli.add_option("--dir", directory,
+                 "folder that holds orvoDisk.db (default: the program's folder)");
+  CLI11_PARSE(cli, argc, argv);
+  signal(SIGPIPE, SIG_IGN);
+  if (directory.empty()) directory = orvo::platform::ExecutableDir();
+
+  using namespace orvo::console;
+  orvo::service::OrvoService service(directory, orvo::net::TOrvoServer::kServicePort);
+  QtDialogs dialogs(TSMainFrm::kTrayHint);
+  // Hidden windows and closed side windows must not end the program: only "退出" does.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // The order matters: the main window's creation starts the service the others read from.
+  TSMainFrm mainFrm(service, dialogs, QSystemTrayIcon::isSystemTrayAvailable());
+  TAddUserFrm addUserFrm;
+  TTimeTableFrm timeTableFrm(service, dialogs);
+  TLogFrm logFrm(dialogs);
+  TMoneyFrm moneyFrm;
+  mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm);
+  // exit, not quit: quit would first ask every window to close again.
+  mainFrm.SetOnClosed([] { QCoreApplication::exit(0); });
+
+  mainFrm.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,44 @@
+#include "console/QtDialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace orvo::console {
+
+void QtDialogs::Error(const QString& message) {
+  QMessageBox::critical(QApplication::activeWindow(), title_, message);
+}
+
+void QtDialogs::Info(const QString& text) {
+  QMessageBox::information(QApplication::activeWindow(), title_, text);
+}
+
+QString QtDialogs::InputBox(const QString& caption, const QString& prompt,
+                            const QString& defaultText) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
+                                             QLineEdit::Normal, defaultText, &ok);
+  return ok ? text : defaultText;
+}
+
+std::optional<QString> QtDialogs::PickFolder(const QString& prompt) {
+  const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), prompt,
+                                                           QString(), QFileDialog::ShowDirsOnly);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder;
+}
+
+bool QtDialogs::Confirm(const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                  QApplication::activeWindow());
+  return box.exec() == QMessageBox::Ok;
+}
+
+bool QtDialogs::RunModal(QDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace orvo::console
