@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
                  "folder that holds orvoDisk.db (default: the program's folder)");
   CLI11_PARSE(cli, argc, argv);
   signal(SIGPIPE, SIG_IGN);
+  // A write past the file-size limit must fail that upload (EFBIG), not end the program.
+  signal(SIGXFSZ, SIG_IGN);
   if (directory.empty()) directory = orvo::platform::ExecutableDir();
 
   using namespace orvo::console;

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // A write past the file-size limit must fail that upload (EFBIG), not end the service.
+  signal(SIGXFSZ, SIG_IGN);
 
   try {
     if (directory.empty()) directory = orvo::platform::ExecutableDir();

@@ -49,6 +49,7 @@ for c in $(seq -w 1 "$CLASSES"); do
 done
 
 # ---- the service on a free port; the timetable is empty, so the gate pauses after a second ----
+: > "$T/server.out"  # exists before the service writes, so the first look finds it
 "$SERVER" --dir "$T" --port 0 > "$T/server.out" 2> "$T/server.err" &
 server_pid=$!
 pids+=("$server_pid")

@@ -5,6 +5,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -70,6 +72,37 @@ std::string AddressText(const sockaddr_storage& address) {
   return text;
 }
 
+// Blocks SIGPIPE on the calling thread for its lifetime. Consume() takes back a SIGPIPE that a
+// failed send raised meanwhile, unless one was pending before (that one is not ours to take).
+class QuietPipe {
+ public:
+  QuietPipe() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigemptyset(&pending);
+    ::sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    ::pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+  }
+  ~QuietPipe() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  QuietPipe(const QuietPipe&) = delete;
+  QuietPipe& operator=(const QuietPipe&) = delete;
+
+  void Consume() const {
+    if (pendingBefore_) return;
+    const int savedErrno = errno;
+    const timespec now{0, 0};
+    ::sigtimedwait(&pipe_, nullptr, &now);
+    errno = savedErrno;
+  }
+
+ private:
+  sigset_t pipe_;
+  sigset_t previous_;
+  bool pendingBefore_ = false;
+};
+
 }  // namespace
 
 std::size_t Socket::Receive(char* data, std::size_t size) {
@@ -95,12 +128,16 @@ void Socket::SendAll(const char* data, std::size_t size) {
 }
 
 uint64_t Socket::SendFile(File& file, uint64_t count) {
+  // sendfile takes no MSG_NOSIGNAL: a peer gone mid-transfer would raise SIGPIPE and end the
+  // whole process unless the program ignores it. Blocked here, the signal is taken back below.
+  const QuietPipe quiet;
   uint64_t sent = 0;
   while (sent < count) {
     const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(count - sent, 1u << 30));
     const ssize_t n = ::sendfile(fd_, file.Native(), nullptr, piece);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EPIPE) quiet.Consume();
       Fail("sendfile");
     }
     if (n == 0) break;  // the file is shorter than announced

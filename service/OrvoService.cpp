@@ -1,5 +1,7 @@
 #include "service/OrvoService.h"
 
+#include <sqlite3.h>
+
 #include <stdexcept>
 #include <system_error>
 
@@ -45,6 +47,11 @@ OrvoService::~OrvoService() {
 void OrvoService::Start() {
   try {
     db_ = std::make_unique<store::TOrvoDiskDb>(databasePath_, clock_);
+    // The engine quietly opens a file it may not write for reading only; the service would then
+    // fail every password change and every edit later. It must not start on such a file.
+    if (sqlite3_db_readonly(db_->Connection(), "main") == 1) {
+      throw store::DbError(sqlite3_errstr(SQLITE_READONLY));
+    }
     for (const char* table : kTables) {
       std::lock_guard guard(db_->Lock());
       db_->Select(table);

@@ -32,8 +32,8 @@ class OrvoService {
   OrvoService(const OrvoService&) = delete;
   OrvoService& operator=(const OrvoService&) = delete;
 
-  // Opens the database (all four tables must exist), loads the settings, starts listening; on a
-  // failure nothing stays open.
+  // Opens the database (writable, all four tables must exist), loads the settings, starts
+  // listening; on a failure nothing stays open.
   void Start();
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
