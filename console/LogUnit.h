@@ -1,8 +1,13 @@
-// TLogFrm: the log window, shown by the main window's "查看记录" link. So far it is the bare
-// window; the snapshot of the system log and its buttons are to come. Window thread only.
+// TLogFrm: the log window, shown by the main window's "查看记录" link. It shows a snapshot of the
+// system log, one item per line, taken when it is shown or "刷新" is clicked; "清除日志" empties
+// the log and the list. The log itself is thread-safe, so connection threads keep appending while
+// the window reads it. Window thread only.
 #pragma once
 
 #include <QWidget>
+
+class QListWidget;
+class QPushButton;
 
 namespace orvo::console {
 
@@ -12,11 +17,19 @@ class TLogFrm final : public QWidget {
  public:
   explicit TLogFrm(Dialogs& dialogs, QWidget* parent = nullptr);
 
-  // Shows the window and brings it to the front.
+  // Refreshes the list, then shows the window and brings it to the front.
   void ShowSysLog();
+  // Replaces the list with the present lines of the system log.
+  void RefreshLog();
+  void Button1Click();
+  void Button2Click();
+
+  QListWidget* LogList;
+  QPushButton* Button1;
+  QPushButton* Button2;
 
  private:
-  // Kept for the log buttons.
+  // Kept so that this window reports through the same dialogs as the others.
   [[maybe_unused]] Dialogs& dialogs_;
 };
 

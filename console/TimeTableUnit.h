@@ -1,26 +1,91 @@
 // TTimeTableFrm: the timetable window, shown (not modally) by the main window's "设置课程表" link;
-// closing it only hides it. So far it is the bare window; its list and controls are to come.
+// closing it only hides it. It lists the timetable rows by weekday and start time, adds and
+// deletes rows and sets the weekday override of the login gate. Handlers are public so that tests
+// drive the window as the operator does; a database failure inside one is shown through
+// Dialogs::Error. Over a database that never opened the window says so and its buttons stay off.
 // Window thread only.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
 
 namespace orvo::service {
 class OrvoService;
+}
+namespace orvo::store {
+class TOrvoDiskDb;
 }
 
 namespace orvo::console {
 
 class Dialogs;
 
+// The texts of a timetable list row: Id, weekday, start time, end time, class.
+inline constexpr int kTimeTableColumns = 5;
+using TimeTableTexts = std::array<QString, kTimeTableColumns>;
+
 class TTimeTableFrm final : public QWidget {
  public:
+  // The five weekday texts of both weekday boxes; item i stands for Week i + 1.
+  static const QStringList kWeekdays;
+  // The ten lines of the TimeTable table's creating statement, run by the hidden Button1.
+  static const std::array<const char*, 10> kCreateTableLines;
+
+  // Builds the controls and runs FormCreate, which fills the list from `service`'s database.
   TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QWidget* parent = nullptr);
 
+  void FormCreate();
+  // Fills the list again from the TimeTable table and sorts it.
+  void RefreshListView();
+  // Negative when row `a` comes first, 0 when the two are equal, positive when `b` does.
+  int ListView1Compare(const TimeTableTexts& a, const TimeTableTexts& b) const;
+  void ListView1DblClick();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void ComboBox2Change();
+  void Button1Click();
+
+  QTableWidget* ListView1;
+  QFrame* Panel1;
+  QComboBox* ComboBox1;
+  QLabel* Label3;
+  QLineEdit* Edit3;
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QLabel* Label2;
+  QLineEdit* Edit2;
+  QLabel* Label7;
+  QLabel* Label6;
+  QComboBox* ComboBox2;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QPushButton* Button1;
+  // Says why the buttons are off when the database never opened; hidden otherwise.
+  QLabel* DbStateLabel;
+
  private:
-  // Kept for the timetable list and its buttons.
-  [[maybe_unused]] service::OrvoService& service_;
-  [[maybe_unused]] Dialogs& dialogs_;
+  void BuildControls();
+  // The started service's database; raises std::runtime_error when it never opened.
+  store::TOrvoDiskDb& Db();
+  // Runs `body`, showing a raised failure's message in an error box.
+  void Guarded(const std::function<void()>& body);
+  void ShowRows(const std::vector<TimeTableTexts>& rows);
+  int SelectedRow() const;
+
+  service::OrvoService& service_;
+  Dialogs& dialogs_;
 };
 
 }  // namespace orvo::console

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,7 @@
 #include "console/LinkLabel.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
+#include "console/PackFolderAction.h"
 #include "console/TimeTableUnit.h"
 #include "core/Autostart.h"
 #include "core/SettingsValues.h"
@@ -103,6 +105,11 @@ TSMainFrm::TSMainFrm(service::OrvoService& service, Dialogs& dialogs, bool trayA
   setWindowTitle(kCaption);
   setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
   BuildControls();
+  packFolder_ = std::make_unique<PackFolderAction>(
+      dialogs_, [this](const QString& status) { Label4->setText(status); });
+  // Packing shows paths of any length in Label4; they must not widen the fixed-size window.
+  Label4->setMinimumWidth(Label4->sizeHint().width());
+  Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -250,6 +257,7 @@ void TSMainFrm::BuildControls() {
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+  connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
   // toggled, not clicked: a state set from code runs the handler too, but only on a real change.
   connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
   connect(CheckBox3, &QCheckBox::toggled, this, [this] { CheckBox3Click(); });
@@ -364,10 +372,7 @@ void TSMainFrm::TrayIcon1Click() {
 }
 
 void TSMainFrm::Label6Click() {
-  if (!moneyFrm_) return;
-  moneyFrm_->show();
-  moneyFrm_->raise();
-  moneyFrm_->activateWindow();
+  if (moneyFrm_) moneyFrm_->ShowSupport();
 }
 
 void TSMainFrm::Label7Click() {
@@ -379,6 +384,10 @@ void TSMainFrm::Label7Click() {
 
 void TSMainFrm::Label8Click() {
   if (logFrm_) logFrm_->ShowSysLog();
+}
+
+void TSMainFrm::Button10Click() {
+  packFolder_->Run();
 }
 
 // --- settings panel ---

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ class TOrvoDiskDb;
 namespace orvo::console {
 
 class Dialogs;
+class PackFolderAction;
 class TAddUserFrm;
 class TLogFrm;
 class TMoneyFrm;
@@ -73,6 +75,8 @@ class TSMainFrm final : public QWidget {
   void Label6Click();
   void Label7Click();
   void Label8Click();
+  // "文件夹打包": packs a chosen folder into a zip archive beside it, progress in Label4.
+  void Button10Click();
 
   // --- settings panel ---
   void Button1Click();
@@ -167,6 +171,7 @@ class TSMainFrm final : public QWidget {
   std::string startError_;  // why the service did not start; empty once it has
   int sortCol_ = 0;
   int sortWay_ = 0;
+  std::unique_ptr<PackFolderAction> packFolder_;
 };
 
 }  // namespace orvo::console

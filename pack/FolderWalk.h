@@ -1,0 +1,67 @@
+// The files of a folder tree in the order the archive takes them: the plain files of a folder as
+// the file system lists them, then each subfolder the same way, depth first. Folder links are
+// followed, but every folder is entered at most once and a link that leads back into the tree is
+// not followed (its folder is packed under its own name), so no link can make the walk endless.
+// One file can be left out by identity: the archive being written. One thread; raises nothing.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/FindData.h"
+
+namespace orvo::pack {
+
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
+struct TreeFile {
+  std::string fullPath;      // the path to open: the root, '/', the relative path
+  std::string relativePath;  // as on disk, '/' between folder levels
+  std::string entryName;     // the relative path as valid UTF-8 (bad bytes become U+FFFD)
+  platform::FindData data;   // attributes and last-write time, from the listing
+};
+
+class FolderWalk {
+ public:
+  // `root` is an existing folder without a trailing '/' ("/" itself allowed).
+  FolderWalk(std::string root, std::optional<FileIdentity> leaveOut);
+
+  // The next file, or nullopt at the end of the tree.
+  std::optional<TreeFile> Next();
+
+ private:
+  struct Subfolder {
+    std::string name;
+    bool link = false;
+  };
+  struct Frame {
+    std::string path;    // full path, no trailing '/'
+    std::string prefix;  // relative path of the folder plus '/', empty for the root
+    std::vector<platform::FindData> files;
+    std::vector<Subfolder> subfolders;
+    std::size_t nextFile = 0;
+    std::size_t nextSubfolder = 0;
+  };
+
+  // Lists the folder at `path` into a new frame unless it was entered before or is a link back
+  // into the tree.
+  void Enter(std::string path, std::string prefix, bool viaLink);
+  bool InsideTree(const std::string& path) const;
+
+  std::string root_;
+  std::string realRoot_;
+  std::optional<FileIdentity> leaveOut_;
+  std::vector<Frame> stack_;
+  std::set<FileIdentity> entered_;
+};
+
+}  // namespace orvo::pack

@@ -1,0 +1,150 @@
+#include "pack/ZipFormat.h"
+
+#include <ctime>
+
+#include "platform/FindData.h"
+
+namespace orvo::pack {
+namespace {
+
+constexpr uint32_t kMarker32 = 0xFFFFFFFF;
+constexpr uint16_t kMarker16 = 0xFFFF;
+constexpr uint16_t kMsDosHost = 0;
+
+void Put(std::string& out, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+void Put16(std::string& out, uint64_t value) {
+  Put(out, value, 2);
+}
+void Put32(std::string& out, uint64_t value) {
+  Put(out, value, 4);
+}
+void Put64(std::string& out, uint64_t value) {
+  Put(out, value, 8);
+}
+
+// The Zip64 extra field with the given values in the order the format fixes; empty without any.
+std::string Zip64Extra(std::initializer_list<std::pair<bool, uint64_t>> fields) {
+  std::string values;
+  for (const auto& [present, value] : fields) {
+    if (present) Put64(values, value);
+  }
+  if (values.empty()) return values;
+  std::string extra;
+  Put16(extra, kZip64ExtraTag);
+  Put16(extra, values.size());
+  return extra + values;
+}
+
+}  // namespace
+
+std::string LocalHeader(const EntryRecord& entry, const ZipLimits& limits) {
+  // A local header that needs Zip64 carries both sizes, as the format requires there.
+  const bool zip64 =
+      entry.uncompressedSize >= limits.sizeLimit || entry.compressedSize >= limits.sizeLimit;
+  const std::string extra =
+      zip64 ? Zip64Extra({{true, entry.uncompressedSize}, {true, entry.compressedSize}}) : "";
+  std::string out;
+  out.reserve(kLocalHeaderBytes + entry.name.size() + extra.size());
+  Put32(out, kLocalHeaderSignature);
+  Put16(out, zip64 ? kZip64Version : kClassicVersion);
+  Put16(out, kUtf8NameFlag);
+  Put16(out, kDeflated);
+  Put16(out, entry.dosTime);
+  Put16(out, entry.dosDate);
+  Put32(out, entry.crc);
+  Put32(out, zip64 ? kMarker32 : entry.compressedSize);
+  Put32(out, zip64 ? kMarker32 : entry.uncompressedSize);
+  Put16(out, entry.name.size());
+  Put16(out, extra.size());
+  out += entry.name;
+  out += extra;
+  return out;
+}
+
+std::string CentralRecord(const EntryRecord& entry, const ZipLimits& limits) {
+  const bool bigUncompressed = entry.uncompressedSize >= limits.sizeLimit;
+  const bool bigCompressed = entry.compressedSize >= limits.sizeLimit;
+  const bool farOffset = entry.localHeaderOffset >= limits.sizeLimit;
+  const std::string extra = Zip64Extra({{bigUncompressed, entry.uncompressedSize},
+                                        {bigCompressed, entry.compressedSize},
+                                        {farOffset, entry.localHeaderOffset}});
+  const uint16_t version = extra.empty() ? kClassicVersion : kZip64Version;
+  std::string out;
+  out.reserve(46 + entry.name.size() + extra.size());
+  Put32(out, kCentralRecordSignature);
+  Put16(out, kMsDosHost << 8 | version);  // version made by
+  Put16(out, version);                    // version needed to extract
+  Put16(out, kUtf8NameFlag);
+  Put16(out, kDeflated);
+  Put16(out, entry.dosTime);
+  Put16(out, entry.dosDate);
+  Put32(out, entry.crc);
+  Put32(out, bigCompressed ? kMarker32 : entry.compressedSize);
+  Put32(out, bigUncompressed ? kMarker32 : entry.uncompressedSize);
+  Put16(out, entry.name.size());
+  Put16(out, extra.size());
+  Put16(out, 0);  // comment length
+  Put16(out, 0);  // disk number start
+  Put16(out, 0);  // internal attributes
+  Put32(out, entry.externalAttributes);
+  Put32(out, farOffset ? kMarker32 : entry.localHeaderOffset);
+  out += entry.name;
+  out += extra;
+  return out;
+}
+
+std::string EndRecords(uint64_t entries, uint64_t directoryOffset, uint64_t directorySize,
+                       const ZipLimits& limits) {
+  const bool manyEntries = entries >= limits.countLimit;
+  const bool bigDirectory = directorySize >= limits.sizeLimit;
+  const bool farDirectory = directoryOffset >= limits.sizeLimit;
+  std::string out;
+  if (manyEntries || bigDirectory || farDirectory) {
+    const uint64_t zip64EndOffset = directoryOffset + directorySize;
+    Put32(out, kZip64EndRecordSignature);
+    Put64(out, 44);  // size of the rest of this record
+    Put16(out, kMsDosHost << 8 | kZip64Version);
+    Put16(out, kZip64Version);
+    Put32(out, 0);  // this disk
+    Put32(out, 0);  // disk where the directory starts
+    Put64(out, entries);
+    Put64(out, entries);
+    Put64(out, directorySize);
+    Put64(out, directoryOffset);
+    Put32(out, kZip64LocatorSignature);
+    Put32(out, 0);  // disk of the Zip64 end record
+    Put64(out, zip64EndOffset);
+    Put32(out, 1);  // number of disks
+  }
+  Put32(out, kEndRecordSignature);
+  Put16(out, 0);  // this disk
+  Put16(out, 0);  // disk where the directory starts
+  Put16(out, manyEntries ? kMarker16 : entries);
+  Put16(out, manyEntries ? kMarker16 : entries);
+  Put32(out, bigDirectory ? kMarker32 : directorySize);
+  Put32(out, farDirectory ? kMarker32 : directoryOffset);
+  Put16(out, 0);  // comment length
+  return out;
+}
+
+DosDateTime ToDosDateTime(uint64_t fileTime) {
+  const auto seconds = static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime));
+  std::tm local{};
+  if (::localtime_r(&seconds, &local) == nullptr || local.tm_year < 80) {
+    return {0, static_cast<uint16_t>(1 << 5 | 1)};
+  }
+  if (local.tm_year > 207) {
+    return {static_cast<uint16_t>(23 << 11 | 59 << 5 | 29),
+            static_cast<uint16_t>(127 << 9 | 12 << 5 | 31)};
+  }
+  DosDateTime dos;
+  dos.time = static_cast<uint16_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+  dos.date =
+      static_cast<uint16_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+  return dos;
+}
+
+}  // namespace orvo::pack
