@@ -1,5 +1,7 @@
 #include "console/TimeTableUnit.h"
 
+#include "console/ReportList.h"
+
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -196,20 +198,11 @@ void TTimeTableFrm::FormCreate() {
 }
 
 void TTimeTableFrm::ShowRows(const std::vector<TimeTableTexts>& rows) {
-  ListView1->clearSelection();
-  ListView1->setRowCount(0);
-  ListView1->setRowCount(static_cast<int>(rows.size()));
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    for (std::size_t c = 0; c < rows[r].size(); ++c) {
-      ListView1->setItem(static_cast<int>(r), static_cast<int>(c),
-                         new QTableWidgetItem(rows[r][c]));
-    }
-  }
+  ShowReportRows(*ListView1, rows);
 }
 
 int TTimeTableFrm::SelectedRow() const {
-  const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-  return selected.isEmpty() ? -1 : selected.first().row();
+  return SelectedReportRow(*ListView1);
 }
 
 void TTimeTableFrm::RefreshListView() {

@@ -1,5 +1,7 @@
 #include "console/main.h"
 
+#include "console/ReportList.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -473,32 +475,15 @@ void TSMainFrm::Button5Click() {
 }
 
 std::vector<StudentTexts> TSMainFrm::StudentRows() const {
-  std::vector<StudentTexts> rows(static_cast<std::size_t>(ListView1->rowCount()));
-  for (int r = 0; r < ListView1->rowCount(); ++r) {
-    for (int c = 0; c < kStudentColumns; ++c) {
-      if (const QTableWidgetItem* item = ListView1->item(r, c)) {
-        rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = item->text();
-      }
-    }
-  }
-  return rows;
+  return ReportRows<kStudentColumns>(*ListView1);
 }
 
 void TSMainFrm::ShowStudentRows(const std::vector<StudentTexts>& rows) {
-  ListView1->clearSelection();
-  ListView1->setRowCount(0);
-  ListView1->setRowCount(static_cast<int>(rows.size()));
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    for (std::size_t c = 0; c < rows[r].size(); ++c) {
-      ListView1->setItem(static_cast<int>(r), static_cast<int>(c),
-                         new QTableWidgetItem(rows[r][c]));
-    }
-  }
+  ShowReportRows(*ListView1, rows);
 }
 
 int TSMainFrm::SelectedStudentRow() const {
-  const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-  return selected.isEmpty() ? -1 : selected.first().row();
+  return SelectedReportRow(*ListView1);
 }
 
 int TSMainFrm::ListView1Compare(const StudentTexts& a, const StudentTexts& b) const {
