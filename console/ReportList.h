@@ -2,6 +2,7 @@
 // QTableWidget, and the selected row. Window thread only.
 #pragma once
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableWidget>
 #include <array>
@@ -9,6 +10,18 @@
 #include <vector>
 
 namespace orvo::console {
+
+// Whole-row single selection, grid lines, no editing, the given column captions.
+inline void ConfigureReportList(QTableWidget& list, const QStringList& captions) {
+  list.setHorizontalHeaderLabels(captions);
+  list.verticalHeader()->hide();
+  list.setShowGrid(true);
+  list.setSelectionBehavior(QAbstractItemView::SelectRows);
+  list.setSelectionMode(QAbstractItemView::SingleSelection);
+  list.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list.setWordWrap(false);
+  list.horizontalHeader()->setHighlightSections(false);
+}
 
 template <std::size_t N>
 void ShowReportRows(QTableWidget& list, const std::vector<std::array<QString, N>>& rows) {

@@ -95,16 +95,9 @@ TTimeTableFrm::TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QW
 
 void TTimeTableFrm::BuildControls() {
   ListView1 = Make<QTableWidget>(this, "ListView1", 0, kTimeTableColumns);
-  ListView1->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("星期"),
-                                        QStringLiteral("开始时间"), QStringLiteral("结束时间"),
-                                        QStringLiteral("班级")});
-  ListView1->verticalHeader()->hide();
-  ListView1->setShowGrid(true);
-  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListView1->setWordWrap(false);
-  ListView1->horizontalHeader()->setHighlightSections(false);
+  ConfigureReportList(*ListView1,
+                      {QStringLiteral("ID"), QStringLiteral("星期"), QStringLiteral("开始时间"),
+                       QStringLiteral("结束时间"), QStringLiteral("班级")});
   ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 8);
   const int widths[kTimeTableColumns] = {50, 60, 100, 100, 100};
   for (int c = 0; c < kTimeTableColumns; ++c) ListView1->setColumnWidth(c, widths[c]);

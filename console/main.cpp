@@ -190,17 +190,10 @@ void TSMainFrm::BuildControls() {
   ComboBox1->setMinimumWidth(180);
   for (QPushButton* small : {Button1, Button2, Button4, Button5}) small->setFixedWidth(32);
 
-  ListView1->setHorizontalHeaderLabels({QStringLiteral("Id"), QStringLiteral("班级"),
-                                        QStringLiteral("姓名"), QStringLiteral("登陆ID"),
-                                        QStringLiteral("密码")});
-  ListView1->verticalHeader()->hide();
-  ListView1->setShowGrid(true);
-  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListView1->setWordWrap(false);
+  ConfigureReportList(*ListView1,
+                      {QStringLiteral("Id"), QStringLiteral("班级"), QStringLiteral("姓名"),
+                       QStringLiteral("登陆ID"), QStringLiteral("密码")});
   ListView1->horizontalHeader()->setSectionsClickable(true);
-  ListView1->horizontalHeader()->setHighlightSections(false);
   ListView1->horizontalHeader()->setStretchLastSection(true);
   ListView1->setMinimumSize(600, 280);
   ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 8);

@@ -27,16 +27,13 @@
 namespace orvo {
 namespace {
 
+using orvo::testing::Counted;
 using orvo::testing::Outcome;
 using orvo::testing::Process;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string Counted(const std::string& payload) {
-  return net::EncodeCount(static_cast<uint32_t>(payload.size())) + payload;
-}
 
 template <typename Condition>
 bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s,

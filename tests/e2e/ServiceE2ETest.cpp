@@ -15,19 +15,13 @@
 namespace orvo {
 namespace {
 
+using orvo::testing::Counted;
 using orvo::testing::Outcome;
 using orvo::testing::Process;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string Counted(const std::string& payload) {
-  const auto n = static_cast<uint32_t>(payload.size());
-  return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                     static_cast<char>(n >> 8), static_cast<char>(n)} +
-         payload;
-}
 
 int TodayWeekday() {
   const std::time_t now = std::time(nullptr);

@@ -30,16 +30,13 @@
 namespace orvo::net {
 namespace {
 
+using orvo::testing::Counted;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kEmptyListing(4, '\0');
-
-std::string Counted(const std::string& payload) {
-  return EncodeCount(static_cast<uint32_t>(payload.size())) + payload;
-}
 
 template <typename Condition>
 bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s) {

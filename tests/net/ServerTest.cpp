@@ -15,16 +15,10 @@
 namespace orvo::net {
 namespace {
 
+using orvo::testing::Counted;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 using namespace std::chrono_literals;
-
-std::string Counted(const std::string& payload) {
-  const auto n = static_cast<uint32_t>(payload.size());
-  return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
-                     static_cast<char>(n)} +
-         payload;
-}
 
 template <typename Condition>
 bool Eventually(Condition condition) {
@@ -61,7 +55,8 @@ TEST_F(ServerTest, GetSysLogAsTheFirstRequestAnswersWithItsOwnLine) {
 
 TEST_F(ServerTest, CommandWordsMatchExactlyAndEveryLineIsLogged) {
   // Lower case, a leading blank, an unknown word and an empty line: no handler runs, no reply.
-  for (const char* line : {"list /tmp\r\n", " LIST /tmp\r\n", "NOPE x\r\n", "\r\n", "\xEF\xBB\xBFLIST /\r\n"}) {
+  for (const char* line :
+       {"list /tmp\r\n", " LIST /tmp\r\n", "NOPE x\r\n", "\r\n", "\xEF\xBB\xBFLIST /\r\n"}) {
     EXPECT_EQ(Request(line), "") << line;
   }
   EXPECT_EQ(core::SysLog().Text(),
@@ -76,7 +71,8 @@ TEST_F(ServerTest, PasswordsNeverReachTheLog) {
   Request("LOGIN 一班 张三 my secret\r\n");
   Request("CHGPSW 一班 张三 new\r\n");
   Request("LOGIN 一班 张三\r\n");
-  EXPECT_EQ(core::SysLog().Text(), "LOGIN 一班 张三 ******\r\nCHGPSW 一班 张三 ******\r\nLOGIN 一班 张三\r\n");
+  EXPECT_EQ(core::SysLog().Text(),
+            "LOGIN 一班 张三 ******\r\nCHGPSW 一班 张三 ******\r\nLOGIN 一班 张三\r\n");
   const std::string reply = Request("GETSYSLOG\r\n");
   EXPECT_EQ(reply.find("secret"), std::string::npos);
 }

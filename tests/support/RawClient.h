@@ -12,11 +12,20 @@
 
 namespace orvo::testing {
 
+// A counted block as the server sends it: the 4-byte big-endian count, then the payload.
+inline std::string Counted(const std::string& payload) {
+  const auto n = static_cast<uint32_t>(payload.size());
+  return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                     static_cast<char>(n >> 8), static_cast<char>(n)} +
+         payload;
+}
+
 class RawClient {
  public:
   // `source` binds the client to a loopback address of its own (127.0.0.2 ...), to appear as
   // another peer. An address containing ':' is IPv6.
-  explicit RawClient(uint16_t port, const std::string& host = "127.0.0.1", const std::string& source = {}) {
+  explicit RawClient(uint16_t port, const std::string& host = "127.0.0.1",
+                     const std::string& source = {}) {
     const bool v6 = host.find(':') != std::string::npos;
     fd_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
     if (fd_ < 0) throw std::runtime_error("socket");
@@ -27,7 +36,8 @@ class RawClient {
       address.sin6_family = AF_INET6;
       address.sin6_port = htons(port);
       ::inet_pton(AF_INET6, host.c_str(), &address.sin6_addr);
-      if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Fail("connect");
+      if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        Fail("connect");
       return;
     }
     if (!source.empty()) {
@@ -82,7 +92,9 @@ class RawClient {
   }
 
  private:
-  [[noreturn]] void Fail(const char* what) { throw std::runtime_error(std::string(what) + ": " + strerror(errno)); }
+  [[noreturn]] void Fail(const char* what) {
+    throw std::runtime_error(std::string(what) + ": " + strerror(errno));
+  }
   int fd_ = -1;
 };
 
