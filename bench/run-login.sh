@@ -9,6 +9,7 @@
 #
 #   CLASSES=50 PER_CLASS=100 DURATION=5 WORKERS="2 8"
 set -euo pipefail
+. "$(dirname "$0")/service.sh"
 
 BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
 BIN=$(cd "$BIN" && pwd)
@@ -49,18 +50,7 @@ for c in $(seq -w 1 "$CLASSES"); do
 done
 
 # ---- the service on a free port; the timetable is empty, so the gate pauses after a second ----
-: > "$T/server.out"  # exists before the service writes, so the first look finds it
-"$SERVER" --dir "$T" --port 0 > "$T/server.out" 2> "$T/server.err" &
-server_pid=$!
-pids+=("$server_pid")
-port=
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^orvo-serverd: listening on port \([0-9]*\)$/\1/p' "$T/server.out")
-  [ -n "$port" ] && break
-  kill -0 "$server_pid" 2>/dev/null || { cat "$T/server.err" >&2; exit 1; }
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "orvo-serverd did not start" >&2; exit 1; }
+start_service
 
 # A student in the middle of the middle class.
 mid_class=$(class_name "$(seq -w 1 "$CLASSES" | sed -n "$(((CLASSES + 1) / 2))p")")

@@ -10,6 +10,7 @@
 # reports 0 errors, resident memory at the end is within 10 % of the value after warm-up, and the
 # descriptor count at the end equals the one at the start.
 set -euo pipefail
+. "$(dirname "$0")/service.sh"
 
 BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
 BIN=$(cd "$BIN" && pwd)
@@ -37,17 +38,7 @@ printf '%s\n' Wang Li Zhao Qian Sun > "$T/names"
 head -c 1048576 /dev/urandom > "$T/public/one-mib.bin"
 for i in $(seq 1 20); do echo "file $i" > "$T/public/f$i.txt"; done
 
-: > "$T/server.out"  # exists before the service writes, so the first look finds it
-"$SERVER" --dir "$T" --port 0 > "$T/server.out" 2> "$T/server.err" &
-server=$!
-pids+=("$server")
-port=
-for _ in $(seq 1 300); do
-  port=$(sed -n 's/^orvo-serverd: listening on port \([0-9]*\)$/\1/p' "$T/server.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$T/server.err" >&2; exit 1; }
+start_service
 sleep 2  # the empty timetable pauses the gate after a second, so the LOGINs are accepted
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$server/status"; }
