@@ -3,7 +3,9 @@
 # QT tests run under the offscreen platform so they need no display.
 if(ORVO_TESTS)
   enable_testing()
-  find_package(GTest REQUIRED)
+  if(NOT WIN32)
+    find_package(GTest REQUIRED)
+  endif()
   include(GoogleTest)
 endif()
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/CodePage.h"
+#include "platform/posix/DescribeAt.h"
 
 namespace orvo::pack {
 namespace {

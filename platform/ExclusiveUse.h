@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/File.h"
-#include "platform/ShareRegistry.h"
+#include "platform/posix/ShareRegistry.h"
 
 namespace orvo::platform {
 

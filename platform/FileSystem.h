@@ -1,6 +1,6 @@
 // The single-step file-system operations behind the file commands, with the Windows rules the
 // clients expect: a read-only file is not deleted, and nothing in use (ExclusiveUse) is deleted.
-// Paths are resolved absolute Linux paths. Any thread; only ExecutableDir raises.
+// Paths are resolved absolute Linux paths. Any thread; only CreateNewEmptyFile and ExecutableDir raise.
 #pragma once
 
 #include <string>
@@ -23,6 +23,10 @@ bool MakeFolder(const std::string& path);
 // Creates the folder at `path` together with every missing folder above it; true when the folder
 // exists afterwards.
 bool CreateFolderPath(const std::string& path);
+
+// Creates an empty file at `path`, failing when anything is there already (so an existing file,
+// perhaps one in use, is never overwritten). Raises std::system_error naming the path.
+void CreateNewEmptyFile(const std::string& path);
 
 // The folder of the running executable, with a trailing '/'. Raises std::system_error.
 std::string ExecutableDir();

@@ -1,5 +1,5 @@
 // One entry as a Windows find yields it: the fields of the 592-byte find-data record that
-// listings carry, derived from the Linux file system, and that record's byte layout. Any thread.
+// listings carry, and that record's byte layout. Any thread.
 #pragma once
 
 #include <cstddef>
@@ -41,14 +41,6 @@ struct FindData {
 uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds);
 // The inverse, in whole seconds since 1970 (rounded down; times before 1970 are negative).
 int64_t FileTimeToUnixSeconds(uint64_t fileTime);
-
-// The entry `name` in the folder open as `folderFd` (AT_FDCWD with a whole path also works),
-// described without following a link there. Attributes: folder 0x10; plain file 0x20; symbolic
-// link 0x400 with kSymlinkReparseTag, plus 0x10 when it leads to a folder (as a Windows folder
-// link does), size 0; 0x01 when the owner has no write bit; 0x02 for names starting with '.';
-// 0x80 when nothing else is set. The creation time is the birth time where the file system keeps
-// one, else the last write. nullopt when the entry cannot be examined (it vanished, for one).
-std::optional<FindData> DescribeAt(int folderFd, const char* entry, std::string name);
 
 // The 592-byte little-endian record; the name is cut to 259 UTF-16 units, the alternate (short)
 // name stays empty, and every unused byte is zero.

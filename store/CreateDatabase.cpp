@@ -1,23 +1,21 @@
 #include "store/CreateDatabase.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <system_error>
 
+#include "platform/FileSystem.h"
 #include "store/SimpleDbUnit.h"
 
 namespace orvo::store {
 
 void CreateDatabaseFile(const std::string& path, const std::string& schemaSql) {
-  // O_EXCL: an existing database (perhaps the one the service is using) is never overwritten.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    throw DbError("cannot create " + path + ": " + std::generic_category().message(errno));
+  // An existing database (perhaps the one the service is using) is never overwritten.
+  try {
+    platform::CreateNewEmptyFile(path);
+  } catch (const std::system_error& error) {
+    throw DbError(error.what());
   }
-  ::close(fd);
 
   sqlite3* connection = nullptr;
   std::string failure;
@@ -30,7 +28,7 @@ void CreateDatabaseFile(const std::string& path, const std::string& schemaSql) {
   }
   sqlite3_close_v2(connection);
   if (!failure.empty()) {
-    ::unlink(path.c_str());
+    platform::RemoveFile(path);
     throw DbError(failure);
   }
 }

@@ -1,4 +1,4 @@
-#include "platform/ShareRegistry.h"
+#include "platform/posix/ShareRegistry.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

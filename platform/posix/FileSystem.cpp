@@ -1,7 +1,10 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <system_error>
 #include <vector>
@@ -60,6 +63,12 @@ bool CreateFolderPath(const std::string& path) {
     if (level.back() != '/' && ::mkdir(level.c_str(), 0777) != 0 && !IsFolder(level)) return false;
   }
   return ::mkdir(path.c_str(), 0777) == 0 || IsFolder(path);
+}
+
+void CreateNewEmptyFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot create " + path);
+  ::close(fd);
 }
 
 std::string ExecutableDir() {

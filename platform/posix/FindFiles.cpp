@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/FindPattern.h"
+#include "platform/posix/DescribeAt.h"
 
 namespace orvo::platform {
 namespace {
