@@ -3,6 +3,7 @@
 // every input before it changes anything, and exits 1 with a one-line message on any failure.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
 #include "service/OrvoService.h"
 #include "store/CreateDatabase.h"
@@ -50,6 +52,28 @@ int32_t OnOff(const std::string& value, const char* option) {
   throw UsageError(std::string(option) + " takes on or off, not '" + value + "'");
 }
 
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it at its next start";
+#else
+constexpr char kSeparator = '/';
+constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it on SIGHUP";
+#endif
+
+// An absolute folder of this host: "/..." on Linux; "C:\..." or "\\server\share" on Windows.
+bool IsAbsoluteFolder(const std::string& path) {
+#ifdef _WIN32
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+      separator(path[2])) {
+    return true;
+  }
+  return path.size() > 2 && separator(path[0]) && separator(path[1]);
+#else
+  return !path.empty() && path[0] == '/';
+#endif
+}
+
 struct Options {
   std::string directory;
   std::string name;
@@ -60,13 +84,14 @@ struct Options {
 
 std::string DatabasePath(const Options& o) {
   std::string directory = o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory;
-  if (directory.back() != '/') directory += '/';
+  if (directory.back() != '/' && directory.back() != kSeparator) directory += kSeparator;
   return directory + orvo::store::kDatabaseFileName;
 }
 
 void Init(const Options& o) {
   const std::string path = DatabasePath(o);
-  if (std::filesystem::exists(path)) {
+  // From UTF-8: a plain string would be read in the ANSI code page on Windows.
+  if (std::filesystem::exists(std::u8string(path.begin(), path.end()))) {
     std::printf("%s exists already; left untouched\n", path.c_str());
     return;
   }
@@ -169,7 +194,7 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
   db.GetSetting(root, publicPath, groupList, userList, autoRun);
   // Every value is checked before the row changes.
   for (const auto* folder : {&o.root, &o.publicPath}) {
-    if (*folder && (folder->value().empty() || folder->value()[0] != '/')) {
+    if (*folder && !IsAbsoluteFolder(folder->value())) {
       throw UsageError("folders must be absolute paths, not '" + folder->value() + "'");
     }
   }
@@ -178,12 +203,14 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
   if (o.root) root = *o.root;
   if (o.publicPath) publicPath = *o.publicPath;
   db.SetSetting(root, publicPath, groupList, userList, autoRun);
-  std::printf("saved; a running orvo-serverd takes it on SIGHUP\n");
+  std::printf("%s\n", kSavedNote);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvo::platform::CommandLineArguments arguments(argc, argv);
+  orvo::platform::UseUtf8Output();
   CLI::App app{"Administration of the Orvo database (orvoDisk.db)"};
   app.require_subcommand(1);
   Options o;
@@ -262,7 +289,7 @@ int main(int argc, char** argv) {
   set->add_option("--student-list", o.studentList, "serve class student lists to clients (on|off)");
   set->add_option("--class-list", o.classList, "serve the class list to clients (on|off)");
 
-  CLI11_PARSE(app, argc, argv);
+  CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
     if (action == Action::Init) {

@@ -1,6 +1,11 @@
 // orvo-serverd: the headless service for lab servers. It serves the database in DIR (default: the
-// program's own folder) on PORT until SIGINT or SIGTERM; SIGHUP reloads the saved settings.
+// program's own folder) on PORT until it is told to stop: SIGINT or SIGTERM on Linux, where SIGHUP
+// reloads the saved settings; Ctrl+C, Ctrl+Break or closing its console window on Windows.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
+#endif
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -8,21 +13,67 @@
 #include <string>
 
 #include "net/OrvoServer.h"
+#include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
 #include "service/OrvoService.h"
 
-int main(int argc, char** argv) {
-  CLI::App app{"Orvo file service without a console"};
-  std::string directory;
-  uint16_t port = orvo::net::TOrvoServer::kServicePort;
-  app.add_option("--dir", directory,
-                 "folder that holds orvoDisk.db (default: the program's folder)");
-  app.add_option("--port", port, "TCP port to listen on; 0 picks a free one")
-      ->capture_default_str();
-  CLI11_PARSE(app, argc, argv);
+namespace {
 
+#ifdef _WIN32
+
+constexpr const char* kDescription =
+    "Orvo file service without a console. Ctrl+C, Ctrl+Break or closing the console window stop "
+    "it; saved settings take effect at the next start.";
+
+// Set by the console's control handler; the main thread stops the service and then sets `stopped`.
+HANDLE stopRequested = nullptr;
+HANDLE stopped = nullptr;
+
+// Runs on a thread of its own. Windows ends the process as soon as this returns from a close
+// event, so it waits until the service has stopped in order (the system allows a few seconds).
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      ::SetEvent(stopRequested);
+      ::WaitForSingleObject(stopped, 20'000);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+// Arranges for the stop request before the service starts, so an early Ctrl+C is not lost.
+void PrepareForStop() {
+  stopRequested = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  stopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (stopRequested == nullptr || stopped == nullptr ||
+      !::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    throw std::runtime_error("cannot watch the console for Ctrl+C");
+  }
+}
+
+void AwaitStop(orvo::service::OrvoService&) {
+  ::WaitForSingleObject(stopRequested, INFINITE);
+}
+
+void ReportStopped() {
+  ::SetEvent(stopped);
+}
+
+#else
+
+constexpr const char* kDescription =
+    "Orvo file service without a console. SIGINT or SIGTERM stop it; SIGHUP reloads the saved "
+    "settings.";
+
+sigset_t signals;
+
+void PrepareForStop() {
   // Every thread the service starts inherits this mask, so the signals reach only sigwait below.
-  sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
@@ -31,33 +82,59 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   // A write past the file-size limit must fail that upload (EFBIG), not end the service.
   signal(SIGXFSZ, SIG_IGN);
+}
+
+void AwaitStop(orvo::service::OrvoService& service) {
+  for (;;) {
+    int received = 0;
+    if (sigwait(&signals, &received) != 0) continue;
+    if (received != SIGHUP) return;
+    try {
+      service.ReloadSettings();
+      std::fprintf(stderr, "orvo-serverd: settings reloaded\n");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "orvo-serverd: cannot reload settings: %s\n", e.what());
+    }
+  }
+}
+
+void ReportStopped() {}
+
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  orvo::platform::CommandLineArguments arguments(argc, argv);
+  orvo::platform::UseUtf8Output();
+  CLI::App app{kDescription};
+  std::string directory;
+  uint16_t port = orvo::net::TOrvoServer::kServicePort;
+  app.add_option("--dir", directory,
+                 "folder that holds orvoDisk.db (default: the program's folder)");
+  app.add_option("--port", port, "TCP port to listen on; 0 picks a free one")
+      ->capture_default_str();
+  CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
+    PrepareForStop();
     if (directory.empty()) directory = orvo::platform::ExecutableDir();
-    orvo::service::OrvoService service(directory, port);
-    service.Start();
-    service.SchedulePauseCheck();
-    std::printf("orvo-serverd: listening on port %u\n", static_cast<unsigned>(service.Port()));
-    std::fflush(stdout);
-    for (;;) {
-      int received = 0;
-      if (sigwait(&signals, &received) != 0) continue;
-      if (received == SIGHUP) {
-        try {
-          service.ReloadSettings();
-          std::fprintf(stderr, "orvo-serverd: settings reloaded\n");
-        } catch (const std::exception& e) {
-          std::fprintf(stderr, "orvo-serverd: cannot reload settings: %s\n", e.what());
-        }
-        continue;
-      }
-      break;
-    }
-    service.Stop();
+    {
+      orvo::service::OrvoService service(directory, port);
+      service.Start();
+      service.SchedulePauseCheck();
+      std::printf("orvo-serverd: listening on port %u\n", static_cast<unsigned>(service.Port()));
+      std::fflush(stdout);
+      AwaitStop(service);
+      service.Stop();
+    }  // the database is closed here, before the stop is reported
     std::fprintf(stderr, "orvo-serverd: stopped\n");
+    std::fflush(stderr);
+    ReportStopped();
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orvo-serverd: %s\n", e.what());
+    ReportStopped();
     return 1;
   }
 }

@@ -5,7 +5,11 @@
 // for a listing to find out whether the server did what was asked, instead of reporting a
 // refused command as done. CHGPSW has no reply either, and no request shows a password, so
 // passwd can only say that it was sent.
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -21,6 +25,7 @@
 
 #include "net/OrvoClient.h"
 #include "platform/CodePage.h"
+#include "platform/CommandLine.h"
 
 namespace {
 
@@ -34,6 +39,33 @@ class CommandFailed : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Local paths arrive and are shown as UTF-8; a path made from a plain string would read it in the
+// ANSI code page on Windows.
+fs::path LocalPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string PathText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return ::_isatty(::_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) == 1;
+#endif
+}
+
+bool ToLocalTime(std::time_t seconds, std::tm& local) {
+#ifdef _WIN32
+  return ::localtime_s(&local, &seconds) == 0;
+#else
+  return ::localtime_r(&seconds, &local) != nullptr;
+#endif
+}
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -72,7 +104,7 @@ std::string FormatTime(uint64_t fileTime) {
   const std::time_t seconds = static_cast<std::time_t>(orvo::net::FileTimeToUnixSeconds(fileTime));
   std::tm local{};
   char text[32];
-  if (localtime_r(&seconds, &local) == nullptr ||
+  if (!ToLocalTime(seconds, local) ||
       std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
     return "(time unknown)   ";
   }
@@ -96,7 +128,7 @@ std::string FormatBytes(double bytes) {
 class ProgressBar {
  public:
   explicit ProgressBar(std::string label)
-      : label_(std::move(label)), enabled_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+      : label_(std::move(label)), enabled_(StderrIsTerminal()), start_(Clock::now()) {}
   ~ProgressBar() { EndLine(); }
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -161,14 +193,14 @@ void List(const OrvoClient& client, const std::string& pattern) {
 }
 
 void Get(const OrvoClient& client, const std::string& remote, const std::string& localArg) {
-  fs::path local = localArg;
+  fs::path local = LocalPath(localArg);
   std::error_code ignored;
   if (local.empty() || fs::is_directory(local, ignored)) {
     const std::string_view name = LastComponent(remote);
     if (!Checkable(remote)) {
       throw CommandFailed("get " + remote + ": cannot name a local file after it; give LOCAL");
     }
-    local /= std::string(name);
+    local /= LocalPath(std::string(name));
   }
   ProgressBar bar("get " + std::string(LastComponent(remote)));
   try {
@@ -183,10 +215,10 @@ void Get(const OrvoClient& client, const std::string& remote, const std::string&
 }
 
 void Put(const OrvoClient& client, const std::string& localArg, std::string remote) {
-  const fs::path local = localArg;
+  const fs::path local = LocalPath(localArg);
   // A remote folder ending in a separator receives the file under its own name.
-  if (!remote.empty() && IsSeparator(remote.back())) remote += local.filename().string();
-  ProgressBar bar("put " + local.filename().string());
+  if (!remote.empty() && IsSeparator(remote.back())) remote += PathText(local.filename());
+  ProgressBar bar("put " + PathText(local.filename()));
   uint64_t size = 0;
   client.Put(local, remote, [&](uint64_t done, uint64_t total) {
     size = total;
@@ -264,6 +296,8 @@ void Login(const OrvoClient& client, const std::string& group, const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvo::platform::CommandLineArguments arguments(argc, argv);
+  orvo::platform::UseUtf8Output();
   CLI::App app{"Client of the Orvo file service."};
   app.fallthrough();
   app.require_subcommand(1);
@@ -311,7 +345,7 @@ int main(int argc, char** argv) {
   auto* classes = app.add_subcommand("classes", "list the classes");
 
   try {
-    app.parse(argc, argv);
+    app.parse(arguments.Count(), arguments.Values());
   } catch (const CLI::CallForHelp& help) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {

@@ -3,7 +3,7 @@
 # QT tests run under the offscreen platform so they need no display.
 if(ORVO_TESTS)
   enable_testing()
-  if(NOT WIN32)
+  if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
     find_package(GTest REQUIRED)
   endif()
   include(GoogleTest)

@@ -1,9 +1,8 @@
-# Libraries of the Windows cross-build. The programs must import system DLLs only, so the C++
-# runtime, winpthreads and zlib are linked in statically, and SQLite is compiled in from its
-# amalgamation source (scripts/fetch-sqlite puts it in the build tree; it is never committed).
+# Libraries of the Windows cross-build from Debian. The programs must import system DLLs only, so
+# the C++ runtime, winpthreads and zlib are linked in statically, and SQLite is compiled in from
+# its amalgamation source (scripts/fetch-sqlite puts it in the build tree; it is never committed).
 
 add_link_options(-static)
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)

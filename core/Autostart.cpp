@@ -7,13 +7,12 @@
 namespace orvo::core {
 
 void SetAutoStart(bool aRegister, const std::string& aName) {
-  const std::string folder = platform::AutostartFolder();
   bool done = false;
   if (aRegister) {
     const std::string executable = platform::ExecutablePath();
-    done = !executable.empty() && platform::WriteAutostartEntry(folder, aName, executable);
+    done = !executable.empty() && platform::RegisterStartAtLogon(aName, executable);
   } else {
-    done = platform::RemoveAutostartEntry(folder, aName);
+    done = platform::UnregisterStartAtLogon(aName);
   }
   if (!done) throw std::runtime_error("Failed to set data for '" + aName + "'");
 }

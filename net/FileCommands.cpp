@@ -1,7 +1,5 @@
 #include "net/FileCommands.h"
 
-#include <sys/stat.h>
-
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -28,20 +26,19 @@ PathGuard GuardFor(const FileRoots& roots) {
 // The listing records a pattern yields: a folder's matching entries when the last component holds
 // wildcards (only the folder is confined), else the one entry the path names.
 std::string ListingRecords(const std::string& pattern, const PathGuard& guard) {
-  const std::size_t cut = pattern.find_last_of("/\\");
-  if (cut == std::string::npos) return {};
-  const std::string_view last = std::string_view(pattern).substr(cut + 1);
+  const auto parts = platform::SplitPattern(pattern);
+  if (!parts) return {};
   std::string records;
-  if (platform::HasWildcards(last)) {
-    const auto folder = guard.Confine(cut == 0 ? "/" : pattern.substr(0, cut), LastLink::Follow);
-    if (!folder || last.find('\0') != std::string_view::npos) return {};
-    for (const platform::FindData& entry : platform::FindMatching(*folder, last)) {
+  if (platform::HasWildcards(parts->last)) {
+    const auto folder = guard.Confine(parts->folder, LastLink::Follow);
+    if (!folder || parts->last.find('\0') != std::string::npos) return {};
+    for (const platform::FindData& entry : platform::FindMatching(*folder, parts->last)) {
       records += platform::EncodeFindData(entry);
     }
     return records;
   }
   // A trailing separator names no entry, as on Windows.
-  if (last.empty()) return {};
+  if (parts->last.empty()) return {};
   const auto path = guard.Confine(pattern, LastLink::Keep);
   if (!path) return {};
   if (const auto entry = platform::DescribeEntry(*path)) records = platform::EncodeFindData(*entry);
@@ -65,11 +62,6 @@ class UploadSink final : public ByteSink {
   platform::File& file_;
 };
 
-std::string ParentOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 }  // namespace
 
 void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots) {
@@ -84,8 +76,7 @@ void DoreqGet(Connection& connection, const std::string& param, const FileRoots&
   auto use = platform::ExclusiveUse::Claim(*path);
   if (!use || use->Kind() != platform::EntryKind::File) return;
   platform::File* file = use->OpenFile();
-  if (file == nullptr || static_cast<uint64_t>(use->Status().st_size) > kMaxCountedBlockBytes)
-    return;
+  if (file == nullptr || use->Size() > kMaxCountedBlockBytes) return;
   try {
     SendCountedBlock(connection, *file);
   } catch (const std::system_error&) {
@@ -116,8 +107,12 @@ void DoreqMKDir(Connection& /*connection*/, const std::string& param, const File
   const auto path = guard.Confine(folder, LastLink::Follow);
   if (!path || platform::IsFolder(*path)) return;
   std::vector<std::string> missing;
-  for (std::string level = *path; !platform::Exists(level); level = ParentOf(level)) {
+  for (std::string level = *path; !platform::Exists(level);) {
     missing.push_back(level);
+    std::string parent = platform::ParentFolder(level);
+    // A drive that is not there is its own missing parent.
+    if (parent == level) break;
+    level = std::move(parent);
   }
   // Top down; levels made before a failure stay.
   for (auto level = missing.rbegin(); level != missing.rend(); ++level) {

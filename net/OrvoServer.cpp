@@ -61,7 +61,7 @@ class TOrvoServer::Impl {
   void Activate() {
     platform::Listeners bound = platform::ListenOnAllAddresses(defaultPort, kListenBacklog);
     boundPort = bound.port;
-    wake = std::make_unique<platform::WakePipe>();
+    wake = std::make_unique<platform::ListenerWake>();
     listeners = std::move(bound.sockets);
     {
       std::lock_guard guard(lock);
@@ -107,7 +107,7 @@ class TOrvoServer::Impl {
 
  private:
   void Listen(platform::Socket& listener) {
-    while (platform::WaitForConnection(listener, wake->ReadFd())) {
+    while (platform::WaitForConnection(listener, *wake)) {
       platform::Accepted accepted = platform::Accept(listener);
       if (!accepted.socket.IsOpen()) {
         // Out of descriptors or the peer gave up: give the system a moment instead of spinning.
@@ -219,7 +219,7 @@ class TOrvoServer::Impl {
     SendCountedBlock(connection, buffer);
   }
 
-  std::unique_ptr<platform::WakePipe> wake;
+  std::unique_ptr<platform::ListenerWake> wake;
   std::vector<platform::Socket> listeners;
   std::vector<platform::JoinableThread> listenerThreads;
 

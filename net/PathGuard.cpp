@@ -1,16 +1,6 @@
 #include "net/PathGuard.h"
 
 namespace orvo::net {
-namespace {
-
-// Whether `path` is `tree` or lies below it; /srv/root2 is not below /srv/root.
-bool IsAtOrBelow(std::string_view path, std::string_view tree) {
-  if (tree == "/") return true;
-  if (!path.starts_with(tree)) return false;
-  return path.size() == tree.size() || path[tree.size()] == '/';
-}
-
-}  // namespace
 
 PathGuard::PathGuard(const std::vector<std::string>& roots) {
   for (const std::string& root : roots) {
@@ -29,14 +19,14 @@ std::optional<std::string> PathGuard::Confine(std::string_view clientPath,
 
 bool PathGuard::Contains(std::string_view resolved) const {
   for (const std::string& root : roots_) {
-    if (IsAtOrBelow(resolved, root)) return true;
+    if (platform::IsAtOrBelow(resolved, root)) return true;
   }
   return false;
 }
 
 bool PathGuard::HoldsRoot(std::string_view resolved) const {
   for (const std::string& root : roots_) {
-    if (IsAtOrBelow(root, resolved)) return true;
+    if (platform::IsAtOrBelow(root, resolved)) return true;
   }
   return false;
 }

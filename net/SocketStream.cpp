@@ -39,7 +39,14 @@ uint64_t SocketStream::SendFromFile(platform::File& file, uint64_t count) {
   }
 }
 
-void SocketStream::Cork(bool on) { socket_.SetCork(on); }
+void SocketStream::Cork(bool on) {
+  try {
+    // Uncorking may send bytes that were held back.
+    socket_.SetCork(on);
+  } catch (const std::system_error& e) {
+    throw ConnectionError(e.what());
+  }
+}
 
 void SocketStream::Abort() {
   aborted_.store(true);

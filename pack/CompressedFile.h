@@ -1,7 +1,7 @@
 // One file deflated (raw deflate, zlib's default level) ahead of its place in the archive: the
-// stream's first part in memory and, for streams that outgrow the memory share, the rest in an
-// unnamed temporary file beside the archive. Made and read by one thread at a time; handed
-// between threads under the packer's lock.
+// stream's first part in memory and, for streams that outgrow the memory share, the rest in a
+// temporary file beside the archive that goes away when it is closed. Made and read by one thread
+// at a time; handed between threads under the packer's lock.
 #pragma once
 
 #include <atomic>
@@ -38,7 +38,8 @@ struct CompressSettings {
   std::size_t memoryBytes = 4u << 20;  // deflate output kept in memory per file
 };
 
-// Reads the file at `path` (opened read-only; others may go on reading it) to its end and
+// Reads the file at `path` (opened read-only; others may go on reading it, but on Windows not
+// write it) to its end and
 // deflates it. `buffer` is the caller's reusable read buffer. Checks `cancel` between pieces.
 // Raises nothing: every failure comes back as a CompressFailure.
 struct CompressOutcome {

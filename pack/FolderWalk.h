@@ -2,10 +2,9 @@
 // the file system lists them, then each subfolder the same way, depth first. Folder links are
 // followed, but every folder is entered at most once and a link that leads back into the tree is
 // not followed (its folder is packed under its own name), so no link can make the walk endless.
-// One file can be left out by identity: the archive being written. One thread; raises nothing.
+// Hosts that follow no folder links (Windows: junctions and symbolic links are left out) need none
+// of that. One file can be left out: the archive being written. One thread; raises nothing.
 #pragma once
-
-#include <sys/types.h>
 
 #include <optional>
 #include <set>
@@ -13,27 +12,22 @@
 #include <utility>
 #include <vector>
 
+#include "pack/FolderReader.h"
 #include "platform/FindData.h"
 
 namespace orvo::pack {
 
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  auto operator<=>(const FileIdentity&) const = default;
-};
-
 struct TreeFile {
-  std::string fullPath;      // the path to open: the root, '/', the relative path
-  std::string relativePath;  // as on disk, '/' between folder levels
+  std::string fullPath;      // the path to open: the root, a separator, the relative path
+  std::string relativePath;  // with the host's separator between folder levels
   std::string entryName;     // the relative path as valid UTF-8 (bad bytes become U+FFFD)
   platform::FindData data;   // attributes and last-write time, from the listing
 };
 
 class FolderWalk {
  public:
-  // `root` is an existing folder without a trailing '/' ("/" itself allowed).
-  FolderWalk(std::string root, std::optional<FileIdentity> leaveOut);
+  // `root` is an existing folder without a trailing separator (a root such as "/" allowed).
+  FolderWalk(std::string root, std::optional<LeaveOut> leaveOut);
 
   // The next file, or nullopt at the end of the tree.
   std::optional<TreeFile> Next();
@@ -44,8 +38,8 @@ class FolderWalk {
     bool link = false;
   };
   struct Frame {
-    std::string path;    // full path, no trailing '/'
-    std::string prefix;  // relative path of the folder plus '/', empty for the root
+    std::string path;    // full path, no trailing separator but for a root
+    std::string prefix;  // relative path of the folder plus a separator, empty for the root
     std::vector<platform::FindData> files;
     std::vector<Subfolder> subfolders;
     std::size_t nextFile = 0;
@@ -59,7 +53,7 @@ class FolderWalk {
 
   std::string root_;
   std::string realRoot_;
-  std::optional<FileIdentity> leaveOut_;
+  std::optional<LeaveOut> leaveOut_;
   std::vector<Frame> stack_;
   std::set<FileIdentity> entered_;
 };

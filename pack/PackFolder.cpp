@@ -1,13 +1,8 @@
 #include "pack/PackFolder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -18,6 +13,7 @@
 
 #include "pack/CompressedFile.h"
 #include "pack/FolderWalk.h"
+#include "pack/HostFiles.h"
 #include "pack/ZipArchive.h"
 
 namespace orvo::pack {
@@ -25,17 +21,6 @@ namespace {
 
 std::string Quoted(const char* what, const std::string& path, const std::string& reason) {
   return std::string(what) + " \"" + path + "\". " + reason;
-}
-
-std::string TrimSeparators(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 CompressOutcome CompressGuarded(const TreeFile& file, const CompressSettings& settings,
@@ -202,19 +187,10 @@ class Pipeline {
   std::vector<std::thread> threads_;  // last: ended before anything they use goes away
 };
 
-// Removes the file at `path` only while it is still the archive this packing made.
-void RemoveArchive(const std::string& path, FileIdentity identity) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) == 0 &&
-      FileIdentity{status.st_dev, status.st_ino} == identity) {
-    ::unlink(path.c_str());
-  }
-}
-
 }  // namespace
 
 std::string ArchivePathFor(const std::string& folder) {
-  return TrimSeparators(folder) + ".zip";
+  return host::TrimSeparators(folder) + ".zip";
 }
 
 PackResult PackFolder(const std::string& folder, PackProgress& progress, unsigned workers) {
@@ -225,16 +201,13 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress, unsigne
 
 PackResult PackFolder(const std::string& folder, PackProgress& progress,
                       const PackOptions& options) {
-  const std::string root = TrimSeparators(folder);
+  const std::string root = host::TrimSeparators(folder);
   PackResult result;
   result.archivePath = ArchivePathFor(root);
 
-  struct stat rootStatus {};
-  const int rootError = ::stat(root.c_str(), &rootStatus) != 0 ? errno
-                        : S_ISDIR(rootStatus.st_mode)          ? 0
-                                                               : ENOTDIR;
-  if (rootError != 0) {
-    result.error = Quoted("Cannot open file", root, std::strerror(rootError));
+  const std::string rootProblem = host::FolderProblem(root);
+  if (!rootProblem.empty()) {
+    result.error = Quoted("Cannot open file", root, rootProblem);
     return result;
   }
   ZipArchive::CreateOutcome created = ZipArchive::Create(result.archivePath, options.limits);
@@ -246,8 +219,8 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
 
   unsigned workers = options.workers;
   if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
-  FolderWalk walk(root, archive.Identity());
-  CompressSettings settings{FolderOf(result.archivePath), options.memoryBytesPerFile};
+  FolderWalk walk(root, LeaveOut{result.archivePath, archive.Identity()});
+  CompressSettings settings{host::FolderOf(result.archivePath), options.memoryBytesPerFile};
   std::exception_ptr raised;
   bool writeFailed = false;
   try {
@@ -275,8 +248,7 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
       try {
         archive.Append(job->file, *job->outcome.file);
       } catch (const std::system_error& e) {
-        result.error =
-            Quoted("Cannot write file", result.archivePath, std::strerror(e.code().value()));
+        result.error = Quoted("Cannot write file", result.archivePath, host::ErrorText(e.code()));
         writeFailed = true;
         break;
       }
@@ -292,12 +264,10 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
     result.entries = archive.Entries();
     result.archiveKept = true;
   } catch (const std::system_error& e) {
-    archive.Close();
-    RemoveArchive(result.archivePath, archive.Identity());
+    archive.Discard();
     result.complete = false;
     if (result.error.empty()) {
-      result.error =
-          Quoted("Cannot write file", result.archivePath, std::strerror(e.code().value()));
+      result.error = Quoted("Cannot write file", result.archivePath, host::ErrorText(e.code()));
       writeFailed = true;
     }
   }

@@ -8,9 +8,11 @@
 // Call from one thread at a time per folder; the progress object is called on that thread only.
 // Failures come back in PackResult; only an exception raised by the progress object (or a lack
 // of memory) leaves PackFolder, after the archive has been finished with the entries before and
-// every worker has ended. Files are opened read-only: on Linux nothing stops another program from
-// writing a file while it is read (there are no sharing modes), but the service's own uploads never
-// write into the file they replace, so they cannot tear it.
+// every worker has ended. Files are opened read-only. On Windows others may go on reading a file
+// while it is packed but not write it, and a file someone holds open for writing cannot be packed.
+// On Linux nothing stops another program from writing a file while it is read (there are no
+// sharing modes), but the service's own uploads never write into the file they replace, so they
+// cannot tear it.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +24,9 @@ namespace orvo::pack {
 
 struct PackProgress {
   virtual ~PackProgress() = default;
-  // Before each file, in entry order, with its path relative to the packed folder ('/' between
-  // levels, as on disk). The console shows it and lets the window process its events here.
+  // Before each file, in entry order, with its path relative to the packed folder (the host's
+  // separator between levels, as on disk). The console shows it and lets the window process its
+  // events here.
   virtual void FilePacking(const std::string& relativePath) = 0;
 };
 
@@ -54,11 +57,13 @@ struct PackOptions {
   ZipLimits limits;  // only tests change these
 };
 
-// The folder path without trailing '/' followed by ".zip" ("/" gives "/.zip").
+// The folder path without trailing separators followed by ".zip". A root keeps its separator:
+// "/" gives "/.zip", "C:\" gives "C:\.zip" (and the archive is then left out of the walk).
 std::string ArchivePathFor(const std::string& folder);
 
-// Packs `folder` into ArchivePathFor(folder), replacing a file of that name. Folder links are
-// followed, but no folder is packed twice and none without end; the archive itself is never
+// Packs `folder` into ArchivePathFor(folder), replacing a file of that name. On Linux folder links
+// are followed, but no folder is packed twice and none without end; on Windows junctions and
+// symbolic links to folders are not followed at all; the archive itself is never
 // packed into itself. Files of 4 GiB or more, archives past 4 GiB and more than 65,535 entries
 // get Zip64 records for just the values that need them.
 PackResult PackFolder(const std::string& folder, PackProgress& progress, unsigned workers = 0);

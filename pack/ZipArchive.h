@@ -1,7 +1,8 @@
-// The archive file while it is written: created (or truncated) and held with an exclusive lock
-// until it is closed, entries appended in order, then the central directory and end records.
-// When an entry cannot be written, the archive can still be finished with the entries before it.
-// One thread. Append and Finish raise std::system_error; the destructor closes the file.
+// The archive file while it is written: created (or truncated) and held so that no one else can
+// open it (an exclusive lock on Linux, no sharing on Windows) until it is closed, entries appended
+// in order, then the central directory and end records. When an entry cannot be written, the
+// archive can still be finished with the entries before it. One thread. Append and Finish raise
+// std::system_error; the destructor closes the file.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "pack/CompressedFile.h"
 #include "pack/FolderWalk.h"
+#include "pack/HostFiles.h"
 #include "pack/ZipFormat.h"
 #include "platform/File.h"
 
@@ -35,17 +37,18 @@ class ZipArchive {
   // Writes the central directory and the end records after the last whole entry, cuts off
   // anything beyond, and closes the file.
   void Finish();
-  // Closes the file without finishing it.
-  void Close() { file_.Close(); }
+  // Closes the file without finishing it and deletes it, unless another file has taken its place.
+  void Discard();
 
  private:
-  ZipArchive(platform::File file, FileIdentity identity, ZipLimits limits)
-      : file_(std::move(file)), identity_(identity), limits_(limits) {}
+  ZipArchive(platform::File file, std::string path, FileIdentity identity, ZipLimits limits)
+      : file_(std::move(file)), path_(std::move(path)), identity_(identity), limits_(limits) {}
 
   void Write(const char* data, std::size_t size);
   void CopySpill(platform::File& spill, uint64_t size);
 
   platform::File file_;
+  std::string path_;
   FileIdentity identity_;
   ZipLimits limits_;
   uint64_t end_ = 0;  // end of the last whole entry

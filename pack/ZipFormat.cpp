@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "pack/HostFiles.h"
 #include "platform/FindData.h"
 
 namespace orvo::pack {
@@ -133,10 +134,14 @@ std::string EndRecords(uint64_t entries, uint64_t directoryOffset, uint64_t dire
 DosDateTime ToDosDateTime(uint64_t fileTime) {
   const auto seconds = static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime));
   std::tm local{};
-  if (::localtime_r(&seconds, &local) == nullptr || local.tm_year < 80) {
+  // Where the host cannot express the moment at all (Windows stops near 1970 and at 3000), it lies
+  // beyond the format's limits on that side.
+  constexpr std::time_t kYear2000 = 946684800;
+  const bool converted = host::ToLocalTime(seconds, local);
+  if (converted ? local.tm_year < 80 : seconds < kYear2000) {
     return {0, static_cast<uint16_t>(1 << 5 | 1)};
   }
-  if (local.tm_year > 207) {
+  if (!converted || local.tm_year > 207) {
     return {static_cast<uint16_t>(23 << 11 | 59 << 5 | 29),
             static_cast<uint16_t>(127 << 9 | 12 << 5 | 31)};
   }

@@ -1,5 +1,6 @@
-// Start at logon on a freedesktop.org desktop: an autostart entry "<name>.desktop" in the user's
-// autostart folder whose command is a program's absolute path. Any thread (the caller serialises
+// Start at logon for the current user: a program registered under a name is started when the user
+// logs on to the desktop. On Windows a string value under the user's Run key in the registry; on
+// Linux an XDG autostart entry (platform/posix/XdgAutostart.h). Any thread (the caller serialises
 // writes of one name); nothing raises: failures come back as false.
 #pragma once
 
@@ -7,24 +8,15 @@
 
 namespace orvo::platform {
 
-// $XDG_CONFIG_HOME/autostart, or $HOME/.config/autostart when XDG_CONFIG_HOME is unset or not
-// absolute (read at every call, so tests can point it at a temporary folder). Empty when neither
-// variable gives an absolute folder.
-std::string AutostartFolder();
-
 // The absolute path of the running executable; empty when the system does not tell.
 std::string ExecutablePath();
 
-// The text of the entry that starts `command` (one program path, no arguments) at logon.
-std::string AutostartEntryText(const std::string& name, const std::string& command);
+// Registers `command` (one program path, no arguments) to start at logon under `name`, replacing
+// what was registered under that name before.
+bool RegisterStartAtLogon(const std::string& name, const std::string& command);
 
-// Writes (or replaces) the entry for `name` in `folder`, creating the folder when missing. The new
-// entry replaces an old one by a rename, so a failed write leaves the old one whole.
-bool WriteAutostartEntry(const std::string& folder, const std::string& name,
-                         const std::string& command);
-
-// Removes the entry for `name` from `folder`; true when none is there afterwards (an entry that
-// never existed is no failure).
-bool RemoveAutostartEntry(const std::string& folder, const std::string& name);
+// Removes the registration of `name`; true when none is there afterwards (one that never existed
+// is no failure).
+bool UnregisterStartAtLogon(const std::string& name);
 
 }  // namespace orvo::platform

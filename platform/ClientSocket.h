@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/NativeSocket.h"
+
 namespace orvo::platform {
 
 class SocketError : public std::runtime_error {
@@ -23,17 +25,20 @@ class SocketTimeout : public SocketError {
 };
 
 // "host:port", with brackets around an IPv6 literal so the port stays readable.
-std::string FormatEndpoint(const std::string& host, uint16_t port);
+inline std::string FormatEndpoint(const std::string& host, uint16_t port) {
+  if (host.find(':') != std::string::npos) return "[" + host + "]:" + std::to_string(port);
+  return host + ":" + std::to_string(port);
+}
 
 class ClientSocket {
  public:
   ClientSocket() = default;
   ~ClientSocket() { Close(); }
-  ClientSocket(ClientSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  ClientSocket(ClientSocket&& other) noexcept : handle_(std::exchange(other.handle_, kNoSocket)) {}
   ClientSocket& operator=(ClientSocket&& other) noexcept {
     if (this != &other) {
       Close();
-      fd_ = std::exchange(other.fd_, -1);
+      handle_ = std::exchange(other.handle_, kNoSocket);
     }
     return *this;
   }
@@ -45,8 +50,8 @@ class ClientSocket {
   // and every later send or receive that makes no progress (raising SocketTimeout).
   static ClientSocket Connect(const std::string& host, uint16_t port, int timeoutMs = 0);
 
-  bool IsOpen() const { return fd_ >= 0; }
-  int Native() const { return fd_; }
+  bool IsOpen() const { return handle_ != kNoSocket; }
+  NativeSocket Native() const { return handle_; }
 
   // Sends every byte; raises SocketError when the peer is gone (no SIGPIPE is raised).
   void SendAll(const char* data, std::size_t size);
@@ -60,8 +65,8 @@ class ClientSocket {
   void Close();
 
  private:
-  explicit ClientSocket(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit ClientSocket(NativeSocket handle) : handle_(handle) {}
+  NativeSocket handle_ = kNoSocket;
 };
 
 }  // namespace orvo::platform

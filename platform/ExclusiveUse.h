@@ -1,16 +1,21 @@
 // Holds one path without sharing for the length of one file command, the way a Windows handle
-// opened without sharing does: other commands of this process (through ShareRegistry) and other
-// processes that lock (through flock) cannot use it meanwhile. Owned by one thread; released by
-// the destructor on every path.
+// opened without sharing does. On Windows that is exactly what it is: any other open of the file,
+// in this or another program, fails with a sharing violation meanwhile. On Linux other commands
+// of this process (through ShareRegistry) and other processes that lock (through flock) are kept
+// out. Owned by one thread; released by the destructor on every path.
 #pragma once
 
-#include <sys/stat.h>
-
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "platform/File.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
 #include "platform/posix/ShareRegistry.h"
+#endif
 
 namespace orvo::platform {
 
@@ -19,22 +24,36 @@ enum class EntryKind { Missing, File, Folder, Link, Other };
 class ExclusiveUse {
  public:
   // Claims `path` (resolved, absolute; a link there is not followed). A plain file is opened for
-  // reading, when the process may read it, and locked; a folder is claimed with everything in
-  // it. nullopt when anything of it is in use or the path cannot be examined.
+  // reading (on Linux only when the process may read it) and held. On Linux a folder is claimed
+  // with everything in it; on Windows the system's own rules guard folders. nullopt when anything
+  // of it is in use or the path cannot be examined.
   static std::optional<ExclusiveUse> Claim(const std::string& path);
 
   EntryKind Kind() const { return kind_; }
-  // The entry's own status (zeroes when missing).
-  const struct stat& Status() const { return status_; }
-  // The locked file positioned at its start; nullptr unless a readable plain file is there.
+  // The size of a plain file when it was claimed; 0 for anything else.
+  uint64_t Size() const { return size_; }
+  // The held file positioned at its start; nullptr unless a readable plain file is there.
   platform::File* OpenFile() { return file_.IsOpen() ? &file_ : nullptr; }
 
+#ifndef _WIN32
+  // The entry's own status (zeroes when missing).
+  const struct stat& Status() const {
+    return status_;
+  }
+#endif
+
  private:
+  // An upload holds its target through a handle of its own making on Windows.
+  friend class ReplacementFile;
+
   ExclusiveUse() = default;
 
   EntryKind kind_ = EntryKind::Missing;
+  uint64_t size_ = 0;
+#ifndef _WIN32
   struct stat status_ {};
   ShareRegistry::Claim claim_;
+#endif
   platform::File file_;  // after claim_, so the lock goes before the claim
 };
 

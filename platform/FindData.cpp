@@ -43,6 +43,13 @@ void PutLe(std::string& out, std::size_t offset, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// A name cut to fit its field with its terminating NUL unit.
+void PutName(std::string& out, std::size_t offset, std::size_t units, const std::string& text) {
+  std::u16string name = Utf8ToUtf16(SanitizeUtf8(text));
+  if (name.size() > units - 1) name.resize(units - 1);
+  for (std::size_t i = 0; i < name.size(); ++i) PutLe(out, offset + 2 * i, name[i], 2);
+}
+
 }  // namespace
 
 uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds) {
@@ -60,9 +67,8 @@ std::string EncodeFindData(const FindData& data) {
   PutLe(out, 28, data.size >> 32, 4);
   PutLe(out, 32, data.size & 0xFFFFFFFFu, 4);
   PutLe(out, 36, data.reparseTag, 4);
-  std::u16string name = Utf8ToUtf16(SanitizeUtf8(data.name));
-  if (name.size() > kNameUnits - 1) name.resize(kNameUnits - 1);
-  for (std::size_t i = 0; i < name.size(); ++i) PutLe(out, kNameOffset + 2 * i, name[i], 2);
+  PutName(out, kNameOffset, kNameUnits, data.name);
+  PutName(out, kAlternateOffset, kAlternateUnits, data.alternateName);
   return out;
 }
 

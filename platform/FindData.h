@@ -43,7 +43,7 @@ uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds);
 int64_t FileTimeToUnixSeconds(uint64_t fileTime);
 
 // The 592-byte little-endian record; the name is cut to 259 UTF-16 units, the alternate (short)
-// name stays empty, and every unused byte is zero.
+// name to 13, and every unused byte is zero.
 std::string EncodeFindData(const FindData& data);
 
 // Reads one record back; `record` must hold exactly kFindDataBytes bytes. Names end at their first

@@ -4,8 +4,7 @@
 // Raises std::system_error.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,16 +13,20 @@
 
 namespace orvo::platform {
 
-// "<folder of target>/<prefix><16 random hex digits>": a name beside `target` that no one else
-// picks.
+// POSIX permission bits (07777) for a new file. Windows keeps no such bits and ignores them.
+using FilePermissions = uint32_t;
+
+// "<folder of target><separator><prefix><16 random hex digits>": a name beside `target` that no
+// one else picks.
 std::string NameBeside(const std::string& target, std::string_view prefix);
 
 class PendingFile {
  public:
   // Creates "<folder of target>/<prefix><random>" exclusively, readable and writable, with
-  // `mode` when given (else the process's default for new files).
+  // `permissions` when given (else the process's default for new files). On Windows the
+  // temporary is hidden and held without sharing until Commit.
   static PendingFile CreateBeside(const std::string& target, std::string_view prefix,
-                                  std::optional<mode_t> mode);
+                                  std::optional<FilePermissions> permissions);
 
   PendingFile(PendingFile&& other) noexcept;
   PendingFile& operator=(PendingFile&&) = delete;
@@ -35,7 +38,8 @@ class PendingFile {
   const std::string& TemporaryPath() const { return temporary_; }
 
   // Renames the content over the target (replacing a file there), flushing it to the disk first
-  // when it replaces something.
+  // when it replaces something. On Windows the file loses its hidden attribute on the way and
+  // the move fails while anything else holds the target open.
   void Commit();
 
  private:

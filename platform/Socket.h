@@ -1,7 +1,7 @@
 // TCP sockets behind a small interface: listening on every local address, accepting, and the
-// blocking send/receive calls one connection thread makes. A Socket is owned by one thread; the only
-// call another thread may make is Shutdown(), which wakes a blocked Receive or Send.
-// Failures raise std::system_error.
+// blocking send/receive calls one connection thread makes. A Socket is owned by one thread; the
+// only call another thread may make is Shutdown(), which wakes a blocked Receive or Send. Failures
+// raise std::system_error.
 #pragma once
 
 #include <cstddef>
@@ -11,35 +11,47 @@
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/NativeSocket.h"
 
 namespace orvo::platform {
 
 class Socket {
  public:
   Socket() = default;
-  explicit Socket(int fd) : fd_(fd) {}
+  explicit Socket(NativeSocket handle) : handle_(handle) {}
   ~Socket() { Close(); }
-  Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Socket(Socket&& other) noexcept { *this = std::move(other); }
   Socket& operator=(Socket&& other) noexcept {
     if (this != &other) {
       Close();
-      fd_ = std::exchange(other.fd_, -1);
+      handle_ = std::exchange(other.handle_, kNoSocket);
+#ifdef _WIN32
+      corked_ = std::exchange(other.corked_, false);
+      held_ = std::move(other.held_);
+      other.held_.clear();
+#endif
     }
     return *this;
   }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
-  int Native() const { return fd_; }
+  bool IsOpen() const {
+    return handle_ != kNoSocket;
+  }
+  NativeSocket Native() const {
+    return handle_;
+  }
 
   // Receives at most `size` bytes; 0 when the peer closed or reset the connection.
   std::size_t Receive(char* data, std::size_t size);
   // Sends every byte; raises when the connection breaks.
   void SendAll(const char* data, std::size_t size);
-  // Sends `count` bytes of `file` from its position with the kernel's file-to-socket path;
-  // returns how many went out (fewer when the file ended early).
+  // Sends `count` bytes of `file` from its position (through the kernel's file-to-socket path
+  // where the host has one); returns how many went out (fewer when the file ended early).
   uint64_t SendFile(File& file, uint64_t count);
+  // While corked, small sends are held back so that a count and the data after it leave in one
+  // segment; uncorking sends what is held.
   void SetCork(bool on);
   // Keep-alive probes, so a peer that vanished without a word is noticed eventually.
   void EnableKeepAlive();
@@ -47,7 +59,15 @@ class Socket {
   void Close();
 
  private:
-  int fd_ = -1;
+  NativeSocket handle_ = kNoSocket;
+#ifdef _WIN32
+  // Windows has no TCP_CORK: the bytes sent while corked wait here. Without this the 4-byte count
+  // of a small download would go alone and Nagle's algorithm would hold the data behind it until
+  // the client's delayed acknowledgement.
+  void SendNow(const char* data, std::size_t size);
+  bool corked_ = false;
+  std::string held_;
+#endif
 };
 
 struct Accepted {
@@ -64,23 +84,27 @@ struct Listeners {
 };
 Listeners ListenOnAllAddresses(uint16_t port, int backlog);
 
-// Waits until `listener` has a connection or `wake` becomes readable. Returns false on wake-up.
-bool WaitForConnection(const Socket& listener, int wakeFd);
-// Accepts one pending connection; an empty socket when there was none after all.
-Accepted Accept(const Socket& listener);
-
-// A pipe whose write end wakes the waiting listeners.
-class WakePipe {
+// Wakes the threads waiting in WaitForConnection, once and for good: after Wake() every wait on
+// it returns at once. Any thread may call Wake(). On Linux a pipe; on Windows, where select()
+// takes sockets only, a loopback datagram socket that Wake() sends one datagram to.
+class ListenerWake {
  public:
-  WakePipe();
-  ~WakePipe();
-  WakePipe(const WakePipe&) = delete;
-  WakePipe& operator=(const WakePipe&) = delete;
-  int ReadFd() const { return fds_[0]; }
+  ListenerWake();
+  ~ListenerWake();
+  ListenerWake(const ListenerWake&) = delete;
+  ListenerWake& operator=(const ListenerWake&) = delete;
+  // The handle that turns readable on Wake().
+  NativeSocket Waitable() const { return receiver_; }
   void Wake();
 
  private:
-  int fds_[2] = {-1, -1};
+  NativeSocket receiver_ = kNoSocket;
+  NativeSocket sender_ = kNoSocket;
 };
+
+// Waits until `listener` has a connection or `wake` was woken. Returns false on wake-up.
+bool WaitForConnection(const Socket& listener, const ListenerWake& wake);
+// Accepts one pending connection; an empty socket when there was none after all.
+Accepted Accept(const Socket& listener);
 
 }  // namespace orvo::platform

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/PendingFile.h"
+#include "platform/posix/XdgAutostart.h"
 
 namespace orvo::platform {
 namespace {
@@ -116,6 +117,14 @@ bool RemoveAutostartEntry(const std::string& folder, const std::string& name) {
   fs::remove(EntryPath(folder, name), error);
   // A folder path through a plain file cannot hold the entry either.
   return !error || error == std::errc::not_a_directory;
+}
+
+bool RegisterStartAtLogon(const std::string& name, const std::string& command) {
+  return WriteAutostartEntry(AutostartFolder(), name, command);
+}
+
+bool UnregisterStartAtLogon(const std::string& name) {
+  return RemoveAutostartEntry(AutostartFolder(), name);
 }
 
 }  // namespace orvo::platform

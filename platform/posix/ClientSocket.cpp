@@ -24,11 +24,6 @@ struct AddrInfoFree {
 
 }  // namespace
 
-std::string FormatEndpoint(const std::string& host, uint16_t port) {
-  if (host.find(':') != std::string::npos) return "[" + host + "]:" + std::to_string(port);
-  return host + ":" + std::to_string(port);
-}
-
 ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
   const std::string where = "cannot connect to " + FormatEndpoint(host, port) + ": ";
   addrinfo hints{};
@@ -54,10 +49,10 @@ ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int t
       timeval limit{};
       limit.tv_sec = timeoutMs / 1000;
       limit.tv_usec = static_cast<suseconds_t>(timeoutMs % 1000) * 1000;
-      ::setsockopt(socket.fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-      ::setsockopt(socket.fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+      ::setsockopt(socket.handle_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+      ::setsockopt(socket.handle_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     }
-    if (::connect(socket.fd_, a->ai_addr, a->ai_addrlen) == 0) return socket;
+    if (::connect(socket.handle_, a->ai_addr, a->ai_addrlen) == 0) return socket;
     lastError = errno == EINPROGRESS || errno == EAGAIN ? ETIMEDOUT : errno;
   }
   throw SocketError(where + ErrnoText(lastError));
@@ -65,7 +60,7 @@ ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int t
 
 void ClientSocket::SendAll(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) throw SocketTimeout();
@@ -78,7 +73,7 @@ void ClientSocket::SendAll(const char* data, std::size_t size) {
 
 std::size_t ClientSocket::Receive(char* data, std::size_t size) {
   for (;;) {
-    const ssize_t n = ::recv(fd_, data, size, 0);
+    const ssize_t n = ::recv(handle_, data, size, 0);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EINTR) continue;
     // A server that closes with our bytes still unread resets the connection; for a client that
@@ -91,18 +86,18 @@ std::size_t ClientSocket::Receive(char* data, std::size_t size) {
 
 void ClientSocket::ShutdownSend() {
   // The peer may already be gone; the following receive reports what matters.
-  ::shutdown(fd_, SHUT_WR);
+  ::shutdown(handle_, SHUT_WR);
 }
 
 void ClientSocket::SetNoDelay(bool on) {
   const int value = on ? 1 : 0;
-  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
+  ::setsockopt(handle_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
 }
 
 void ClientSocket::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ >= 0) {
+    ::close(handle_);
+    handle_ = -1;
   }
 }
 

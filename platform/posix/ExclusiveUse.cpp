@@ -27,6 +27,7 @@ std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path) {
   } else {
     use.kind_ = KindOf(use.status_.st_mode);
     target.wholeTree = use.kind_ == EntryKind::Folder;
+    if (use.kind_ == EntryKind::File) use.size_ = static_cast<uint64_t>(use.status_.st_size);
   }
   if (use.kind_ == EntryKind::File) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

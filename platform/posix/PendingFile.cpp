@@ -35,7 +35,7 @@ std::string NameBeside(const std::string& target, std::string_view prefix) {
 }
 
 PendingFile PendingFile::CreateBeside(const std::string& target, std::string_view prefix,
-                                      std::optional<mode_t> mode) {
+                                      std::optional<FilePermissions> permissions) {
   constexpr int kAttempts = 16;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string temporary = NameBeside(target, prefix);
@@ -46,7 +46,7 @@ PendingFile PendingFile::CreateBeside(const std::string& target, std::string_vie
       Fail("create temporary file");
     }
     PendingFile pending(target, std::move(temporary), File(fd));
-    if (mode && ::fchmod(fd, *mode & 07777) != 0) Fail("fchmod");
+    if (permissions && ::fchmod(fd, static_cast<mode_t>(*permissions & 07777)) != 0) Fail("fchmod");
     return pending;
   }
   errno = EEXIST;

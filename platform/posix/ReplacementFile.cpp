@@ -48,4 +48,9 @@ std::optional<ReplacementFile> ReplacementFile::Open(const std::string& target) 
   }
 }
 
+// The claim stays until the new content is in place, so no other command slips in between.
+void ReplacementFile::Commit() {
+  pending_.Commit();
+}
+
 }  // namespace orvo::platform

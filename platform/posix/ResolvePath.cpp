@@ -62,4 +62,23 @@ std::optional<std::string> ResolvePath(std::string_view path, LastLink last) {
   return resolved.empty() ? std::string("/") : resolved;
 }
 
+bool IsAtOrBelow(std::string_view path, std::string_view tree) {
+  if (tree == "/") return true;
+  if (!path.starts_with(tree)) return false;
+  return path.size() == tree.size() || path[tree.size()] == '/';
+}
+
+std::string ParentFolder(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string_view::npos ? std::string("/")
+                                                       : std::string(path.substr(0, slash));
+}
+
+std::optional<PatternParts> SplitPattern(std::string_view pattern) {
+  const std::size_t cut = pattern.find_last_of("/\\");
+  if (cut == std::string_view::npos) return std::nullopt;
+  return PatternParts{cut == 0 ? std::string("/") : std::string(pattern.substr(0, cut)),
+                      std::string(pattern.substr(cut + 1))};
+}
+
 }  // namespace orvo::platform

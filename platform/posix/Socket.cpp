@@ -18,9 +18,13 @@
 namespace orvo::platform {
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] void Fail(const std::string& what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
 
-void SetOption(int fd, int level, int name, int value) { ::setsockopt(fd, level, name, &value, sizeof value); }
+void SetOption(int fd, int level, int name, int value) {
+  ::setsockopt(fd, level, name, &value, sizeof value);
+}
 
 Socket BindListener(int family, uint16_t port, int backlog) {
   Socket socket(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -45,7 +49,8 @@ Socket BindListener(int family, uint16_t port, int backlog) {
   if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
     Fail("cannot listen on port " + std::to_string(port));
   }
-  if (::listen(socket.Native(), backlog) != 0) Fail("cannot listen on port " + std::to_string(port));
+  if (::listen(socket.Native(), backlog) != 0)
+    Fail("cannot listen on port " + std::to_string(port));
   return socket;
 }
 
@@ -53,7 +58,8 @@ uint16_t LocalPort(const Socket& socket) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   ::getsockname(socket.Native(), reinterpret_cast<sockaddr*>(&address), &length);
-  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  if (address.ss_family == AF_INET6)
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
   return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
 }
 
@@ -67,7 +73,8 @@ std::string AddressText(const sockaddr_storage& address) {
       ::inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
     }
   } else {
-    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text,
+                sizeof text);
   }
   return text;
 }
@@ -107,7 +114,7 @@ class QuietPipe {
 
 std::size_t Socket::Receive(char* data, std::size_t size) {
   for (;;) {
-    const ssize_t n = ::recv(fd_, data, size, 0);
+    const ssize_t n = ::recv(handle_, data, size, 0);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EINTR) continue;
     if (errno == ECONNRESET || errno == ETIMEDOUT || errno == ENOTCONN || errno == EPIPE) return 0;
@@ -117,7 +124,7 @@ std::size_t Socket::Receive(char* data, std::size_t size) {
 
 void Socket::SendAll(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail("send");
@@ -134,7 +141,7 @@ uint64_t Socket::SendFile(File& file, uint64_t count) {
   uint64_t sent = 0;
   while (sent < count) {
     const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(count - sent, 1u << 30));
-    const ssize_t n = ::sendfile(fd_, file.Native(), nullptr, piece);
+    const ssize_t n = ::sendfile(handle_, file.Native(), nullptr, piece);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EPIPE) quiet.Consume();
@@ -146,23 +153,25 @@ uint64_t Socket::SendFile(File& file, uint64_t count) {
   return sent;
 }
 
-void Socket::SetCork(bool on) { SetOption(fd_, IPPROTO_TCP, TCP_CORK, on ? 1 : 0); }
+void Socket::SetCork(bool on) {
+  SetOption(handle_, IPPROTO_TCP, TCP_CORK, on ? 1 : 0);
+}
 
 void Socket::EnableKeepAlive() {
-  SetOption(fd_, SOL_SOCKET, SO_KEEPALIVE, 1);
-  SetOption(fd_, IPPROTO_TCP, TCP_KEEPIDLE, 120);
-  SetOption(fd_, IPPROTO_TCP, TCP_KEEPINTVL, 15);
-  SetOption(fd_, IPPROTO_TCP, TCP_KEEPCNT, 8);
+  SetOption(handle_, SOL_SOCKET, SO_KEEPALIVE, 1);
+  SetOption(handle_, IPPROTO_TCP, TCP_KEEPIDLE, 120);
+  SetOption(handle_, IPPROTO_TCP, TCP_KEEPINTVL, 15);
+  SetOption(handle_, IPPROTO_TCP, TCP_KEEPCNT, 8);
 }
 
 void Socket::Shutdown() {
-  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+  if (handle_ >= 0) ::shutdown(handle_, SHUT_RDWR);
 }
 
 void Socket::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ >= 0) {
+    ::close(handle_);
+    handle_ = -1;
   }
 }
 
@@ -178,8 +187,8 @@ Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
   return listeners;
 }
 
-bool WaitForConnection(const Socket& listener, int wakeFd) {
-  pollfd fds[2] = {{listener.Native(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+bool WaitForConnection(const Socket& listener, const ListenerWake& wake) {
+  pollfd fds[2] = {{listener.Native(), POLLIN, 0}, {wake.Waitable(), POLLIN, 0}};
   for (;;) {
     const int rc = ::poll(fds, 2, -1);
     if (rc < 0) {
@@ -194,23 +203,28 @@ bool WaitForConnection(const Socket& listener, int wakeFd) {
 Accepted Accept(const Socket& listener) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
-  const int fd = ::accept4(listener.Native(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+  const int fd =
+      ::accept4(listener.Native(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
   if (fd < 0) return {};  // the peer gave up, or descriptors ran out: the listener goes on
   return {Socket(fd), AddressText(address)};
 }
 
-WakePipe::WakePipe() {
-  if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) Fail("pipe");
+// The byte written is never read, so the pipe stays readable for every waiting listener.
+ListenerWake::ListenerWake() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) Fail("pipe");
+  receiver_ = fds[0];
+  sender_ = fds[1];
 }
 
-WakePipe::~WakePipe() {
-  ::close(fds_[0]);
-  ::close(fds_[1]);
+ListenerWake::~ListenerWake() {
+  ::close(receiver_);
+  ::close(sender_);
 }
 
-void WakePipe::Wake() {
+void ListenerWake::Wake() {
   const char byte = 1;
-  [[maybe_unused]] const ssize_t n = ::write(fds_[1], &byte, 1);
+  [[maybe_unused]] const ssize_t n = ::write(sender_, &byte, 1);
 }
 
 }  // namespace orvo::platform

@@ -1,13 +1,96 @@
-#include <stdexcept>
-
 #include "platform/File.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <system_error>
+
 namespace orvo::platform {
-std::size_t File::Read(char*, std::size_t) { throw std::runtime_error("not available on Windows yet"); }
-void File::WriteAll(const char*, std::size_t) { throw std::runtime_error("not available on Windows yet"); }
-uint64_t File::Size() const { throw std::runtime_error("not available on Windows yet"); }
-void File::Resize(uint64_t) { throw std::runtime_error("not available on Windows yet"); }
-void File::Reserve(uint64_t) { throw std::runtime_error("not available on Windows yet"); }
-void File::Sync() { throw std::runtime_error("not available on Windows yet"); }
-void File::Close() {}
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
+}
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr std::size_t kMostPerCall = 1u << 30;
+
+int64_t Position(HANDLE handle) {
+  LARGE_INTEGER here{};
+  if (!SetFilePointerEx(handle, LARGE_INTEGER{}, &here, FILE_CURRENT)) Fail("SetFilePointerEx");
+  return here.QuadPart;
+}
+
+void Seek(HANDLE handle, int64_t offset) {
+  LARGE_INTEGER to{};
+  to.QuadPart = offset;
+  if (!SetFilePointerEx(handle, to, nullptr, FILE_BEGIN)) Fail("SetFilePointerEx");
+}
+
+}  // namespace
+
+std::size_t File::Read(char* data, std::size_t size) {
+  DWORD got = 0;
+  const auto want = static_cast<DWORD>(std::min(size, kMostPerCall));
+  if (!ReadFile(handle_, data, want, &got, nullptr)) Fail("ReadFile");
+  return got;
+}
+
+void File::WriteAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD put = 0;
+    const auto want = static_cast<DWORD>(std::min(size, kMostPerCall));
+    if (!WriteFile(handle_, data, want, &put, nullptr)) Fail("WriteFile");
+    if (put == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      Fail("WriteFile");
+    }
+    data += put;
+    size -= put;
+  }
+}
+
+uint64_t File::Size() const {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(handle_, &size)) Fail("GetFileSizeEx");
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+void File::Resize(uint64_t size) {
+  // SetEndOfFile cuts or grows at the file pointer; the caller's position stays where it was.
+  const int64_t here = Position(handle_);
+  Seek(handle_, static_cast<int64_t>(size));
+  const bool resized = SetEndOfFile(handle_) != 0;
+  const DWORD error = GetLastError();
+  Seek(handle_, here);
+  if (!resized) {
+    SetLastError(error);
+    Fail("SetEndOfFile");
+  }
+}
+
+void File::Reserve(uint64_t size) {
+  if (size == 0) return;
+  FILE_ALLOCATION_INFO allocation{};
+  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  if (SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation))
+    return;
+  const DWORD error = GetLastError();
+  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) Fail("reserve file space");
+  // Where the file system cannot allocate ahead, setting the size takes the space just as well
+  // (the writes that follow fill it from the start).
+  if (Size() < size) Resize(size);
+}
+
+void File::Sync() {
+  if (!FlushFileBuffers(handle_)) Fail("FlushFileBuffers");
+}
+
+void File::Close() {
+  if (handle_ != kInvalid) {
+    CloseHandle(handle_);
+    handle_ = kInvalid;
+  }
+}
+
 }  // namespace orvo::platform

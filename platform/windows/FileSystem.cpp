@@ -1,19 +1,79 @@
+#include "platform/FileSystem.h"
+
 #include <windows.h>
 
-#include <stdexcept>
 #include <system_error>
+#include <vector>
 
-#include "platform/FileSystem.h"
 #include "platform/windows/WideText.h"
 
 namespace orvo::platform {
-bool Exists(const std::string&) { return false; }
-bool IsFolder(const std::string&) { return false; }
-bool IsFile(const std::string&) { return false; }
-bool RemoveFile(const std::string&) { return false; }
-bool RemoveEmptyFolder(const std::string&) { return false; }
-bool MakeFolder(const std::string&) { return false; }
-bool CreateFolderPath(const std::string&) { return false; }
+namespace {
+
+DWORD AttributesOf(const std::string& path) {
+  return GetFileAttributesW(Wide(path).c_str());
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// Where the levels below the root begin: after "C:\" or after "\\server\share\".
+std::size_t FirstLevel(const std::string& path) {
+  if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    std::size_t at = 2;
+    for (int part = 0; part < 2 && at != std::string::npos; ++part) {
+      at = path.find_first_of("\\/", at);
+      if (at != std::string::npos) ++at;
+    }
+    return at == std::string::npos ? path.size() : at;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool Exists(const std::string& path) {
+  return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = AttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsFile(const std::string& path) {
+  const DWORD attributes = AttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Windows itself refuses a read-only file, a folder and a file that any handle holds without
+// sharing deletion.
+bool RemoveFile(const std::string& path) {
+  return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  return RemoveDirectoryW(Wide(path).c_str()) != 0;
+}
+
+bool MakeFolder(const std::string& path) {
+  return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
+}
+
+bool CreateFolderPath(const std::string& path) {
+  if (path.empty()) return false;
+  // Level by level from the top, so that a level someone else makes meanwhile is no failure.
+  for (std::size_t end = path.find_first_of("\\/", FirstLevel(path)); end != std::string::npos;
+       end = path.find_first_of("\\/", end + 1)) {
+    const std::string level = path.substr(0, end);
+    if (IsSeparator(level.back())) continue;
+    if (!MakeFolder(level) && !IsFolder(level)) return false;
+  }
+  return MakeFolder(path) || IsFolder(path);
+}
+
 void CreateNewEmptyFile(const std::string& path) {
   const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -23,5 +83,22 @@ void CreateNewEmptyFile(const std::string& path) {
   }
   CloseHandle(file);
 }
-std::string ExecutableDir() { throw std::runtime_error("not available on Windows yet"); }
+
+std::string ExecutableDir() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) {
+      throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                              "GetModuleFileNameW");
+    }
+    // A full buffer may have cut the path short.
+    if (n < buffer.size()) {
+      const std::wstring exe(buffer.data(), n);
+      return Narrow(exe.substr(0, exe.rfind(L'\\') + 1));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 }  // namespace orvo::platform

@@ -1,19 +1,263 @@
-#include <stdexcept>
-
 #include "platform/Socket.h"
 
+// winsock2.h must come before windows.h, which the headers below may include.
+#include "platform/windows/Winsock.h"
+
+#include <mstcpip.h>
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <system_error>
+
 namespace orvo::platform {
-std::size_t Socket::Receive(char*, std::size_t) { throw std::runtime_error("not available on Windows yet"); }
-void Socket::SendAll(const char*, std::size_t) { throw std::runtime_error("not available on Windows yet"); }
-uint64_t Socket::SendFile(File&, uint64_t) { throw std::runtime_error("not available on Windows yet"); }
-void Socket::SetCork(bool) {}
-void Socket::EnableKeepAlive() {}
-void Socket::Shutdown() {}
-void Socket::Close() {}
-Listeners ListenOnAllAddresses(uint16_t, int) { throw std::runtime_error("not available on Windows yet"); }
-bool WaitForConnection(const Socket&, int) { return false; }
-Accepted Accept(const Socket&) { return {}; }
-WakePipe::WakePipe() {}
-WakePipe::~WakePipe() {}
-void WakePipe::Wake() {}
+namespace {
+
+static_assert(sizeof(SOCKET) == sizeof(NativeSocket));
+static_assert(INVALID_SOCKET == kNoSocket);
+
+// Pieces a download is read and sent in: large enough to keep the connection busy, small enough
+// for thousands of connections at once.
+constexpr std::size_t kFilePieceBytes = 256u << 10;
+// While corked, sends up to this size are held back; a larger one goes out at once (behind what
+// is held), because full segments are not delayed anyway.
+constexpr std::size_t kCorkHoldBytes = 16u << 10;
+
+[[noreturn]] void Fail(const std::string& what, int code) {
+  throw std::system_error(code, WindowsCategory(), what);
+}
+
+[[noreturn]] void Fail(const char* what) {
+  Fail(what, ::WSAGetLastError());
+}
+
+void SetOption(SOCKET s, int level, int name, int value) {
+  ::setsockopt(s, level, name, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+Socket BindListener(int family, uint16_t port, int backlog) {
+  Socket socket(NewSocket(family, SOCK_STREAM, IPPROTO_TCP));
+  if (!socket.IsOpen()) Fail("socket");
+  // SO_REUSEADDR would let another program bind the same port and take connections meant for
+  // this one; exclusive use is the Windows way to hold a service port.
+  SetOption(socket.Native(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1);
+  sockaddr_storage address{};
+  int length = 0;
+  if (family == AF_INET6) {
+    SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+    a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_any;
+    a6->sin6_port = htons(port);
+    length = sizeof *a6;
+  } else {
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+    a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_ANY);
+    a4->sin_port = htons(port);
+    length = sizeof *a4;
+  }
+  if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::listen(socket.Native(), backlog) != 0) {
+    const int error = ::WSAGetLastError();
+    Fail("cannot listen on port " + std::to_string(port), error);
+  }
+  return socket;
+}
+
+uint16_t LocalPort(const Socket& socket) {
+  sockaddr_storage address{};
+  int length = sizeof address;
+  ::getsockname(socket.Native(), reinterpret_cast<sockaddr*>(&address), &length);
+  if (address.ss_family == AF_INET6) {
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  }
+  return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+std::string AddressText(const sockaddr_storage& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.ss_family == AF_INET6) {
+    const auto* a6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    if (IN6_IS_ADDR_V4MAPPED(&a6->sin6_addr)) {
+      ::inet_ntop(AF_INET, &a6->sin6_addr.s6_addr[12], text, sizeof text);
+    } else {
+      ::inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
+    }
+  } else {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text,
+                sizeof text);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::size_t Socket::Receive(char* data, std::size_t size) {
+  const int n = ::recv(handle_, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+  if (n >= 0) return static_cast<std::size_t>(n);
+  const int error = ::WSAGetLastError();
+  switch (error) {
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAENETRESET:
+    case WSAETIMEDOUT:
+    case WSAENOTCONN:
+    case WSAESHUTDOWN:
+    // A receive that Shutdown() cancelled from another thread.
+    case WSAEINTR:
+    case WSA_OPERATION_ABORTED:
+      return 0;
+    default:
+      Fail("recv", error);
+  }
+}
+
+void Socket::SendNow(const char* data, std::size_t size) {
+  while (size > 0) {
+    const int n = ::send(handle_, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+    if (n == SOCKET_ERROR) Fail("send");
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void Socket::SendAll(const char* data, std::size_t size) {
+  if (corked_ && held_.size() + size <= kCorkHoldBytes) {
+    held_.append(data, size);
+    return;
+  }
+  if (!held_.empty()) {
+    const std::string held = std::move(held_);
+    held_.clear();
+    SendNow(held.data(), held.size());
+  }
+  SendNow(data, size);
+}
+
+uint64_t Socket::SendFile(File& file, uint64_t count) {
+  // TransmitFile would be the kernel's path, but client editions of Windows run only two at a
+  // time and queue the rest: plain reads and sends serve every connection alike.
+  const auto buffer = std::make_unique<char[]>(kFilePieceBytes);
+  uint64_t sent = 0;
+  while (sent < count) {
+    // Bytes held by the cork lead the first piece.
+    std::size_t offset = 0;
+    if (!held_.empty()) {
+      offset = held_.size();
+      std::copy(held_.begin(), held_.end(), buffer.get());
+      held_.clear();
+    }
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<uint64_t>(count - sent, kFilePieceBytes - offset));
+    const std::size_t n = file.Read(buffer.get() + offset, want);
+    SendNow(buffer.get(), offset + n);
+    if (n == 0) break;  // the file is shorter than announced
+    sent += n;
+  }
+  return sent;
+}
+
+void Socket::SetCork(bool on) {
+  corked_ = on;
+  if (!on && !held_.empty()) {
+    const std::string held = std::move(held_);
+    held_.clear();
+    SendNow(held.data(), held.size());
+  }
+}
+
+void Socket::EnableKeepAlive() {
+  SetOption(handle_, SOL_SOCKET, SO_KEEPALIVE, TRUE);
+  // The first probe after two idle minutes, then one every 15 s (Windows gives up after ten).
+  tcp_keepalive values{1, 120'000, 15'000};
+  DWORD returned = 0;
+  ::WSAIoctl(handle_, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+             nullptr);
+}
+
+void Socket::Shutdown() {
+  if (handle_ == kNoSocket) return;
+  ::shutdown(handle_, SD_BOTH);
+  // A blocking receive on Windows need not return when the socket is shut down; cancelling the
+  // thread's pending request does end it.
+  ::CancelIoEx(reinterpret_cast<HANDLE>(handle_), nullptr);
+}
+
+void Socket::Close() {
+  if (handle_ != kNoSocket) {
+    ::closesocket(handle_);
+    handle_ = kNoSocket;
+  }
+  corked_ = false;
+  held_.clear();
+}
+
+Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
+  Listeners listeners;
+  listeners.sockets.push_back(BindListener(AF_INET, port, backlog));
+  listeners.port = LocalPort(listeners.sockets.front());
+  try {
+    listeners.sockets.push_back(BindListener(AF_INET6, listeners.port, backlog));
+  } catch (const std::system_error&) {
+    // A host without IPv6 (or with the port taken there) still serves IPv4.
+  }
+  return listeners;
+}
+
+bool WaitForConnection(const Socket& listener, const ListenerWake& wake) {
+  for (;;) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener.Native(), &readable);
+    FD_SET(wake.Waitable(), &readable);
+    if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) {
+      if (::WSAGetLastError() == WSAEINTR) continue;
+      Fail("select");
+    }
+    if (FD_ISSET(wake.Waitable(), &readable)) return false;
+    if (FD_ISSET(listener.Native(), &readable)) return true;
+  }
+}
+
+Accepted Accept(const Socket& listener) {
+  sockaddr_storage address{};
+  int length = sizeof address;
+  const SOCKET s = ::accept(listener.Native(), reinterpret_cast<sockaddr*>(&address), &length);
+  if (s == INVALID_SOCKET)
+    return {};  // the peer gave up, or resources ran out: the listener goes on
+  ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  return {Socket(s), AddressText(address)};
+}
+
+// A datagram socket on the loopback address receives the wake-up; the datagram is never read, so
+// the socket stays readable for every waiting listener.
+ListenerWake::ListenerWake() {
+  receiver_ = NewSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sender_ = NewSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  if (receiver_ == INVALID_SOCKET || sender_ == INVALID_SOCKET ||
+      ::bind(receiver_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::getsockname(receiver_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      ::connect(sender_, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    const int error = ::WSAGetLastError();
+    if (receiver_ != INVALID_SOCKET) ::closesocket(receiver_);
+    if (sender_ != INVALID_SOCKET) ::closesocket(sender_);
+    Fail("cannot make the listeners' wake-up socket", error);
+  }
+}
+
+ListenerWake::~ListenerWake() {
+  ::closesocket(receiver_);
+  ::closesocket(sender_);
+}
+
+void ListenerWake::Wake() {
+  const char byte = 1;
+  ::send(sender_, &byte, 1, 0);
+}
+
 }  // namespace orvo::platform

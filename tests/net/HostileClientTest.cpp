@@ -1,11 +1,14 @@
 // Hostile clients over loopback: what a curious student with a script can send to a server whose
 // root and public folders live in a temporary folder. After every test the server must still
 // answer and hold no connection.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -51,7 +54,9 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
 // Names in a folder (not followed into subfolders), hidden ones included.
 std::vector<std::string> NamesIn(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -118,6 +123,8 @@ class HostileClient : public ::testing::Test {
 
 // ---- Paths that try to leave the trees
 
+// Symbolic links and absolute Linux paths: the Linux host's ways out of the trees.
+#ifndef _WIN32
 TEST_F(HostileClient, EscapesThroughSeparatorsLinksAndForeignPathsReachNothing) {
   const std::string outside = (dir.Path() / "outside").string();
   fs::create_symlink(outside, Local("out"));
@@ -189,6 +196,8 @@ TEST_F(HostileClient, DanglingLinksPointingOutPlantNothingOutside) {
   EXPECT_EQ(TempDir::Read(Local("dangling")), "mine");
 }
 
+#endif  // !_WIN32
+
 TEST_F(HostileClient, NulInsideALineNamesNoShorterPath) {
   dir.Write("root/mine.txt", "mine");
   const std::string nul(1, '\0');
@@ -228,17 +237,34 @@ TEST_F(HostileClient, OverlongNamesAndPathsFailCleanly) {
   // MKDIR may have made the levels of the long path that fit; no file went anywhere, and no
   // temporary upload was left behind.
   std::vector<std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_directory()) files.push_back(entry.path().filename());
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    if (!it->is_directory()) {
+      files.push_back(it->path().filename().string());
+#ifdef _WIN32
+    } else if (it->path().native().size() >= 248) {
+      // Levels past MAX_PATH are out of the test's own reach on Windows; only MKDIR made them,
+      // since every command that could place a file there failed for its path's length.
+      it.disable_recursion_pending();
+#endif
+    }
   }
   EXPECT_EQ(files, std::vector<std::string>{"mine.txt"});
   EXPECT_EQ(TempDir::Read(Local("mine.txt")), "mine");
   std::error_code error;
   EXPECT_FALSE(fs::exists(Local(longName), error));
+#ifdef _WIN32
+  // The temporary folder's removal cannot reach past MAX_PATH: take the levels off one by one,
+  // deepest first, through the long-path form. Removing a folder that is not empty fails.
+  for (std::size_t cut = longPath.size(); cut > root.size(); cut = longPath.rfind('\\', cut - 1)) {
+    fs::remove("\\\\?\\" + longPath.substr(0, cut), error);
+  }
+#endif
 }
 
-// ---- Files that are not plain files
+// ---- Files that are not plain files (device nodes and pipes of a Linux host)
 
+#ifndef _WIN32
 TEST_F(HostileClient, DeviceFilesNeverStream) {
   fs::create_symlink("/dev/zero", Local("zero"));
   fs::create_symlink("/dev/urandom", Local("urandom"));
@@ -274,6 +300,8 @@ TEST_F(HostileClient, FifoInsideTheRootNeitherHangsGetNorPut) {
   EXPECT_EQ(SendAndAwaitClose("PUT " + In("pipe") + "\r\n\xFF\xFF\xFF\xFF" + "until close"), "");
   EXPECT_TRUE(fs::is_fifo(fifo));
 }
+
+#endif  // !_WIN32
 
 // ---- Lines
 

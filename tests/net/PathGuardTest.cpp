@@ -13,6 +13,9 @@ using orvo::testing::TempDir;
 using platform::LastLink;
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
+// ---- Linux: the trees' links lead where they point
+
 class PathGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,6 +76,38 @@ TEST_F(PathGuardTest, RootsAndTheirParentsHoldRoots) {
   EXPECT_FALSE(guard.HoldsRoot(base + "/srv/root/other"));
   EXPECT_FALSE(guard.HoldsRoot(base + "/srv/root2"));
 }
+
+#else
+// ---- Windows: names are compared without regard to case
+
+TEST(WindowsPathGuard, TreesHoldTheirPathsInAnyCaseButNotTheirSiblings) {
+  TempDir dir;
+  const std::string base = dir.Path().string();
+  fs::create_directories(dir.Path() / "Root" / "Sub");
+  fs::create_directories(dir.Path() / "Root2");
+  fs::create_directories(dir.Path() / "Public");
+  const PathGuard guard({base + "\\root\\", base + "/PUBLIC"});
+  EXPECT_EQ(guard.Confine(base + "\\ROOT\\sub\\New File.txt", LastLink::Follow),
+            base + "\\Root\\Sub\\New File.txt");
+  EXPECT_EQ(guard.Confine(base + "/public/x", LastLink::Keep), base + "\\Public\\x");
+  EXPECT_TRUE(guard.Contains(base + "\\Root"));
+  for (const std::string& escape :
+       {base + "\\Root2\\x", base + "\\root2", base + "\\ROOT\\..\\Root2\\x", base,
+        base + "\\Root\\x:stream", std::string("C:\\"), std::string("Root\\x")}) {
+    EXPECT_EQ(guard.Confine(escape, LastLink::Follow), std::nullopt) << escape;
+  }
+  EXPECT_TRUE(guard.HoldsRoot(base + "\\root"));
+  EXPECT_TRUE(guard.HoldsRoot(base));
+  EXPECT_FALSE(guard.HoldsRoot(base + "\\Root\\Sub"));
+  EXPECT_FALSE(guard.HoldsRoot(base + "\\Root2"));
+}
+
+TEST(WindowsPathGuard, EmptyOrRelativeRootsOpenNoTree) {
+  const PathGuard none({"", "relative\\root"});
+  EXPECT_EQ(none.Confine("C:\\x", LastLink::Follow), std::nullopt);
+  EXPECT_FALSE(none.Contains("C:\\"));
+}
+#endif
 
 }  // namespace
 }  // namespace orvo::net

@@ -1,156 +1,55 @@
+// Packing as every host does it: entry order and record layout, replacing an archive, empty
+// folders, Chinese names, several workers against one, a file that vanishes, an exception from the
+// progress, and the Zip64 fields. Host-specific cases are in PackFolderPosixTest.cpp and
+// PackFolderWindowsTest.cpp.
 #include "pack/PackFolder.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iostream>
 #include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "tests/pack/ZipReader.h"
-#include "tests/pack/ZipTools.h"
-#include "tests/support/TempDir.h"
+#include "tests/pack/PackTestSupport.h"
 
 namespace orvo::pack {
 namespace {
 
 using orvo::testing::TempDir;
+using testing::HostPath;
+using testing::HostPaths;
+using testing::ListingOrder;
+using testing::Names;
+using testing::PackFolderTest;
+using testing::PathText;
+using testing::RandomBytes;
 using testing::ReadArchive;
 using testing::ReadEntry;
+using testing::ReadWhole;
 using testing::ReadZip;
+using testing::RecordingProgress;
+using testing::ReferenceDeflate;
+using testing::Text;
+using testing::Utf8Path;
+using testing::WriteFile;
 namespace fs = std::filesystem;
 
-class RecordingProgress : public PackProgress {
- public:
-  void FilePacking(const std::string& relativePath) override {
-    paths.push_back(relativePath);
-    if (onFile) onFile(relativePath);
-  }
-  std::vector<std::string> paths;
-  std::function<void(const std::string&)> onFile;
-};
-
-// What zlib itself makes of `content` with the packer's settings: raw deflate, default level.
-std::string ReferenceDeflate(const std::string& content) {
-  z_stream z{};
-  if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::runtime_error("deflateInit2");
-  std::string out(deflateBound(&z, content.size()), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
-  z.avail_in = static_cast<uInt>(content.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int rc = deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  if (rc != Z_STREAM_END) throw std::runtime_error("deflate");
-  return out;
+// An error is the packer's sentence and the system's reason. The reason is the host's own text (in
+// Chinese on a Chinese Windows), so it is compared whole on Linux only; elsewhere it must be there.
+void ExpectError(const std::string& error, const std::string& sentence, const char* linuxReason) {
+#ifdef _WIN32
+  (void)linuxReason;
+  EXPECT_EQ(error.substr(0, sentence.size()), sentence);
+  EXPECT_GT(error.size(), sentence.size()) << "no reason given";
+#else
+  EXPECT_EQ(error, sentence + linuxReason);
+#endif
 }
-
-std::string RandomBytes(std::mt19937& random, std::size_t size) {
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
-
-std::string Text(std::mt19937& random, std::size_t size) {
-  static const char* const kWords[] = {"学生",  "homework", "report", "第一章", "the", "server",
-                                       "class", "作业",     "answer", "42",     "\n",  "timetable"};
-  std::string text;
-  while (text.size() < size) {
-    text += kWords[random() % std::size(kWords)];
-    text += ' ';
-  }
-  text.resize(size);
-  return text;
-}
-
-// The whole file in one read: TempDir::Read goes character by character, which takes seconds for
-// archives of many megabytes in a debug build.
-std::string ReadWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes(fs::file_size(file), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!in) throw std::runtime_error("cannot read " + file.string());
-  return bytes;
-}
-
-std::vector<std::string> Names(const ReadArchive& archive) {
-  std::vector<std::string> names;
-  for (const ReadEntry& e : archive.entries) names.push_back(e.name);
-  return names;
-}
-
-// The files of `folder` in the order the file system lists them, plain files first, then each
-// subfolder the same way: what the archive's order must be.
-std::vector<std::string> ListingOrder(const fs::path& folder, const std::string& prefix = "") {
-  std::vector<std::string> files;
-  std::vector<std::string> folders;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) throw std::runtime_error("opendir");
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    (fs::is_directory(folder / name) ? folders : files).push_back(name);
-  }
-  ::closedir(dir);
-  std::vector<std::string> order;
-  for (const std::string& name : files) order.push_back(prefix + name);
-  for (const std::string& name : folders) {
-    for (std::string& path : ListingOrder(folder / name, prefix + name + "/"))
-      order.push_back(std::move(path));
-  }
-  return order;
-}
-
-class PackFolderTest : public ::testing::Test {
- protected:
-  ReadArchive ReadArchiveAt(const std::string& path) { return ReadZip(ReadWhole(path)); }
-
-  // Runs the independent readers present on the machine over `archive` and compares what they
-  // see with what the built-in reader found.
-  void CheckWithTools(const std::string& archive) {
-    const ReadArchive expected = ReadArchiveAt(archive);
-    const testing::ToolVerdict unzip = testing::UnzipTest(archive);
-    if (unzip.ran) {
-      EXPECT_TRUE(unzip.ok) << "unzip -t: " << unzip.detail;
-    } else {
-      std::cerr << "note: " << unzip.detail << "; unzip check skipped\n";
-    }
-    const std::string into = dir / ("extracted-" + std::to_string(++extractions_));
-    std::vector<std::string> names;
-    const testing::ToolVerdict python = testing::PythonExtract(archive, into, &names);
-    if (!python.ran) {
-      std::cerr << "note: " << python.detail << "; checked with the built-in reader only\n";
-      return;
-    }
-    ASSERT_TRUE(python.ok) << "python3 zipfile: " << python.detail;
-    EXPECT_EQ(names, Names(expected));
-    for (const ReadEntry& e : expected.entries) {
-      EXPECT_TRUE(ReadWhole(fs::path(into) / e.name) == e.content) << e.name;
-    }
-  }
-
-  TempDir dir;
-
- private:
-  int extractions_ = 0;
-};
 
 TEST_F(PackFolderTest, FilesComeBeforeSubfoldersAndRecordsHaveTheFixedLayout) {
   std::mt19937 random(1);
@@ -167,7 +66,7 @@ TEST_F(PackFolderTest, FilesComeBeforeSubfoldersAndRecordsHaveTheFixedLayout) {
   EXPECT_TRUE(result.archiveKept);
   EXPECT_EQ(result.entries, 2u);
   EXPECT_EQ(result.error, "");
-  EXPECT_EQ(progress.paths, (std::vector<std::string>{"a.txt", "B/b.txt"}));
+  EXPECT_EQ(progress.paths, HostPaths({"a.txt", "B/b.txt"}));
 
   const ReadArchive archive = ReadArchiveAt(result.archivePath);
   ASSERT_EQ(Names(archive), (std::vector<std::string>{"a.txt", "B/b.txt"}));
@@ -219,7 +118,7 @@ TEST_F(PackFolderTest, EntriesFollowTheFileSystemListingDepthFirst) {
   ASSERT_TRUE(result.complete) << result.error;
   const std::vector<std::string> expected = ListingOrder(dir / "A");
   EXPECT_EQ(Names(ReadArchiveAt(result.archivePath)), expected);
-  EXPECT_EQ(progress.paths, expected);
+  EXPECT_EQ(progress.paths, HostPaths(expected));
 }
 
 TEST_F(PackFolderTest, PackingAgainReplacesTheArchive) {
@@ -276,66 +175,21 @@ TEST_F(PackFolderTest, EmptyFoldersLeaveNoTrace) {
 }
 
 TEST_F(PackFolderTest, ChineseNamesAreStoredAsUtf8AndExtractIntact) {
-  dir.Write("网络01班/说明.txt", "一");
-  dir.Write("网络01班/作业/张三 的报告.txt", "二");
+  const fs::path root = dir.Path() / Utf8Path("网络01班");
+  WriteFile(root / Utf8Path("说明.txt"), "一");
+  WriteFile(root / Utf8Path("作业/张三 的报告.txt"), "二");
   RecordingProgress progress;
-  const PackResult result = PackFolder(dir / "网络01班", progress, 2);
+  const PackResult result = PackFolder(PathText(root), progress, 2);
 
   ASSERT_TRUE(result.complete) << result.error;
-  EXPECT_EQ(result.archivePath, dir / "网络01班.zip");
+  EXPECT_EQ(result.archivePath, PathText(dir.Path() / Utf8Path("网络01班.zip")));
   const ReadArchive archive = ReadArchiveAt(result.archivePath);
   EXPECT_EQ(Names(archive), (std::vector<std::string>{"说明.txt", "作业/张三 的报告.txt"}));
   for (const ReadEntry& e : archive.entries) {
     EXPECT_EQ(e.flags, 0x0800);
     EXPECT_EQ(e.localFlags, 0x0800);
   }
-  EXPECT_EQ(progress.paths, Names(archive));
-  CheckWithTools(result.archivePath);
-}
-
-TEST_F(PackFolderTest, AttributesAndTimesComeFromEachFile) {
-  // A fixed zone (UTC+8, no summer time) so that the local time is known here.
-  const char* savedZone = std::getenv("TZ");
-  const std::string saved = savedZone ? savedZone : "";
-  ::setenv("TZ", "CST-8", 1);
-  ::tzset();
-
-  dir.Write("A/plain.txt", "plain");
-  dir.Write("A/readonly.txt", "read only");
-  fs::permissions(dir / "A/readonly.txt", fs::perms::owner_read | fs::perms::group_read);
-  dir.Write("A/.hidden", "hidden");
-  fs::create_symlink("plain.txt", dir / "A/link.txt");
-  dir.Write("A/old.txt", "old");
-  // 2024-03-05 12:34:57 UTC, 20:34:57 here; DOS times hold even seconds.
-  const timespec when[2] = {{1709642097, 0}, {1709642097, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "A/plain.txt").c_str(), when, 0), 0);
-  const timespec before1980[2] = {{170000000, 0}, {170000000, 0}};  // 1975
-  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "A/old.txt").c_str(), before1980, 0), 0);
-
-  RecordingProgress progress;
-  const PackResult result = PackFolder(dir / "A", progress, 2);
-
-  if (savedZone) {
-    ::setenv("TZ", saved.c_str(), 1);
-  } else {
-    ::unsetenv("TZ");
-  }
-  ::tzset();
-  ASSERT_TRUE(result.complete) << result.error;
-  std::map<std::string, ReadEntry> entries;
-  for (ReadEntry& e : ReadArchiveAt(result.archivePath).entries) entries[e.name] = e;
-  ASSERT_EQ(entries.size(), 5u);
-  EXPECT_EQ(entries["plain.txt"].externalAttributes, 0x20u);
-  EXPECT_EQ(entries["readonly.txt"].externalAttributes, 0x21u);
-  EXPECT_EQ(entries[".hidden"].externalAttributes, 0x22u);
-  EXPECT_EQ(entries[".hidden"].content, "hidden");
-  // A link to a file is packed with the file's content and the link's own attributes.
-  EXPECT_EQ(entries["link.txt"].externalAttributes, 0x400u);
-  EXPECT_EQ(entries["link.txt"].content, "plain");
-  EXPECT_EQ(entries["plain.txt"].dosTime, 20 << 11 | 34 << 5 | 28);
-  EXPECT_EQ(entries["plain.txt"].dosDate, (2024 - 1980) << 9 | 3 << 5 | 5);
-  EXPECT_EQ(entries["old.txt"].dosTime, 0);
-  EXPECT_EQ(entries["old.txt"].dosDate, 1 << 5 | 1);
+  EXPECT_EQ(progress.paths, HostPaths(Names(archive)));
   CheckWithTools(result.archivePath);
 }
 
@@ -379,77 +233,9 @@ TEST_F(PackFolderTest, SeveralWorkersWriteTheSameBytesAsOne) {
     EXPECT_TRUE(ReadWhole(result.archivePath) == expected) << "archives differ";
     EXPECT_EQ(progress.paths, single.paths);
   }
+  // The temporary files are gone with the packing.
+  EXPECT_EQ(NamesIn(dir.Path()), (std::vector<std::string>{"tree", "tree.zip"}));
   CheckWithTools(one.archivePath);
-}
-
-TEST_F(PackFolderTest, FolderLinksAreFollowedOnceNeverInALoopNorIntoTheArchive) {
-  dir.Write("A/a.txt", "a");
-  dir.Write("A/sub/s.txt", "s");
-  dir.Write("Outside/o.txt", "o");
-  dir.Write("other.txt", "other");
-  fs::create_directory_symlink("..", dir / "A/sub/up");              // the packed folder
-  fs::create_directory_symlink(".", dir / "A/sub/self");             // its own folder
-  fs::create_directory_symlink("sub", dir / "A/toSub");              // a folder of the tree
-  fs::create_directory_symlink("..", dir / "A/parent");              // holds the archive and A
-  fs::create_directory_symlink("../Outside", dir / "A/out");         // reached twice
-  fs::create_directory_symlink("../Outside", dir / "Outside/loop");  // itself
-  fs::create_directory_symlink("../A", dir / "Outside/back");        // back into the tree
-  fs::create_symlink("../A.zip", dir / "A/zipLink");                 // the archive itself
-
-  RecordingProgress progress;
-  const PackResult result = PackFolder(dir / "A", progress, 2);
-
-  ASSERT_TRUE(result.complete) << result.error;
-  std::vector<std::string> names = Names(ReadArchiveAt(result.archivePath));
-  const auto outside = std::count(names.begin(), names.end(), "out/o.txt") +
-                       std::count(names.begin(), names.end(), "parent/Outside/o.txt");
-  EXPECT_EQ(outside, 1) << "the outside folder is packed once, under whichever link came first";
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [](const std::string& n) {
-                               return n == "out/o.txt" || n == "parent/Outside/o.txt";
-                             }),
-              names.end());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "parent/other.txt", "sub/s.txt"}));
-  CheckWithTools(result.archivePath);
-}
-
-TEST_F(PackFolderTest, AFileThatCannotBeOpenedEndsThePackingWithAFinishedArchive) {
-  // Tests run as root, whom permissions do not stop: a dangling link and a named pipe are files
-  // that no one can open (for reading content).
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
-    const char* reason;
-  };
-  const Case cases[] = {
-      {"dangling link", [](const std::string& path) { fs::create_symlink("no-such-target", path); },
-       "No such file or directory"},
-      {"named pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
-       "Not a regular file"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string root = dir / c.name;
-    dir.Write(std::string(c.name) + "/a.txt", "a");
-    dir.Write(std::string(c.name) + "/b.txt", "b");
-    dir.Write(std::string(c.name) + "/sub/zz/after.txt", "never packed");
-    c.make(root + "/sub/bad");
-
-    RecordingProgress progress;
-    const PackResult result = PackFolder(root, progress, 2);
-
-    EXPECT_EQ(result.error, "Cannot open file \"" + root + "/sub/bad\". " + c.reason);
-    EXPECT_FALSE(result.complete);
-    EXPECT_TRUE(result.archiveKept);
-    EXPECT_EQ(result.entries, 2u);
-    ASSERT_FALSE(progress.paths.empty());
-    EXPECT_EQ(progress.paths.back(), "sub/bad");
-    const ReadArchive archive = ReadArchiveAt(result.archivePath);
-    EXPECT_EQ(Names(archive),
-              std::vector<std::string>(progress.paths.begin(), progress.paths.end() - 1));
-    CheckWithTools(result.archivePath);
-  }
 }
 
 TEST_F(PackFolderTest, AFileThatVanishesMidPackingEndsThePacking) {
@@ -465,78 +251,11 @@ TEST_F(PackFolderTest, AFileThatVanishesMidPackingEndsThePacking) {
   // One worker: nothing is opened ahead of its turn.
   const PackResult result = PackFolder(dir / "A", progress, 1);
 
-  EXPECT_EQ(result.error,
-            "Cannot open file \"" + dir / ("A/" + removed) + "\". No such file or directory");
+  ExpectError(result.error, "Cannot open file \"" + dir / HostPath("A/" + removed) + "\". ",
+              "No such file or directory");
   EXPECT_EQ(result.entries, 1u);
   EXPECT_TRUE(result.archiveKept);
   EXPECT_EQ(ReadArchiveAt(result.archivePath).entries.size(), 1u);
-}
-
-TEST_F(PackFolderTest, AnArchiveThatCannotBeCreatedPacksNothing) {
-  dir.Write("A/a.txt", "a");
-  struct Case {
-    const char* name;
-    std::function<void()> arrange;
-    const char* reason;
-  };
-  int holder = -1;
-  const Case cases[] = {
-      {"a folder in the way", [&] { fs::create_directory(dir / "A.zip"); }, "Is a directory"},
-      {"an archive another holder has locked",
-       [&] {
-         fs::remove(dir / "A.zip");
-         dir.Write("A.zip", "old archive");
-         holder = ::open((dir / "A.zip").c_str(), O_RDONLY | O_CLOEXEC);
-         ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-       },
-       "The file is being used by another process"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    c.arrange();
-    RecordingProgress progress;
-    const PackResult result = PackFolder(dir / "A", progress, 2);
-    EXPECT_EQ(result.error, "Cannot create file \"" + dir / "A.zip" + "\". " + c.reason);
-    EXPECT_FALSE(result.complete);
-    EXPECT_FALSE(result.archiveKept);
-    EXPECT_TRUE(progress.paths.empty());
-  }
-  EXPECT_EQ(TempDir::Read(dir / "A.zip"), "old archive");
-  ::close(holder);
-
-  RecordingProgress progress;
-  const PackResult missing = PackFolder(dir / "missing", progress, 2);
-  EXPECT_EQ(missing.error,
-            "Cannot open file \"" + dir / "missing" + "\". No such file or directory");
-  EXPECT_FALSE(fs::exists(dir / "missing.zip"));
-}
-
-TEST_F(PackFolderTest, AWriteFailureFinishesTheArchiveWithTheEntriesBefore) {
-  std::mt19937 random(4);
-  for (int i = 0; i < 6; ++i) {
-    dir.Write("A/d" + std::to_string(i) + "/f.bin", RandomBytes(random, 40000));
-  }
-  // A file-size limit makes writes past 100,000 bytes fail as a full disk would.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 100000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  RecordingProgress progress;
-  const PackResult result = PackFolder(dir / "A", progress, 2);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previous);
-
-  EXPECT_EQ(result.error, "Cannot write file \"" + dir / "A.zip" +
-                              "\". File too large. The archive holds the 2 files packed before.");
-  EXPECT_FALSE(result.complete);
-  EXPECT_TRUE(result.archiveKept);
-  EXPECT_EQ(result.entries, 2u);
-  const ReadArchive archive = ReadArchiveAt(result.archivePath);
-  EXPECT_EQ(Names(archive),
-            std::vector<std::string>(progress.paths.begin(), progress.paths.begin() + 2));
-  CheckWithTools(result.archivePath);
 }
 
 TEST_F(PackFolderTest, AnExceptionFromTheProgressFinishesTheArchiveAndLeaves) {
@@ -545,7 +264,7 @@ TEST_F(PackFolderTest, AnExceptionFromTheProgressFinishesTheArchiveAndLeaves) {
   dir.Write("A/sub/more/c.txt", "c");
   RecordingProgress progress;
   progress.onFile = [](const std::string& path) {
-    if (path == "sub/b.txt") throw std::runtime_error("window closed");
+    if (path == HostPath("sub/b.txt")) throw std::runtime_error("window closed");
   };
   EXPECT_THROW(PackFolder(dir / "A", progress, 2), std::runtime_error);
   EXPECT_EQ(Names(ReadArchiveAt(dir / "A.zip")), std::vector<std::string>{"a.txt"});
@@ -675,10 +394,12 @@ TEST_F(PackFolderTest, DISABLED_AFileOf4GiBGetsZip64Fields) {
   crc = crc32_z(crc, reinterpret_cast<const Bytef*>(megabyte.data()), kSize % megabyte.size());
   EXPECT_EQ(zeros.crc, static_cast<uint32_t>(crc));
   EXPECT_FALSE(archive.zip64End);
+#ifndef _WIN32
   const testing::ToolVerdict unzip = testing::UnzipTest(result.archivePath);
   if (unzip.ran) {
     EXPECT_TRUE(unzip.ok) << unzip.detail;
   }
+#endif
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
 #include "platform/FindData.h"
+#include "tests/pack/TimeZone.h"
 
 namespace orvo::pack {
 namespace {
@@ -14,10 +13,7 @@ namespace {
 // MS-DOS times cover 1980 to 2107 in two-second steps; whatever lies outside is clamped rather
 // than wrapped into a wrong year.
 TEST(ZipFormatTest, DosTimesCoverTheFormatsRangeAndClampOutsideIt) {
-  const char* savedZone = std::getenv("TZ");
-  const std::string saved = savedZone ? savedZone : "";
-  ::setenv("TZ", "UTC0", 1);
-  ::tzset();
+  const testing::ScopedTimeZone zone("UTC0");
   struct Case {
     int64_t unixSeconds;
     uint16_t date;
@@ -37,12 +33,6 @@ TEST(ZipFormatTest, DosTimesCoverTheFormatsRangeAndClampOutsideIt) {
     EXPECT_EQ(dos.date, c.date);
     EXPECT_EQ(dos.time, c.time);
   }
-  if (savedZone) {
-    ::setenv("TZ", saved.c_str(), 1);
-  } else {
-    ::unsetenv("TZ");
-  }
-  ::tzset();
 }
 
 }  // namespace

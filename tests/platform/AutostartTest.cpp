@@ -1,4 +1,4 @@
-// Start at logon: the XDG autostart entry and the autostart routine over it.
+// Start at logon on Linux: the XDG autostart entry and the autostart routine over it.
 #include "platform/Autostart.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/Autostart.h"
+#include "platform/posix/XdgAutostart.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {

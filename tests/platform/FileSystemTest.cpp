@@ -1,8 +1,5 @@
 #include "platform/FileSystem.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -10,6 +7,7 @@
 #include "platform/ExclusiveUse.h"
 #include "platform/PendingFile.h"
 #include "platform/ReplacementFile.h"
+#include "tests/platform/HostFiles.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {
@@ -23,29 +21,23 @@ std::size_t EntriesIn(const fs::path& folder) {
       std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
-
-TEST(RemoveFile, DeletesFilesAndLinksButNotFoldersReadOnlyOrBusyFiles) {
+TEST(RemoveFile, DeletesFilesButNotFoldersReadOnlyOrBusyFiles) {
   TempDir dir;
   const std::string plain = dir.Write("plain.txt", "x");
   const std::string readOnly = dir.Write("ro.txt", "x");
-  ::chmod(readOnly.c_str(), 0444);
+  host::MakeReadOnly(readOnly);
   const std::string busy = dir.Write("busy.txt", "x");
   fs::create_directory(dir / "folder");
-  fs::create_symlink(dir / "folder", dir / "link");
 
   EXPECT_TRUE(RemoveFile(plain));
   EXPECT_FALSE(Exists(plain));
   EXPECT_FALSE(RemoveFile(readOnly)) << "Windows refuses to delete read-only files";
+  EXPECT_TRUE(Exists(readOnly));
   EXPECT_FALSE(RemoveFile(dir / "folder"));
-  EXPECT_TRUE(RemoveFile(dir / "link"));
-  EXPECT_TRUE(IsFolder(dir / "folder")) << "the link went, not its target";
+  EXPECT_TRUE(IsFolder(dir / "folder"));
   {
     const auto held = ExclusiveUse::Claim(busy);
+    ASSERT_TRUE(held);
     EXPECT_FALSE(RemoveFile(busy));
   }
   EXPECT_TRUE(RemoveFile(busy));
@@ -88,55 +80,73 @@ TEST(PendingFile, ReplacesTheTargetOnlyOnCommit) {
     pending.Commit();
   }
   EXPECT_EQ(TempDir::Read(target), "new");
-  EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
   EXPECT_THROW(PendingFile::CreateBeside(dir / "missing/x.txt", ".orvo-upload-", std::nullopt),
                std::system_error);
 }
 
+TEST(File, ResizeAndReserveKeepThePositionAndTheData) {
+  TempDir dir;
+  PendingFile pending = PendingFile::CreateBeside(dir / "f.bin", ".orvo-upload-", std::nullopt);
+  File& file = pending.Content();
+  file.Reserve(4096);
+  file.WriteAll("abc", 3);
+  file.Resize(3);
+  EXPECT_EQ(file.Size(), 3u);
+  file.Resize(10);
+  file.WriteAll("de", 2);
+  EXPECT_EQ(file.Size(), 10u) << "writing goes on where it stopped, inside the new size";
+  pending.Commit();
+  EXPECT_EQ(TempDir::Read(dir / "f.bin"), std::string("abcde\0\0\0\0\0", 10));
+}
+
 TEST(ReplacementFile, RefusesWhatWindowsWouldNotCreateOrTruncate) {
   TempDir dir;
   const std::string readOnly = dir.Write("ro.txt", "keep");
-  ::chmod(readOnly.c_str(), 0444);
-  dir.Write(".hidden", "keep");
+  host::MakeReadOnly(readOnly);
+  host::MakeHidden(dir.Write(".hidden", "keep"));
   fs::create_directory(dir / "folder");
-  fs::create_symlink(dir / "nowhere", dir / "dangling");
   const std::string busy = dir.Write("busy.txt", "keep");
-  const auto held = ExclusiveUse::Claim(busy);
-
+  {
+    const auto held = ExclusiveUse::Claim(busy);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(ReplacementFile::Open(busy));
+  }
   EXPECT_FALSE(ReplacementFile::Open(readOnly));
   EXPECT_FALSE(ReplacementFile::Open(dir / ".hidden"));
   EXPECT_FALSE(ReplacementFile::Open(dir / "folder"));
-  EXPECT_FALSE(ReplacementFile::Open(dir / "dangling"));
-  EXPECT_FALSE(ReplacementFile::Open(busy));
   EXPECT_FALSE(ReplacementFile::Open(dir / "missing/new.txt"));
   EXPECT_TRUE(ReplacementFile::Open(dir / ".new-hidden"))
       << "only existing hidden files are refused";
-  EXPECT_EQ(EntriesIn(dir.Path()), 5u) << "refusals leave no temporary behind";
+  EXPECT_EQ(EntriesIn(dir.Path()), 4u) << "refusals leave no temporary behind";
+  EXPECT_EQ(TempDir::Read(busy), "keep");
 }
 
-TEST(ReplacementFile, KeepsModeHoldsTheTargetAndCommitsWhole) {
+TEST(ReplacementFile, HoldsTheTargetAndCommitsWhole) {
   TempDir dir;
   const std::string target = dir.Write("doc.txt", "old");
-  ::chmod(target.c_str(), 0604);
+  {
+    auto abandoned = ReplacementFile::Open(target);
+    ASSERT_TRUE(abandoned);
+    abandoned->Content().WriteAll("lost", 4);
+  }
+  EXPECT_EQ(TempDir::Read(target), "old") << "nothing reaches the target before Commit";
   auto replacement = ReplacementFile::Open(target);
   ASSERT_TRUE(replacement);
   EXPECT_FALSE(ExclusiveUse::Claim(target)) << "held while the upload runs";
   replacement->Content().WriteAll("brand new", 9);
-  EXPECT_EQ(TempDir::Read(target), "old");
   replacement->Commit();
   replacement.reset();
   EXPECT_EQ(TempDir::Read(target), "brand new");
-  EXPECT_EQ(ModeOf(target), 0604u);
   EXPECT_TRUE(ExclusiveUse::Claim(target));
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
 TEST(ExecutableDir, IsTheFolderOfThisTestProgram) {
   const std::string folder = ExecutableDir();
   ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(IsFolder(folder));
-  EXPECT_EQ(fs::canonical("/proc/self/exe").parent_path().string() + "/", folder);
+  EXPECT_EQ(folder.back(), fs::path::preferred_separator);
+  EXPECT_TRUE(IsFile(folder + host::kThisProgram));
 }
 
 }  // namespace

@@ -60,5 +60,28 @@ TEST_F(ResolvePathTest, RelativeEmptyAndNulPathsAreRefused) {
   EXPECT_EQ(ResolvePath(std::string("/tmp/a\0b", 8), LastLink::Keep), std::nullopt);
 }
 
+TEST(PosixPathSyntax, TreesParentsAndPatternFolders) {
+  EXPECT_TRUE(IsAtOrBelow("/srv/root", "/srv/root"));
+  EXPECT_TRUE(IsAtOrBelow("/srv/root/x", "/srv/root"));
+  EXPECT_TRUE(IsAtOrBelow("/anything", "/"));
+  EXPECT_FALSE(IsAtOrBelow("/srv/root2", "/srv/root"));
+  EXPECT_FALSE(IsAtOrBelow("/srv/Root/x", "/srv/root")) << "Linux names keep their case";
+  EXPECT_FALSE(IsAtOrBelow("/srv", "/srv/root"));
+
+  EXPECT_EQ(ParentFolder("/srv/root/x"), "/srv/root");
+  EXPECT_EQ(ParentFolder("/srv"), "/");
+  EXPECT_EQ(ParentFolder("/"), "/");
+
+  const auto top = SplitPattern("\\*");
+  ASSERT_TRUE(top);
+  EXPECT_EQ(top->folder, "/");
+  EXPECT_EQ(top->last, "*");
+  const auto nested = SplitPattern("/srv/root\\*.txt");
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(nested->folder, "/srv/root");
+  EXPECT_EQ(nested->last, "*.txt");
+  EXPECT_FALSE(SplitPattern("*.txt"));
+}
+
 }  // namespace
 }  // namespace orvo::platform

@@ -25,6 +25,11 @@ using orvo::testing::TempDir;
 using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
 
+// A path from UTF-8 text; a plain narrow string would be read in the ANSI code page on Windows.
+fs::path U8(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 class OrvoDiskDbTest : public ::testing::Test {
  protected:
   OrvoDiskDbTest()
@@ -92,6 +97,10 @@ TEST_F(OrvoDiskDbTest, ListAddDropsEmptyLinesAndNamesTheClassHasButInsertsARepea
   EXPECT_EQ(list, (Names{"Wang", "Li", "Wang", " ", "li"})) << "order as typed, nothing trimmed";
   EXPECT_EQ(Sorted(UserList("3A")), (Names{" ", "Li", "Wang", "Wang", "Zhao", "li"}));
   for (const char* name : {"Wang", "Li", " ", "li", "Zhao"}) {
+#ifdef _WIN32
+    // Windows drops a path's trailing blanks: a name of one blank names the class folder itself.
+    if (std::string(name) == " ") continue;
+#endif
     EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / name)) << name;
   }
 
@@ -170,8 +179,8 @@ TEST_F(OrvoDiskDbTest, StudentFolderNamesWithBackslashesBecomeNestedFolders) {
   const std::string root = UseRootFolder();  // not made yet: every level is created
   Names list = {"a\\b", "王小明"};
   db_->AddUser(list, "初一\\3班");
-  EXPECT_TRUE(fs::is_directory(fs::path(root) / "初一" / "3班" / "a" / "b"));
-  EXPECT_TRUE(fs::is_directory(fs::path(root) / "初一" / "3班" / "王小明"));
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / U8("初一") / U8("3班") / "a" / "b"));
+  EXPECT_TRUE(fs::is_directory(fs::path(root) / U8("初一") / U8("3班") / U8("王小明")));
 }
 
 TEST_F(OrvoDiskDbTest, NamesThatClimbOutOfTheRootGetARowButNoFolder) {
