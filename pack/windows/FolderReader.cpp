@@ -3,22 +3,11 @@
 #include <windows.h>
 
 #include "pack/windows/WindowsFiles.h"
+#include "platform/windows/FindRecord.h"
 #include "platform/windows/WideText.h"
 
 namespace orvo::pack {
 namespace {
-
-uint64_t Join64(DWORD high, DWORD low) {
-  return uint64_t{high} << 32 | low;
-}
-
-uint64_t TimeOf(const FILETIME& time) {
-  return Join64(time.dwHighDateTime, time.dwLowDateTime);
-}
-
-bool IsDotEntry(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
 
 bool StartsWith(const wchar_t* name, std::wstring_view prefix) {
   return std::wstring_view(name).substr(0, prefix.size()) == prefix;
@@ -67,22 +56,13 @@ std::optional<FileIdentity> FolderReader::Identity() const {
 std::optional<FolderEntry> FolderReader::Next() {
   while (state_->pending) {
     const WIN32_FIND_DATAW& found = state_->found;
-    const bool skip = IsDotEntry(found.cFileName) || IsFolderLink(found) ||
+    const bool skip = platform::IsDotEntry(found.cFileName) || IsFolderLink(found) ||
                       ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
                        StartsWith(found.cFileName, host::kTemporaryPrefix));
     std::optional<FolderEntry> entry;
     if (!skip) {
       entry.emplace();
-      platform::FindData& data = entry->data;
-      data.attributes = found.dwFileAttributes;
-      data.creationTime = TimeOf(found.ftCreationTime);
-      data.lastAccessTime = TimeOf(found.ftLastAccessTime);
-      data.lastWriteTime = TimeOf(found.ftLastWriteTime);
-      data.size = Join64(found.nFileSizeHigh, found.nFileSizeLow);
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        data.reparseTag = found.dwReserved0;
-      }
-      data.name = platform::Narrow(found.cFileName);
+      entry->data = platform::FromWindows(found);
     }
     state_->pending = FindNextFileW(state_->find, &state_->found) != 0;
     if (entry) return entry;

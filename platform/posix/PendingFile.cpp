@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <system_error>
 #include <utility>
 
@@ -17,22 +15,7 @@ namespace {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
-std::string RandomSuffix() {
-  std::random_device source;
-  const uint64_t value = (uint64_t{source()} << 32) ^ source();
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 }  // namespace
-
-std::string NameBeside(const std::string& target, std::string_view prefix) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);
-  return folder + std::string(prefix) + RandomSuffix();
-}
 
 PendingFile PendingFile::CreateBeside(const std::string& target, std::string_view prefix,
                                       std::optional<FilePermissions> permissions) {

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <random>
 #include <system_error>
 #include <utility>
 
@@ -16,22 +14,7 @@ namespace {
   throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
 }
 
-std::string RandomSuffix() {
-  std::random_device source;
-  const uint64_t value = (uint64_t{source()} << 32) ^ source();
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 }  // namespace
-
-std::string NameBeside(const std::string& target, std::string_view prefix) {
-  const std::size_t cut = target.find_last_of("\\/");
-  const std::string folder =
-      cut == std::string::npos ? std::string(".\\") : target.substr(0, cut + 1);
-  return folder + std::string(prefix) + RandomSuffix();
-}
 
 PendingFile PendingFile::CreateBeside(const std::string& target, std::string_view prefix,
                                       std::optional<FilePermissions> /*permissions*/) {

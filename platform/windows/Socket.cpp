@@ -10,6 +10,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/SocketAddress.h"
+
 namespace orvo::platform {
 namespace {
 
@@ -63,32 +65,6 @@ Socket BindListener(int family, uint16_t port, int backlog) {
     Fail("cannot listen on port " + std::to_string(port), error);
   }
   return socket;
-}
-
-uint16_t LocalPort(const Socket& socket) {
-  sockaddr_storage address{};
-  int length = sizeof address;
-  ::getsockname(socket.Native(), reinterpret_cast<sockaddr*>(&address), &length);
-  if (address.ss_family == AF_INET6) {
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-  }
-  return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-}
-
-std::string AddressText(const sockaddr_storage& address) {
-  char text[INET6_ADDRSTRLEN] = {};
-  if (address.ss_family == AF_INET6) {
-    const auto* a6 = reinterpret_cast<const sockaddr_in6*>(&address);
-    if (IN6_IS_ADDR_V4MAPPED(&a6->sin6_addr)) {
-      ::inet_ntop(AF_INET, &a6->sin6_addr.s6_addr[12], text, sizeof text);
-    } else {
-      ::inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
-    }
-  } else {
-    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text,
-                sizeof text);
-  }
-  return text;
 }
 
 }  // namespace
@@ -196,7 +172,7 @@ void Socket::Close() {
 Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
   Listeners listeners;
   listeners.sockets.push_back(BindListener(AF_INET, port, backlog));
-  listeners.port = LocalPort(listeners.sockets.front());
+  listeners.port = LocalPort(listeners.sockets.front().Native());
   try {
     listeners.sockets.push_back(BindListener(AF_INET6, listeners.port, backlog));
   } catch (const std::system_error&) {

@@ -1,0 +1,34 @@
+#include <cstdio>
+#include <random>
+
+#include "platform/PendingFile.h"
+
+namespace orvo::platform {
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/";
+constexpr const char* kHere = ".\\";
+#else
+constexpr const char* kSeparators = "/";
+constexpr const char* kHere = "./";
+#endif
+
+std::string RandomSuffix() {
+  std::random_device source;
+  const uint64_t value = (uint64_t{source()} << 32) ^ source();
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+std::string NameBeside(const std::string& target, std::string_view prefix) {
+  const std::size_t cut = target.find_last_of(kSeparators);
+  const std::string folder =
+      cut == std::string::npos ? std::string(kHere) : target.substr(0, cut + 1);
+  return folder + std::string(prefix) + RandomSuffix();
+}
+
+}  // namespace orvo::platform

@@ -1,0 +1,25 @@
+// Socket addresses as both hosts' socket sources need them: the port a socket is bound to and
+// the numeric text of a peer's address. Any thread.
+#pragma once
+
+#ifdef _WIN32
+#include "platform/windows/Winsock.h"
+#else
+#include <sys/socket.h>
+#endif
+
+#include <cstdint>
+#include <string>
+
+#include "platform/NativeSocket.h"
+
+namespace orvo::platform {
+
+// The local port of a bound socket (IPv4 or IPv6).
+uint16_t LocalPort(NativeSocket socket);
+
+// Numeric IPv4 or IPv6 text; an IPv4 address mapped into IPv6 reads as the IPv4 one, so one
+// client always gives one text.
+std::string AddressText(const sockaddr_storage& address);
+
+}  // namespace orvo::platform
