@@ -13,6 +13,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Path.h"
 #include "service/OrvoService.h"
 #include "store/CreateDatabase.h"
 #include "store/OrvoDiskDbUnit.h"
@@ -53,10 +54,8 @@ int32_t OnOff(const std::string& value, const char* option) {
 }
 
 #ifdef _WIN32
-constexpr char kSeparator = '\\';
 constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it at its next start";
 #else
-constexpr char kSeparator = '/';
 constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it on SIGHUP";
 #endif
 
@@ -83,15 +82,14 @@ struct Options {
 };
 
 std::string DatabasePath(const Options& o) {
-  std::string directory = o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory;
-  if (directory.back() != '/' && directory.back() != kSeparator) directory += kSeparator;
-  return directory + orvo::store::kDatabaseFileName;
+  return orvo::platform::JoinPath(
+      o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory,
+      orvo::store::kDatabaseFileName);
 }
 
 void Init(const Options& o) {
   const std::string path = DatabasePath(o);
-  // From UTF-8: a plain string would be read in the ANSI code page on Windows.
-  if (std::filesystem::exists(std::u8string(path.begin(), path.end()))) {
+  if (std::filesystem::exists(orvo::platform::Utf8Path(path))) {
     std::printf("%s exists already; left untouched\n", path.c_str());
     return;
   }

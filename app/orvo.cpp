@@ -26,6 +26,7 @@
 #include "net/OrvoClient.h"
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
+#include "platform/Utf8Path.h"
 
 namespace {
 
@@ -39,17 +40,6 @@ class CommandFailed : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// Local paths arrive and are shown as UTF-8; a path made from a plain string would read it in the
-// ANSI code page on Windows.
-fs::path LocalPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string PathText(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
@@ -193,14 +183,14 @@ void List(const OrvoClient& client, const std::string& pattern) {
 }
 
 void Get(const OrvoClient& client, const std::string& remote, const std::string& localArg) {
-  fs::path local = LocalPath(localArg);
+  fs::path local = orvo::platform::Utf8Path(localArg);
   std::error_code ignored;
   if (local.empty() || fs::is_directory(local, ignored)) {
     const std::string_view name = LastComponent(remote);
     if (!Checkable(remote)) {
       throw CommandFailed("get " + remote + ": cannot name a local file after it; give LOCAL");
     }
-    local /= LocalPath(std::string(name));
+    local /= orvo::platform::Utf8Path(std::string(name));
   }
   ProgressBar bar("get " + std::string(LastComponent(remote)));
   try {
@@ -215,10 +205,11 @@ void Get(const OrvoClient& client, const std::string& remote, const std::string&
 }
 
 void Put(const OrvoClient& client, const std::string& localArg, std::string remote) {
-  const fs::path local = LocalPath(localArg);
+  const fs::path local = orvo::platform::Utf8Path(localArg);
   // A remote folder ending in a separator receives the file under its own name.
-  if (!remote.empty() && IsSeparator(remote.back())) remote += PathText(local.filename());
-  ProgressBar bar("put " + PathText(local.filename()));
+  if (!remote.empty() && IsSeparator(remote.back()))
+    remote += orvo::platform::PathText(local.filename());
+  ProgressBar bar("put " + orvo::platform::PathText(local.filename()));
   uint64_t size = 0;
   client.Put(local, remote, [&](uint64_t done, uint64_t total) {
     size = total;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -28,7 +29,9 @@ std::optional<QString> QtDialogs::PickFolder(const QString& prompt) {
   const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), prompt,
                                                            QString(), QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
-  return folder;
+  // Qt answers with '/' everywhere; on Windows the folder is stored and sent to clients with the
+  // host's own separators.
+  return QDir::toNativeSeparators(folder);
 }
 
 bool QtDialogs::Confirm(const QString& title, const QString& text) {

@@ -10,6 +10,7 @@
 
 #include "core/TextList.h"
 #include "platform/ClientSocket.h"
+#include "platform/Utf8Path.h"
 
 namespace orvo::net {
 namespace {
@@ -101,7 +102,8 @@ class FileSink final : public ByteSink {
 
  private:
   [[noreturn]] void Fail() {
-    throw ClientError(Kind::Local, "cannot write " + shownPath_.string() + ": " + ErrnoText());
+    throw ClientError(Kind::Local,
+                      "cannot write " + platform::PathText(shownPath_) + ": " + ErrnoText());
   }
   std::filesystem::path shownPath_;
   std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kClientPieceBytes);
@@ -115,9 +117,9 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", digits(random));
     std::string name = ".";
-    name.append(target.filename().string()).append(".orvo-").append(suffix);
+    name.append(platform::PathText(target.filename())).append(".orvo-").append(suffix);
     auto candidate = target;
-    candidate.replace_filename(name);
+    candidate.replace_filename(platform::Utf8Path(name));
     std::error_code error;
     if (!std::filesystem::exists(candidate, error)) return candidate;
   }
@@ -290,7 +292,8 @@ uint64_t OrvoClient::GetToFile(std::string_view remote, const std::filesystem::p
     std::error_code error;
     std::filesystem::rename(temporary, local, error);
     if (error) {
-      throw ClientError(Kind::Local, "cannot write " + local.string() + ": " + error.message());
+      throw ClientError(Kind::Local,
+                        "cannot write " + platform::PathText(local) + ": " + error.message());
     }
     return size;
   } catch (...) {
@@ -305,20 +308,23 @@ void OrvoClient::Put(const std::filesystem::path& local, std::string_view remote
   std::error_code error;
   const auto status = std::filesystem::status(local, error);
   if (error)
-    throw ClientError(Kind::Local, "cannot read " + local.string() + ": " + error.message());
+    throw ClientError(Kind::Local,
+                      "cannot read " + platform::PathText(local) + ": " + error.message());
   if (!std::filesystem::is_regular_file(status)) {
-    throw ClientError(Kind::Local, local.string() + " is not a file");
+    throw ClientError(Kind::Local, platform::PathText(local) + " is not a file");
   }
   const uint64_t total = std::filesystem::file_size(local, error);
   if (error)
-    throw ClientError(Kind::Local, "cannot read " + local.string() + ": " + error.message());
+    throw ClientError(Kind::Local,
+                      "cannot read " + platform::PathText(local) + ": " + error.message());
   if (total > kMaxUploadBytes) {
-    throw ClientError(Kind::Refused, local.string() + " holds " + std::to_string(total) +
+    throw ClientError(Kind::Refused, platform::PathText(local) + " holds " + std::to_string(total) +
                                          " bytes; an upload can carry at most " +
                                          std::to_string(kMaxUploadBytes));
   }
   std::ifstream in(local, std::ios::binary);
-  if (!in) throw ClientError(Kind::Local, "cannot read " + local.string() + ": " + ErrnoText());
+  if (!in)
+    throw ClientError(Kind::Local, "cannot read " + platform::PathText(local) + ": " + ErrnoText());
 
   Exchange exchange(*this, Command("PUT", remote), EncodeCount(static_cast<uint32_t>(total)));
   if (progress) progress(0, total);
@@ -331,7 +337,8 @@ void OrvoClient::Put(const std::filesystem::path& local, std::string_view remote
     const auto got = static_cast<std::size_t>(in.gcount());
     // Closing the connection short of the announced count makes the server drop the upload.
     if (got == 0) {
-      throw ClientError(Kind::Local, local.string() + " shrank while it was being uploaded");
+      throw ClientError(Kind::Local,
+                        platform::PathText(local) + " shrank while it was being uploaded");
     }
     exchange.Send(buffer.get(), got, [&] { return ClosedAfter(done, total); });
     done += got;

@@ -6,17 +6,12 @@
 #include <system_error>
 
 #include "core/SettingsValues.h"
+#include "platform/Utf8Path.h"
 
 namespace orvo::service {
 namespace {
 
 constexpr const char* kTables[] = {"Setting", "Groups", "Users", "TimeTable"};
-
-std::string WithTrailingSeparator(std::string directory) {
-  if (directory.empty()) directory = ".";
-  if (directory.back() != '/') directory += '/';
-  return directory;
-}
 
 }  // namespace
 
@@ -36,7 +31,7 @@ void LoadSettings(store::TOrvoDiskDb& db) {
 }
 
 OrvoService::OrvoService(std::string directory, uint16_t port, const platform::Clock& clock)
-    : databasePath_(WithTrailingSeparator(std::move(directory)) + store::kDatabaseFileName),
+    : databasePath_(platform::JoinPath(std::move(directory), store::kDatabaseFileName)),
       port_(port),
       clock_(clock) {}
 

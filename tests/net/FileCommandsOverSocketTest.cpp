@@ -8,6 +8,7 @@
 
 #include "core/SettingsValues.h"
 #include "net/OrvoServer.h"
+#include "platform/Utf8Path.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 
@@ -52,11 +53,9 @@ class FileCommandsOverSocket : public ::testing::Test {
     return path;
   }
 
-  // A file of the root tree by its UTF-8 name; on Windows a narrow path would be read in the
-  // ANSI code page.
+  // A file of the root tree by its UTF-8 name.
   std::filesystem::path Local(const std::string& relative) const {
-    const std::string path = "root/" + relative;
-    return dir.Path() / std::u8string(path.begin(), path.end());
+    return dir.Path() / platform::Utf8Path("root/" + relative);
   }
   void WriteLocal(const std::string& relative, const std::string& content) const {
     std::filesystem::create_directories(Local(relative).parent_path());

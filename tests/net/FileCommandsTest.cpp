@@ -22,6 +22,7 @@
 
 #include "net/Framing.h"
 #include "net/ListingRecord.h"
+#include "platform/Utf8Path.h"
 #include "tests/platform/HostFiles.h"
 #include "tests/support/MemoryStream.h"
 #include "tests/support/TempDir.h"
@@ -68,10 +69,8 @@ std::map<std::string, std::string> RecordsByName(const std::string& reply) {
   return records;
 }
 
-// A UTF-8 path as the file system's own: on Windows a narrow path would be read in the ANSI
-// code page.
 fs::path U8(const std::string& path) {
-  return fs::path(std::u8string(path.begin(), path.end()));
+  return platform::Utf8Path(path);
 }
 
 std::size_t EntriesIn(const std::string& folder) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "pack/PackFolder.h"
+#include "platform/Utf8Path.h"
 #include "tests/pack/TimeZone.h"
 #include "tests/pack/ZipReader.h"
 #include "tests/support/TempDir.h"
@@ -92,16 +93,9 @@ inline std::vector<std::string> Names(const ReadArchive& archive) {
   return names;
 }
 
-// Paths from and to UTF-8 texts, which is what the packer takes and gives. (On Windows the
-// library's own conversion of a std::string is not UTF-8.)
-inline fs::path Utf8Path(const std::string& text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-inline std::string PathText(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+// Paths from and to UTF-8 texts, which is what the packer takes and gives.
+using platform::PathText;
+using platform::Utf8Path;
 
 // Writes `content` to `file`, creating the folders on the way; for names beyond ASCII.
 inline void WriteFile(const fs::path& file, const std::string& content) {

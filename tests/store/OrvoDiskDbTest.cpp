@@ -13,6 +13,7 @@
 
 #include "core/SettingsValues.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Path.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
@@ -25,9 +26,8 @@ using orvo::testing::TempDir;
 using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-// A path from UTF-8 text; a plain narrow string would be read in the ANSI code page on Windows.
 fs::path U8(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+  return platform::Utf8Path(utf8);
 }
 
 class OrvoDiskDbTest : public ::testing::Test {

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/Utf8Path.h"
+
 namespace orvo::testing {
 
 class TempDir {
@@ -34,14 +36,17 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  std::string operator/(const std::string& relative) const { return (path_ / relative).string(); }
+  // Names are UTF-8 texts on both hosts.
+  std::string operator/(const std::string& relative) const {
+    return platform::PathText(path_ / platform::Utf8Path(relative));
+  }
 
   // Writes `content` to `relative`, creating the folders on the way.
   std::string Write(const std::string& relative, const std::string& content) const {
-    const std::filesystem::path file = path_ / relative;
+    const std::filesystem::path file = path_ / platform::Utf8Path(relative);
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;
-    return file.string();
+    return platform::PathText(file);
   }
 
   static std::string Read(const std::filesystem::path& file) {
