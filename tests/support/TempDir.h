@@ -2,6 +2,7 @@
 // afterwards.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -30,6 +31,16 @@ class TempDir {
   ~TempDir() {
     std::error_code ignored;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    if (std::filesystem::remove_all(path_, ignored) != static_cast<std::uintmax_t>(-1)) return;
+    // Windows deletes no read-only file: a test that made one leaves it writable again first.
+    // Links are not followed, so nothing outside the folder changes.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+      if (!it->is_symlink(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+      }
+    }
     std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
