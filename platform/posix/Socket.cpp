@@ -1,5 +1,6 @@
 #include "platform/Socket.h"
 
+#include "platform/ListenerSocket.h"
 #include "platform/SocketAddress.h"
 
 #include <arpa/inet.h>
@@ -26,34 +27,6 @@ namespace {
 
 void SetOption(int fd, int level, int name, int value) {
   ::setsockopt(fd, level, name, &value, sizeof value);
-}
-
-Socket BindListener(int family, uint16_t port, int backlog) {
-  Socket socket(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!socket.IsOpen()) Fail("socket");
-  SetOption(socket.Native(), SOL_SOCKET, SO_REUSEADDR, 1);
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  if (family == AF_INET6) {
-    SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
-    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
-    a6->sin6_family = AF_INET6;
-    a6->sin6_addr = in6addr_any;
-    a6->sin6_port = htons(port);
-    length = sizeof *a6;
-  } else {
-    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
-    a4->sin_family = AF_INET;
-    a4->sin_addr.s_addr = htonl(INADDR_ANY);
-    a4->sin_port = htons(port);
-    length = sizeof *a4;
-  }
-  if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    Fail("cannot listen on port " + std::to_string(port));
-  }
-  if (::listen(socket.Native(), backlog) != 0)
-    Fail("cannot listen on port " + std::to_string(port));
-  return socket;
 }
 
 // Blocks SIGPIPE on the calling thread for its lifetime. Consume() takes back a SIGPIPE that a
@@ -88,6 +61,38 @@ class QuietPipe {
 };
 
 }  // namespace
+
+Socket BindListener(int family, uint16_t port, int backlog) {
+  Socket socket(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!socket.IsOpen()) Fail("socket");
+  SetOption(socket.Native(), SOL_SOCKET, SO_REUSEADDR, 1);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (family == AF_INET6) {
+    SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+    a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_any;
+    a6->sin6_port = htons(port);
+    length = sizeof *a6;
+  } else {
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+    a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_ANY);
+    a4->sin_port = htons(port);
+    length = sizeof *a4;
+  }
+  if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    Fail("cannot listen on port " + std::to_string(port));
+  }
+  if (::listen(socket.Native(), backlog) != 0)
+    Fail("cannot listen on port " + std::to_string(port));
+  return socket;
+}
+
+bool IsAddressInUse(const std::system_error& error) {
+  return error.code().value() == EADDRINUSE;
+}
 
 std::size_t Socket::Receive(char* data, std::size_t size) {
   for (;;) {
@@ -150,18 +155,6 @@ void Socket::Close() {
     ::close(handle_);
     handle_ = -1;
   }
-}
-
-Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
-  Listeners listeners;
-  listeners.sockets.push_back(BindListener(AF_INET, port, backlog));
-  listeners.port = LocalPort(listeners.sockets.front().Native());
-  try {
-    listeners.sockets.push_back(BindListener(AF_INET6, listeners.port, backlog));
-  } catch (const std::system_error&) {
-    // A host without IPv6 (or with the port taken there) still serves IPv4.
-  }
-  return listeners;
 }
 
 bool WaitForConnection(const Socket& listener, const ListenerWake& wake) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/ListenerSocket.h"
 #include "platform/SocketAddress.h"
 
 namespace orvo::platform {
@@ -36,6 +37,8 @@ constexpr std::size_t kCorkHoldBytes = 16u << 10;
 void SetOption(SOCKET s, int level, int name, int value) {
   ::setsockopt(s, level, name, reinterpret_cast<const char*>(&value), sizeof value);
 }
+
+}  // namespace
 
 Socket BindListener(int family, uint16_t port, int backlog) {
   Socket socket(NewSocket(family, SOCK_STREAM, IPPROTO_TCP));
@@ -67,7 +70,10 @@ Socket BindListener(int family, uint16_t port, int backlog) {
   return socket;
 }
 
-}  // namespace
+bool IsAddressInUse(const std::system_error& error) {
+  // An exclusive hold by another socket shows as WSAEACCES.
+  return (error.code().value() == WSAEADDRINUSE || error.code().value() == WSAEACCES);
+}
 
 std::size_t Socket::Receive(char* data, std::size_t size) {
   const int n = ::recv(handle_, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
@@ -167,18 +173,6 @@ void Socket::Close() {
   }
   corked_ = false;
   held_.clear();
-}
-
-Listeners ListenOnAllAddresses(uint16_t port, int backlog) {
-  Listeners listeners;
-  listeners.sockets.push_back(BindListener(AF_INET, port, backlog));
-  listeners.port = LocalPort(listeners.sockets.front().Native());
-  try {
-    listeners.sockets.push_back(BindListener(AF_INET6, listeners.port, backlog));
-  } catch (const std::system_error&) {
-    // A host without IPv6 (or with the port taken there) still serves IPv4.
-  }
-  return listeners;
 }
 
 bool WaitForConnection(const Socket& listener, const ListenerWake& wake) {

@@ -9,6 +9,8 @@
 #include "core/SettingsValues.h"
 #include "core/SysStringS.h"
 #include "net/OrvoServer.h"
+#include "platform/ListenerSocket.h"
+#include "platform/SocketAddress.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 
@@ -148,6 +150,20 @@ TEST_F(ServerTest, SecondServerOnTheSamePortFailsNamingThePort) {
     EXPECT_NE(std::string(e.what()).find(std::to_string(port)), std::string::npos) << e.what();
   }
   EXPECT_FALSE(second.Active());
+}
+
+// A picked port is given up for another when IPv6 has it taken; that rests on telling "taken"
+// apart from other failures, which each host reports with its own code.
+TEST(ListenerSocketTest, PortHeldByAnotherSocketIsReportedAsInUse) {
+  const platform::Socket first = platform::BindListener(AF_INET, 0, 4);
+  const uint16_t port = platform::LocalPort(first.Native());
+  try {
+    platform::BindListener(AF_INET, port, 4);
+    FAIL() << "a second listener on port " << port;
+  } catch (const std::system_error& e) {
+    EXPECT_TRUE(platform::IsAddressInUse(e)) << e.code().value() << " " << e.what();
+    EXPECT_NE(std::string(e.what()).find(std::to_string(port)), std::string::npos) << e.what();
+  }
 }
 
 TEST_F(ServerTest, StoppingClosesSilentAndUploadingClientsAndWaitsForThem) {
