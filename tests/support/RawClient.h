@@ -73,7 +73,12 @@ class RawClient {
     while (sent < bytes.size()) {
       const auto n =
           ::send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), kNoSignal);
-      if (n <= 0) Fail("send");
+      if (n <= 0) {
+        // The server may close (and so reset) a connection before reading all of a request it
+        // refuses; what it answered, if anything, is then for ReadToClose to tell.
+        if (LastErrorIsReset()) return;
+        Fail("send");
+      }
       sent += static_cast<size_t>(n);
     }
   }
