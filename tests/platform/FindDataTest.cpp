@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/FindFiles.h"
+#include "tests/platform/DescribeFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {
@@ -77,15 +78,7 @@ TEST(FindDataRecord, FileTimeCountsFrom1601) {
   EXPECT_EQ(ToFileTime(-11644473601, 0), 0u) << "before 1601 clamps to 0";
 }
 
-class FindFilesTest : public ::testing::Test {
- protected:
-  FindData Describe(const std::string& relative) {
-    auto data = DescribeEntry(dir / relative);
-    EXPECT_TRUE(data.has_value()) << relative;
-    return data.value_or(FindData{});
-  }
-  TempDir dir;
-};
+class FindFilesTest : public testing::DescribeFixture {};
 
 TEST_F(FindFilesTest, FilesAndFoldersDescribeThemselves) {
   dir.Write("plain.txt", "12345");

@@ -14,6 +14,7 @@
 #include "platform/MoveEntry.h"
 #include "platform/PendingFile.h"
 #include "platform/ReplacementFile.h"
+#include "tests/platform/DescribeFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {
@@ -28,15 +29,7 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-class PosixDescribeEntryTest : public ::testing::Test {
- protected:
-  FindData Describe(const std::string& relative) {
-    auto data = DescribeEntry(dir / relative);
-    EXPECT_TRUE(data.has_value()) << relative;
-    return data.value_or(FindData{});
-  }
-  TempDir dir;
-};
+class PosixDescribeEntryTest : public testing::DescribeFixture {};
 
 TEST_F(PosixDescribeEntryTest, AttributesFollowKindPermissionsAndName) {
   dir.Write("plain.txt", "12345");
