@@ -133,8 +133,10 @@ class RawClient {
     ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
                  sizeof limit);
   }
+  // Windows reports a connection torn down under a blocked call as aborted rather than reset.
   static bool LastErrorIsReset() {
-    return ::WSAGetLastError() == WSAECONNRESET;
+    const int error = ::WSAGetLastError();
+    return error == WSAECONNRESET || error == WSAECONNABORTED;
   }
   void CloseSocket() {
     if (socket_ != kNone) ::closesocket(socket_);
