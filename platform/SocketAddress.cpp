@@ -7,6 +7,22 @@
 
 namespace orvo::platform {
 
+socklen_t AnyAddress(int family, uint16_t port, sockaddr_storage& address) {
+  address = {};
+  if (family == AF_INET6) {
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+    a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_any;
+    a6->sin6_port = htons(port);
+    return sizeof *a6;
+  }
+  auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+  a4->sin_family = AF_INET;
+  a4->sin_addr.s_addr = htonl(INADDR_ANY);
+  a4->sin_port = htons(port);
+  return sizeof *a4;
+}
+
 uint16_t LocalPort(NativeSocket socket) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;

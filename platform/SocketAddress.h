@@ -1,5 +1,5 @@
-// Socket addresses as both hosts' socket sources need them: the port a socket is bound to and
-// the numeric text of a peer's address. Any thread.
+// Socket addresses as both hosts' socket sources need them: the wildcard address a listener binds,
+// the port a socket is bound to and the numeric text of a peer's address. Any thread.
 #pragma once
 
 #ifdef _WIN32
@@ -14,6 +14,10 @@
 #include "platform/NativeSocket.h"
 
 namespace orvo::platform {
+
+// Every local address of `family` (AF_INET or AF_INET6) on `port`, as a listener binds it;
+// returns the length of the address written to `address`.
+socklen_t AnyAddress(int family, uint16_t port, sockaddr_storage& address);
 
 // The local port of a bound socket (IPv4 or IPv6).
 uint16_t LocalPort(NativeSocket socket);

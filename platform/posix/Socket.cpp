@@ -66,22 +66,9 @@ Socket BindListener(int family, uint16_t port, int backlog) {
   Socket socket(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!socket.IsOpen()) Fail("socket");
   SetOption(socket.Native(), SOL_SOCKET, SO_REUSEADDR, 1);
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  if (family == AF_INET6) {
-    SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
-    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
-    a6->sin6_family = AF_INET6;
-    a6->sin6_addr = in6addr_any;
-    a6->sin6_port = htons(port);
-    length = sizeof *a6;
-  } else {
-    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
-    a4->sin_family = AF_INET;
-    a4->sin_addr.s_addr = htonl(INADDR_ANY);
-    a4->sin_port = htons(port);
-    length = sizeof *a4;
-  }
+  if (family == AF_INET6) SetOption(socket.Native(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
+  sockaddr_storage address;
+  const socklen_t length = AnyAddress(family, port, address);
   if (::bind(socket.Native(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
     Fail("cannot listen on port " + std::to_string(port));
   }

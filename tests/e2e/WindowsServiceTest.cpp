@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/OrvoClient.h"
 #include "platform/FindData.h"
 #include "tests/support/Process.h"
 #include "tests/support/RawClient.h"
@@ -35,16 +36,6 @@ std::string WinePath(const fs::path& path) {
   std::string text = "Z:" + path.string();
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
-}
-
-std::vector<platform::FindData> Records(const std::string& reply) {
-  std::vector<platform::FindData> records;
-  if (reply.size() < 4) return records;
-  for (std::size_t at = 4; at + platform::kFindDataBytes <= reply.size();
-       at += platform::kFindDataBytes) {
-    records.push_back(platform::DecodeFindData(reply.substr(at, platform::kFindDataBytes)));
-  }
-  return records;
 }
 
 const platform::FindData* Named(const std::vector<platform::FindData>& records,
@@ -154,7 +145,7 @@ TEST_F(WindowsService, ListCarriesWindowsAttributesAndShortNames) {
   StartService();
 
   const std::string reply = Request("LIST " + WinePath(root) + "\\*");
-  const auto records = Records(reply);
+  const auto records = net::DecodeListReply(reply);
   ASSERT_EQ(records.size(), 3u) << "no . and ..";
   const auto* longName = Named(records, "A long file name.txt");
   const auto* locked = Named(records, "locked.txt");
@@ -175,7 +166,7 @@ TEST_F(WindowsService, ListCarriesWindowsAttributesAndShortNames) {
   EXPECT_EQ(folder->size, 0u);
 
   // A path without wildcards names one entry; a name outside the root is refused.
-  EXPECT_EQ(Records(Request("LIST " + WinePath(root / "Folder"))).size(), 1u);
+  EXPECT_EQ(net::DecodeListReply(Request("LIST " + WinePath(root / "Folder"))).size(), 1u);
   EXPECT_EQ(Request("LIST Z:\\etc\\*"), std::string(4, '\0'));
 }
 
