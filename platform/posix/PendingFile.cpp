@@ -36,11 +36,6 @@ PendingFile PendingFile::CreateBeside(const std::string& target, std::string_vie
   Fail("create temporary file");
 }
 
-PendingFile::PendingFile(PendingFile&& other) noexcept
-    : target_(std::move(other.target_)),
-      temporary_(std::exchange(other.temporary_, {})),
-      file_(std::move(other.file_)) {}
-
 PendingFile::~PendingFile() {
   file_.Close();
   if (!temporary_.empty()) ::unlink(temporary_.c_str());

@@ -1,7 +1,8 @@
+#include "platform/PendingFile.h"
+
 #include <cstdio>
 #include <random>
-
-#include "platform/PendingFile.h"
+#include <utility>
 
 namespace orvo::platform {
 namespace {
@@ -30,5 +31,10 @@ std::string NameBeside(const std::string& target, std::string_view prefix) {
       cut == std::string::npos ? std::string(kHere) : target.substr(0, cut + 1);
   return folder + std::string(prefix) + RandomSuffix();
 }
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      file_(std::move(other.file_)) {}
 
 }  // namespace orvo::platform
