@@ -1,4 +1,5 @@
 // TSysStringS: the system log, a thread-safe list of the most recent command lines, oldest first.
+// Lines are stored with control characters escaped, so no received text shows as two lines.
 // Any thread may call any operation; each holds the log's own lock for that operation only.
 // Delete and Strings raise std::out_of_range for an index outside 0..Count()-1.
 #pragma once
@@ -29,6 +30,10 @@ class TSysStringS {
   mutable std::recursive_mutex FLock;
   std::deque<std::string> FItems;  // guarded by FLock
 };
+
+// `text` (UTF-8) with control characters as \n, \r, \t or \xHH, and line separators, C1 controls
+// and bidirectional marks as \uXXXX: what the log shows of a line, always one line as received.
+std::string EscapeControls(const std::string& text);
 
 // The process-wide system log. It outlives every server, so no connection thread can outlive it.
 TSysStringS& SysLog();

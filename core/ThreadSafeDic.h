@@ -49,6 +49,13 @@ class TThreadSafeDic {
     return true;
   }
 
+  // Runs `fn(key, value)` on every entry while holding the lock; same rules as With.
+  template <typename Fn>
+  void ForEach(Fn&& fn) {
+    std::lock_guard guard(FLock);
+    for (auto& [key, value] : FItems) fn(key, *value);
+  }
+
  private:
   mutable std::recursive_mutex FLock;
   std::unordered_map<K, std::unique_ptr<V>> FItems;  // guarded by FLock

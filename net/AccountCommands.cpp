@@ -1,11 +1,14 @@
 #include "net/AccountCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "core/Options.h"
 #include "core/SettingsValues.h"
 #include "core/SplitAtFirst.h"
 #include "net/Framing.h"
+#include "net/LoginThrottle.h"
 #include "platform/Regional.h"
 
 namespace orvo::net {
@@ -38,35 +41,54 @@ std::string FormatServerTime(const platform::LocalDateTime& now) {
 
 void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string& param,
                                       TPeerTable& peers) {
+  const std::string& address = connection.PeerAddress();
+  const uint32_t tick = clock_.TickCount();
+  bool allowed = true;
+  peers.With(address, [&](TOrvoUser& peer) { allowed = LoginAllowed(peer, tick); });
+  // A blocked address is answered as a refused login, without asking the database.
+  if (!allowed) return SendTextList(connection, {});
+
   const Credentials login = SplitCredentials(param);
   const store::LoginResult result = db_.CheckLogin(login.group, login.userId, login.password);
   std::vector<std::string> lines;
   if (result.accepted) {
-    lines = {core::Settings().RootPath.Get() + '\\' + login.group + '\\' + login.userId,
-             core::Settings().PublicPath.Get(),
-             result.userName,
-             kPublicFolderCaption,
-             FormatServerTime(clock_.Now()),
-             result.currDataHost,
+    const std::string studentFolder =
+        core::Settings().RootPath.Get() + '\\' + login.group + '\\' + login.userId;
+    lines = {studentFolder,        core::Settings().PublicPath.Get(), result.userName,
+             kPublicFolderCaption, FormatServerTime(clock_.Now()),    result.currDataHost,
              result.currDataPort};
-    peers.With(connection.PeerAddress(), [&](TOrvoUser& peer) {
-      peer.SetGroup(login.group);
-      peer.SetName(login.userId);
-    });
+    LoginRecord record;
+    record.id = result.userRowId;
+    record.group = login.group;
+    record.name = login.userId;
+    record.userName = result.userName;
+    record.rootPath = studentFolder;
+    record.time = clock_.Now();
+    peers.With(address, [&](TOrvoUser& peer) { peer.SetLogin(std::move(record)); });
+  } else if (result.classAdmitted) {
+    // Only a wrong login id or password counts as a guess: a class trying before its lesson
+    // learns nothing and is not blocked for it.
+    const ThrottleRules rules = ThrottleRules::FromOptions();
+    peers.With(address, [&](TOrvoUser& peer) { NoteRefusedLogin(peer, tick, rules); });
   }
   SendTextList(connection, lines);
 }
 
-void TDiskAccountCommands::DoReqChgPsw(Connection& connection, const std::string& param,
-                                       TPeerTable& peers) {
+void TDiskAccountCommands::DoReqChgPsw(Connection& /*connection*/, const std::string& param,
+                                       const LoginRecord* login) {
   const Credentials change = SplitCredentials(param);
-  bool loggedIn = false;
-  peers.With(connection.PeerAddress(), [&](const TOrvoUser& peer) {
-    loggedIn = !peer.Name().empty() && peer.Group() == change.group && peer.Name() == change.userId;
-  });
-  // Only the student who last logged in from this address may set a password; the command has no
-  // reply either way.
-  if (loggedIn) db_.ChangePSW(change.group, change.userId, change.password);
+  // Only the student whose login is live at this address may set a password, never an empty
+  // one (which would let anyone in without one); the command has no reply either way.
+  if (login == nullptr || change.password.empty()) return;
+  if (login->group == change.group && login->name == change.userId) {
+    db_.ChangePSW(change.group, change.userId, change.password);
+  }
+}
+
+uint32_t TDiskAccountCommands::LoginLiveMs(const LoginRecord& login) {
+  if (!db_.StudentEnrolled(login.id, login.group, login.name)) return 0;
+  const uint64_t graceMs = uint64_t{core::Options().LoginGraceMinutes.load()} * 60'000;
+  return db_.LoginLiveMs(login.group, static_cast<uint32_t>(std::min<uint64_t>(graceMs, 1u << 30)));
 }
 
 void TDiskAccountCommands::DoReqUList(Connection& connection, const std::string& param) {

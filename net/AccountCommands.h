@@ -22,7 +22,9 @@ class TDiskAccountCommands final : public AccountCommands {
   void DoReqUList(Connection& connection, const std::string& param) override;
   void DoReqGList(Connection& connection, const std::string& param) override;
   void DoReqLogin(Connection& connection, const std::string& param, TPeerTable& peers) override;
-  void DoReqChgPsw(Connection& connection, const std::string& param, TPeerTable& peers) override;
+  void DoReqChgPsw(Connection& connection, const std::string& param,
+                   const LoginRecord* login) override;
+  uint32_t LoginLiveMs(const LoginRecord& login) override;
 
  private:
   store::TOrvoDiskDb& db_;

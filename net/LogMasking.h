@@ -1,5 +1,6 @@
 // What the system log keeps of a command line: the line as received, except that the password of a
-// LOGIN or CHGPSW line (everything after the second blank of its parameter) becomes "******".
+// LOGIN or CHGPSW line (everything after its class and login id, whatever separates them) becomes
+// "******". Control characters are escaped by the log itself when it stores the line.
 #pragma once
 
 #include <string>

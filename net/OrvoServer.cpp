@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -11,12 +12,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/Options.h"
 #include "core/SettingsValues.h"
 #include "core/SplitAtFirst.h"
 #include "core/SysStringS.h"
 #include "net/FileCommands.h"
 #include "net/Framing.h"
 #include "net/LogMasking.h"
+#include "net/LoginThrottle.h"
 #include "net/SocketStream.h"
 #include "platform/Socket.h"
 #include "platform/Thread.h"
@@ -48,8 +51,49 @@ constexpr auto kStopCheckInterval = std::chrono::milliseconds(500);
 // A worker thread without a connection waits this long for the next one before it ends.
 constexpr auto kIdleWorkerLinger = std::chrono::seconds(10);
 
-FileRoots CurrentRoots() {
-  return {core::Settings().RootPath.Get(), core::Settings().PublicPath.Get()};
+// A live login is taken on trust for at most this long before the timetable and the student
+// list are asked again, so that changes made elsewhere reach it within this time.
+constexpr uint32_t kLoginRecheckMs = 60'000;
+
+// The addresses of the service's own host, which may always fetch the log.
+constexpr const char* kOwnHost[] = {"127.0.0.1", "::1"};
+
+// Whether a class or login id can name one level of a folder: nothing that climbs, nothing that
+// would split into several levels.
+bool IsFolderLevel(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// The trees a login reaches: its student's own folder under the current root folder, and the
+// public folder. A login whose names cannot make a folder reaches the public folder only.
+FileRoots RootsOf(const LoginRecord& login) {
+  const std::string root = core::Settings().RootPath.Get();
+  std::string own;
+  if (!root.empty() && IsFolderLevel(login.group) && IsFolderLevel(login.name)) {
+    own = root + '\\' + login.group + '\\' + login.name;
+  }
+  return {std::move(own), core::Settings().PublicPath.Get()};
+}
+
+bool MaySeeLog(const std::string& address) {
+  for (const char* own : kOwnHost) {
+    if (address == own) return true;
+  }
+  for (const std::string& allowed : core::OptionItems(core::Options().SysLogHosts.Get())) {
+    if (address == allowed) return true;
+  }
+  return false;
+}
+
+// The answer of a file command that is refused: LIST an empty listing, the others nothing.
+void AnswerRefused(Connection& connection, const std::string& word) {
+  if (word == "LIST") WriteRawBytes(connection, std::string(4, '\0'));
+}
+
+bool IsFileCommand(const std::string& word) {
+  return word == "LIST" || word == "GET" || word == "PUT" || word == "MKDIR" || word == "DELETE" ||
+         word == "MOVE";
 }
 
 }  // namespace
@@ -193,32 +237,89 @@ class TOrvoServer::Impl {
   void DoPeerExecute(Connection& connection) {
     if (!peers.Get(connection.PeerAddress())) return;
     const std::string line = ReadCommandLine(connection);
-    core::SysLog().Add(MaskForLog(line));
+    std::string logged = MaskForLog(line);
+    core::SysLog().Add(logged);
+    peers.With(connection.PeerAddress(),
+               [&](TOrvoUser& peer) { peer.NoteCommand(core::EscapeControls(logged)); });
     const core::HeadTail command = core::SplitAtFirst(line, ' ');
     Dispatch(connection, command.head, command.tail);
   }
 
   void Dispatch(Connection& connection, const std::string& word, const std::string& param) {
-    if (word == "LIST") return DoReqList(connection, param, CurrentRoots());
-    if (word == "GET") return DoreqGet(connection, param, CurrentRoots());
-    if (word == "PUT") return DoreqPut(connection, param, CurrentRoots());
-    if (word == "MKDIR") return DoreqMKDir(connection, param, CurrentRoots());
-    if (word == "DELETE") return DoreqDelete(connection, param, CurrentRoots());
-    if (word == "MOVE") return DoReqMove(connection, param, CurrentRoots());
+    if (IsFileCommand(word)) return DispatchFileCommand(connection, word, param);
     if (word == "ULIST") return accounts ? accounts->DoReqUList(connection, param) : void();
     if (word == "GLIST") return accounts ? accounts->DoReqGList(connection, param) : void();
     if (word == "LOGIN") return accounts ? accounts->DoReqLogin(connection, param, peers) : void();
-    if (word == "CHGPSW")
-      return accounts ? accounts->DoReqChgPsw(connection, param, peers) : void();
+    if (word == "CHGPSW") {
+      if (!accounts) return;
+      const std::optional<LoginRecord> login = LiveLogin(connection.PeerAddress());
+      return accounts->DoReqChgPsw(connection, param, login ? &*login : nullptr);
+    }
     if (word == "GETSYSLOG") return DoReqGetSysLog(connection);
+  }
+
+  // The one access check of the file commands: only an address with a live login, and only
+  // inside its student's folder and the public folder.
+  void DispatchFileCommand(Connection& connection, const std::string& word,
+                           const std::string& param) {
+    const std::optional<LoginRecord> login = LiveLogin(connection.PeerAddress());
+    if (!login) return AnswerRefused(connection, word);
+    const FileRoots roots = RootsOf(*login);
+    if (word == "LIST") return DoReqList(connection, param, roots);
+    if (word == "GET") return DoreqGet(connection, param, roots);
+    if (word == "PUT") return DoreqPut(connection, param, roots);
+    if (word == "MKDIR") return DoreqMKDir(connection, param, roots);
+    if (word == "DELETE") return DoreqDelete(connection, param, roots);
+    if (word == "MOVE") return DoReqMove(connection, param, roots);
   }
 
   static void DoReqGetSysLog(Connection& connection) {
     std::string buffer;
-    core::SysLog().Savetostream(buffer);  // copied under the log's lock, sent after it is released
+    // Everyone's classes, login ids and file names: for the service's host and the addresses
+    // the operator named only.
+    if (MaySeeLog(connection.PeerAddress())) {
+      core::SysLog().Savetostream(buffer);  // copied under the log's lock, sent after release
+    }
     SendCountedBlock(connection, buffer);
   }
 
+ public:
+  // The address's login when it is live; asks the account layer again when the last answer is
+  // due, and ends the login when that says so. The peer table's lock is never held while the
+  // account layer runs.
+  std::optional<LoginRecord> LiveLogin(const std::string& address) {
+    const uint32_t tick = clock->TickCount();
+    std::optional<LoginRecord> login;
+    bool due = false;
+    peers.With(address, [&](const TOrvoUser& peer) {
+      if (!peer.LoggedIn()) return;
+      login = peer.Login();
+      due = peer.LiveCheckDue(tick);
+    });
+    if (!login || !due) return login;
+    const uint32_t liveMs = accounts ? accounts->LoginLiveMs(*login) : 0;
+    peers.With(address, [&](TOrvoUser& peer) {
+      // A login made or ended meanwhile is not this one's to judge.
+      if (!peer.LoggedIn() || peer.Login().serial != login->serial) return;
+      if (liveMs == 0) {
+        peer.EndLogin();
+      } else {
+        peer.SetLiveFor(tick, std::min(liveMs, kLoginRecheckMs));
+      }
+    });
+    if (liveMs == 0) return std::nullopt;
+    return login;
+  }
+
+  // Runs `fn` on every peer record holding the table's lock.
+  template <typename Fn>
+  void ForEachPeer(Fn&& fn) {
+    peers.ForEach([&](const std::string&, TOrvoUser& peer) { fn(peer); });
+  }
+
+  const platform::Clock* clock = &platform::SystemClock();
+
+ private:
   std::unique_ptr<platform::ListenerWake> wake;
   std::vector<platform::Socket> listeners;
   std::vector<platform::JoinableThread> listenerThreads;
@@ -263,8 +364,72 @@ bool TOrvoServer::Active() const {
 void TOrvoServer::SetAccountCommands(AccountCommands* accounts) {
   impl_->accounts = accounts;
 }
+void TOrvoServer::SetClock(const platform::Clock& clock) {
+  impl_->clock = &clock;
+}
 TPeerTable& TOrvoServer::UserDic() {
   return impl_->peers;
+}
+
+std::vector<OnlineLogin> TOrvoServer::OnlineLogins() {
+  std::vector<OnlineLogin> online;
+  impl_->ForEachPeer([&](const TOrvoUser& peer) {
+    if (peer.LoggedIn())
+      online.push_back({peer.IP(), peer.Login(), peer.LastCommand(), peer.Commands()});
+  });
+  return online;
+}
+
+std::vector<BlockedAddress> TOrvoServer::BlockedAddresses() {
+  const uint32_t tick = impl_->clock->TickCount();
+  std::vector<BlockedAddress> blocked;
+  impl_->ForEachPeer([&](const TOrvoUser& peer) {
+    if (const uint32_t left = BlockMsLeft(peer, tick)) blocked.push_back({peer.IP(), left});
+  });
+  return blocked;
+}
+
+bool TOrvoServer::EndLogin(const std::string& address) {
+  bool ended = false;
+  impl_->peers.With(address, [&](TOrvoUser& peer) {
+    ended = peer.LoggedIn();
+    peer.EndLogin();
+  });
+  return ended;
+}
+
+std::size_t TOrvoServer::EndAllLogins() {
+  return EndLoginsWhere([](const LoginRecord&) { return true; });
+}
+
+std::size_t TOrvoServer::EndLoginsOf(const std::string& group, const std::string& userId) {
+  return EndLoginsWhere([&](const LoginRecord& login) {
+    return login.group == group && (userId.empty() || login.name == userId);
+  });
+}
+
+bool TOrvoServer::Unblock(const std::string& address) {
+  bool wasBlocked = false;
+  impl_->peers.With(address, [&](TOrvoUser& peer) {
+    wasBlocked = BlockMsLeft(peer, impl_->clock->TickCount()) > 0;
+    peer.Unblock();
+  });
+  return wasBlocked;
+}
+
+void TOrvoServer::RecheckLogins() {
+  impl_->ForEachPeer([](TOrvoUser& peer) { peer.RecheckLive(); });
+}
+
+std::size_t TOrvoServer::EndLoginsWhere(const std::function<bool(const LoginRecord&)>& ends) {
+  std::size_t ended = 0;
+  impl_->ForEachPeer([&](TOrvoUser& peer) {
+    if (peer.LoggedIn() && ends(peer.Login())) {
+      peer.EndLogin();
+      ++ended;
+    }
+  });
+  return ended;
 }
 std::size_t TOrvoServer::LiveConnections() const {
   return impl_->LiveConnections();

@@ -7,36 +7,83 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ThreadSafeDic.h"
 #include "net/Connection.h"
+#include "platform/Clock.h"
 
 namespace orvo::net {
 
-// The peer record: one per client IP address seen since the server was created.
+// The login an address holds: set by an accepted LOGIN, ended by the next LOGIN from the address,
+// by the operator, by the deletion of the student or class, or when the class's lesson has been
+// over for the grace time.
+struct LoginRecord {
+  int32_t id = 0;                // the Users row
+  std::string group;             // class
+  std::string name;              // login id
+  std::string userName;          // the student's name as LOGIN's reply gives it
+  std::string rootPath;          // the student's folder, as line 1 of LOGIN's reply gives it
+  platform::LocalDateTime time;  // when the login was accepted
+  uint64_t serial = 0;           // tells one login from a later one of the same address
+};
+
+// The peer record: one per client IP address seen since the server was created. Every member is
+// read and written holding the peer table's lock (TPeerTable::With).
 class TOrvoUser {
  public:
   explicit TOrvoUser(std::string clientIp) : FIP(std::move(clientIp)) {}
 
   const std::string& IP() const { return FIP; }
-  uint32_t ID() const { return FID; }
-  const std::string& Group() const { return FGroup; }
-  const std::string& Name() const { return FName; }
-  const std::string& RootPath() const { return FRootPath; }
+  uint32_t ID() const { return static_cast<uint32_t>(FLogin.id); }
+  const std::string& Group() const { return FLogin.group; }
+  const std::string& Name() const { return FLogin.name; }
+  const std::string& RootPath() const { return FLogin.rootPath; }
 
-  // LOGIN records the class and login id that last logged in successfully from this address, and
-  // CHGPSW changes only that student's password. Called holding the peer table's lock (With).
-  void SetGroup(std::string group) { FGroup = std::move(group); }
-  void SetName(std::string name) { FName = std::move(name); }
+  bool LoggedIn() const { return FLoggedIn; }
+  const LoginRecord& Login() const { return FLogin; }
+  // Records an accepted LOGIN, replacing any earlier login of this address.
+  void SetLogin(LoginRecord login);
+  void EndLogin();
+
+  // The login counts as live without asking the timetable until this tick (modulo 2^32).
+  bool LiveCheckDue(uint32_t tick) const;
+  void SetLiveFor(uint32_t tick, uint32_t ms);
+  // Makes the next file command ask the timetable and the student list again.
+  void RecheckLive() { FLiveChecked = false; }
+
+  // What this address last asked for (as logged) and how many commands it sent while logged in.
+  const std::string& LastCommand() const { return FLastCommand; }
+  uint64_t Commands() const { return FCommands; }
+  void NoteCommand(std::string line);
+
+  // Login throttling: the ticks of recent refused LOGINs, and the end of a block.
+  std::vector<uint32_t>& RefusedLogins() { return FRefusedLogins; }
+  bool Blocked() const { return FBlocked; }
+  uint32_t BlockedUntil() const { return FBlockedUntil; }
+  void Block(uint32_t untilTick) {
+    FBlocked = true;
+    FBlockedUntil = untilTick;
+  }
+  void Unblock() {
+    FBlocked = false;
+    FRefusedLogins.clear();
+  }
 
  private:
   std::string FIP;
-  uint32_t FID = 0;
-  std::string FGroup;
-  std::string FName;
-  std::string FRootPath;
+  bool FLoggedIn = false;
+  LoginRecord FLogin;
+  bool FLiveChecked = false;
+  uint32_t FLiveUntil = 0;
+  std::string FLastCommand;
+  uint64_t FCommands = 0;
+  std::vector<uint32_t> FRefusedLogins;
+  bool FBlocked = false;
+  uint32_t FBlockedUntil = 0;
 };
 
 using TPeerTable = core::TThreadSafeDic<std::string, TOrvoUser>;
@@ -49,7 +96,25 @@ class AccountCommands {
   virtual void DoReqUList(Connection& connection, const std::string& param) = 0;
   virtual void DoReqGList(Connection& connection, const std::string& param) = 0;
   virtual void DoReqLogin(Connection& connection, const std::string& param, TPeerTable& peers) = 0;
-  virtual void DoReqChgPsw(Connection& connection, const std::string& param, TPeerTable& peers) = 0;
+  // `login` is the requesting address's live login, or nullptr when it has none.
+  virtual void DoReqChgPsw(Connection& connection, const std::string& param,
+                           const LoginRecord* login) = 0;
+  // How many milliseconds from now `login` stays live; 0 ends it.
+  virtual uint32_t LoginLiveMs(const LoginRecord& login) = 0;
+};
+
+// One row of the online view.
+struct OnlineLogin {
+  std::string address;
+  LoginRecord login;
+  std::string lastCommand;
+  uint64_t commands = 0;
+};
+
+// An address whose LOGINs are refused for now.
+struct BlockedAddress {
+  std::string address;
+  uint32_t msLeft = 0;
 };
 
 class TOrvoServer {
@@ -76,11 +141,32 @@ class TOrvoServer {
   // Set before activation.
   void SetAccountCommands(AccountCommands* accounts);
 
+  // The clock that login times, lifetimes and throttling follow (default: the system clock). Set
+  // before activation; it must outlive the server.
+  void SetClock(const platform::Clock& clock);
+
   TPeerTable& UserDic();
+
+  // --- the online view: live logins and blocked addresses, for the operator ---
+  std::vector<OnlineLogin> OnlineLogins();
+  std::vector<BlockedAddress> BlockedAddresses();
+  // Ends the login of `address`; false when it had none.
+  bool EndLogin(const std::string& address);
+  // Ends every login (the end of a lesson); how many ended.
+  std::size_t EndAllLogins();
+  // Ends the logins of a class's students (of one student when `userId` is given).
+  std::size_t EndLoginsOf(const std::string& group, const std::string& userId = {});
+  // Lets `address` log in again at once; false when it was not blocked.
+  bool Unblock(const std::string& address);
+  // Makes every login ask the timetable and the student list again at its next file command
+  // (after the timetable, the students or the options changed outside this process).
+  void RecheckLogins();
   // Connections being served right now.
   std::size_t LiveConnections() const;
 
  private:
+  std::size_t EndLoginsWhere(const std::function<bool(const LoginRecord&)>& ends);
+
   class Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/Options.h"
 #include "core/SettingsValues.h"
 #include "platform/Utf8Path.h"
 
@@ -28,6 +29,7 @@ void LoadSettings(store::TOrvoDiskDb& db) {
   settings.GroupList.store(groupList);
   settings.UserList.store(userList);
   settings.AutoRun.store(autoRun);
+  core::Options().Load(db.OptionRows());
 }
 
 OrvoService::OrvoService(std::string directory, uint16_t port, const platform::Clock& clock)
@@ -51,6 +53,8 @@ void OrvoService::Start() {
       std::lock_guard guard(db_->Lock());
       db_->Select(table);
     }
+    // An older database gains the options table; nothing else in it changes.
+    db_->EnsureOptionsTable();
     LoadSettings(*db_);
   } catch (const std::exception& e) {
     db_.reset();
@@ -59,6 +63,7 @@ void OrvoService::Start() {
   accounts_ = std::make_unique<net::TDiskAccountCommands>(*db_, clock_);
   server_ = std::make_unique<net::TOrvoServer>();
   server_->SetAccountCommands(accounts_.get());
+  server_->SetClock(clock_);
   server_->SetDefaultPort(port_);
   try {
     server_->SetActive(true);
@@ -85,7 +90,10 @@ void OrvoService::Stop() {
 }
 
 void OrvoService::ReloadSettings() {
-  if (db_) LoadSettings(*db_);
+  if (!db_) return;
+  LoadSettings(*db_);
+  // The students, the timetable or the grace time may have changed too.
+  if (server_) server_->RecheckLogins();
 }
 
 bool OrvoService::PauseGateIfTimetableEmpty() {

@@ -38,7 +38,8 @@ class OrvoService {
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
 
-  // Reads the settings row again into the process-wide settings values.
+  // Reads the settings row and the options again into the process-wide values, and has every
+  // login checked again at its next command.
   void ReloadSettings();
   // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
   bool PauseGateIfTimetableEmpty();
@@ -65,7 +66,8 @@ class OrvoService {
   std::thread pauseTimer_;
 };
 
-// The settings row into the process-wide settings values; values without a row stay as they are.
+// The settings row into the process-wide settings values (values without a row stay as they are)
+// and the options into the process-wide option values (an option without a row takes its default).
 void LoadSettings(store::TOrvoDiskDb& db);
 
 }  // namespace orvo::service

@@ -145,6 +145,42 @@ bool TOrvoDiskDb::ChangePSW(const std::string& aGroup, const std::string& aUserI
   return true;
 }
 
+bool TOrvoDiskDb::StudentEnrolled(int32_t aId, const std::string& aGroup,
+                                  const std::string& aUserId) {
+  const Guard guard(FLock);
+  return Select("Users", "Id=" + std::to_string(aId) + " and GroupName=" + QuotedStr(aGroup) +
+                             " and UserId=" + QuotedStr(aUserId)) > 0 &&
+         Select("Groups", "GroupName=" + QuotedStr(aGroup)) > 0;
+}
+
+void TOrvoDiskDb::EnsureOptionsTable() {
+  const Guard guard(FLock);
+  Query().SetSQL("create table if not exists [Options] ([Name] TEXT PRIMARY KEY, [Value] TEXT)");
+  Query().ExecSQL();
+}
+
+std::map<std::string, std::string> TOrvoDiskDb::OptionRows() {
+  const Guard guard(FLock);
+  std::map<std::string, std::string> rows;
+  Select("Options");
+  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+    rows[query.FieldByName("Name").AsString()] = query.FieldByName("Value").AsString();
+  }
+  return rows;
+}
+
+void TOrvoDiskDb::SetOption(const std::string& aName, const std::string& aValue) {
+  const Guard guard(FLock);
+  Query().SetSQL("insert or replace into [Options] ([Name], [Value]) values (" + QuotedStr(aName) +
+                 ", " + QuotedStr(aValue) + ")");
+  Query().ExecSQL();
+}
+
+void TOrvoDiskDb::ResetOption(const std::string& aName) {
+  const Guard guard(FLock);
+  Delete("Options", "Name=" + QuotedStr(aName));
+}
+
 void TOrvoDiskDb::GetSetting(std::string& RootPath, std::string& PublicPath, int32_t& GroupList,
                              int32_t& UserList, int32_t& AutoRun) {
   const Guard guard(FLock);

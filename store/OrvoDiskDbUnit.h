@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -21,11 +23,17 @@ namespace orvo::store {
 inline constexpr char kDefaultPassword[] = "907183";
 // The name of the database file in the application directory.
 inline constexpr char kDatabaseFileName[] = "orvoDisk.db";
+// What LoginLiveMs answers while the gate is paused: live, asked again after this long.
+inline constexpr uint32_t kLoginLiveWhilePaused = 60000;
 // The gate re-reads the timetable at most once in this many milliseconds of the tick count.
 inline constexpr uint32_t kTimetableRefreshMs = 60000;
 
 struct LoginResult {
   bool accepted = false;
+  int32_t userRowId = 0;  // the Users row's Id when accepted
+  // Whether the timetable (or a pause) let the class in: a refusal after that is a wrong login
+  // id or password.
+  bool classAdmitted = false;
   std::string userName;  // empty when refused
   std::string currGroupName;
   std::string currDataHost;
@@ -49,6 +57,10 @@ struct TimeTableRow {
   std::string serverIp;
   std::string serverPort;
 };
+
+// Whether the lesson's class text admits class `aGroup`: it is "*", or one of its items equals
+// the class. Items are separated by , ， 、 ; ； / | and blanks.
+bool LessonAdmits(std::string_view lessonGroups, std::string_view aGroup);
 
 class TOrvoDiskDb : public TSimpleDb {
  public:
@@ -77,10 +89,25 @@ class TOrvoDiskDb : public TSimpleDb {
                   int32_t UserList, int32_t AutoRun);
   // The students of a class with every column, as the student list shows them.
   std::vector<StudentRow> Students(const std::string& aGroup);
+  // Whether the Users row `aId` still belongs to class `aGroup` with login id `aUserId`, and the
+  // class is still in the class list: what keeps a login of that student live.
+  bool StudentEnrolled(int32_t aId, const std::string& aGroup, const std::string& aUserId);
+
+  // --- options beyond the settings (table Options, Name to Value) ---
+  // Creates the Options table when the file has none (an older database); nothing else changes.
+  void EnsureOptionsTable();
+  std::map<std::string, std::string> OptionRows();
+  void SetOption(const std::string& aName, const std::string& aValue);
+  // Removes the option's row, so that it takes its default again.
+  void ResetOption(const std::string& aName);
 
   // --- timetable and login gate ---
   LoginResult CheckLogin(const std::string& aGroup, const std::string& aUserId,
                          const std::string& aPassword);
+  // How many milliseconds from now a login of class `aGroup` stays live: while a lesson of the
+  // class is on, until its end plus `graceMs`; after it, what is left of the grace time; 0 when
+  // the class has neither. While the gate is paused, kLoginLiveWhilePaused.
+  uint32_t LoginLiveMs(const std::string& aGroup, uint32_t graceMs);
   int32_t CurrWeekTemp() const;
   void SetCurrWeekTemp(int32_t Value);
   bool StopTimeTable() const { return FStopTimeTable.load(); }

@@ -49,7 +49,35 @@ std::string TwoDigits(int value) {
   return text.size() < 2 ? "0" + text : text;
 }
 
+// Whether `text` starts with one of the separators between a lesson's classes; its length if so.
+std::size_t SeparatorAt(std::string_view text) {
+  static constexpr std::string_view kWide[] = {"，", "、", "；", "　"};
+  if (text.empty()) return 0;
+  if (std::string_view(",;/| \t").find(text.front()) != std::string_view::npos) return 1;
+  for (const std::string_view separator : kWide) {
+    if (text.starts_with(separator)) return separator.size();
+  }
+  return 0;
+}
+
 }  // namespace
+
+bool LessonAdmits(std::string_view lessonGroups, std::string_view aGroup) {
+  if (lessonGroups == kPauseGroup) return true;
+  if (aGroup.empty()) return false;
+  std::size_t itemStart = 0;
+  for (std::size_t i = 0; i <= lessonGroups.size();) {
+    const std::size_t separator = i < lessonGroups.size() ? SeparatorAt(lessonGroups.substr(i)) : 1;
+    if (separator == 0) {
+      ++i;
+      continue;
+    }
+    if (lessonGroups.substr(itemStart, i - itemStart) == aGroup) return true;
+    i += separator;
+    itemStart = i;
+  }
+  return false;
+}
 
 void TOrvoDiskDb::EnsureCurrGroup() {
   if (FStopTimeTable.load()) {
@@ -88,9 +116,9 @@ LoginResult TOrvoDiskDb::CheckLogin(const std::string& aGroup, const std::string
   std::lock_guard<std::recursive_mutex> guard(FLock);
   EnsureCurrGroup();
   LoginResult result;
-  // The class test is a plain substring test: a slot for "一班,二班" names both classes.
-  const bool classPasses = CurrGroupName == kPauseGroup ||
-                           (!aGroup.empty() && CurrGroupName.find(aGroup) != std::string::npos);
+  // A slot for "一班,二班" names both classes, but never "十一班" for "一班".
+  const bool classPasses = LessonAdmits(CurrGroupName, aGroup);
+  result.classAdmitted = classPasses;
   if (classPasses) {
     const std::string condition = "GroupName=" + QuotedStr(aGroup) +
                                   " and UserId=" + QuotedStr(aUserId) +
@@ -98,6 +126,7 @@ LoginResult TOrvoDiskDb::CheckLogin(const std::string& aGroup, const std::string
     // Duplicated rows make the login impossible rather than picking one of them.
     if (Select("Users", condition) == 1) {
       result.accepted = true;
+      result.userRowId = Query().FieldByName("Id").AsInteger();
       result.userName = Query().FieldByName("UserName").AsString();
     }
   }
@@ -105,6 +134,30 @@ LoginResult TOrvoDiskDb::CheckLogin(const std::string& aGroup, const std::string
   result.currDataHost = CurrDataHost;
   result.currDataPort = CurrDataPort;
   return result;
+}
+
+uint32_t TOrvoDiskDb::LoginLiveMs(const std::string& aGroup, uint32_t graceMs) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  if (FStopTimeTable.load()) return kLoginLiveWhilePaused;
+  const platform::LocalDateTime now = FClock.Now();
+  const int32_t weekday = FCurrWeekTemp >= 0 ? FCurrWeekTemp : now.dayOfWeek;
+  const int64_t timeOfDay = MillisecondsOfDay(now);
+  int64_t live = 0;
+  Select(kTimeTable, "Week=" + std::to_string(weekday));
+  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+    if (!LessonAdmits(query.FieldByName("GroupName").AsString(), aGroup)) continue;
+    int64_t begin = 0;
+    int64_t end = 0;
+    try {
+      begin = ParseTimeText(query.FieldByName("BeginTime").AsString());
+      end = ParseTimeText(query.FieldByName("EndTime").AsString());
+    } catch (const TimeTextError&) {
+      continue;  // a lesson that cannot be read keeps no one in; the gate reports it at LOGIN
+    }
+    const int64_t until = end + graceMs;
+    if (timeOfDay > begin && timeOfDay < until) live = std::max(live, until - timeOfDay);
+  }
+  return static_cast<uint32_t>(std::min<int64_t>(live, std::numeric_limits<uint32_t>::max()));
 }
 
 int32_t TOrvoDiskDb::CurrWeekTemp() const {

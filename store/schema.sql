@@ -40,3 +40,10 @@ CREATE TABLE [TimeTable]
 CREATE INDEX [UsersByGroupAndName] ON [Users] ([GroupName], [UserName]);
 CREATE INDEX [UsersByGroupAndId] ON [Users] ([GroupName], [UserId]);
 CREATE INDEX [GroupsByName] ON [Groups] ([GroupName]);
+
+-- Options beyond the five settings; a missing row means the option's default.
+CREATE TABLE [Options]
+(
+[Name] TEXT PRIMARY KEY,
+[Value] TEXT
+);

@@ -13,6 +13,7 @@
 #include "core/SettingsValues.h"
 #include "net/OrvoServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestLogin.h"
 
 namespace orvo {
 namespace {
@@ -52,6 +53,8 @@ class ClientCli : public ::testing::Test {
     core::Settings().RootPath.Set(root());
     core::Settings().PublicPath.Set(pub());
     server = std::make_unique<net::TOrvoServer>();
+    server->SetAccountCommands(&accounts);
+    orvo::testing::LogInAs(*server, root());
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
@@ -96,6 +99,7 @@ class ClientCli : public ::testing::Test {
 
   TempDir dir;
   fs::path program;
+  orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<net::TOrvoServer> server;
   uint16_t port = 0;
 };

@@ -113,6 +113,14 @@ class FaultTest : public ::testing::Test {
 
   std::string DatabasePath() const { return dir / "orvoDisk.db"; }
 
+  // Student Li of class C1 with the root folder set; Li's folder, which a login of Li reaches.
+  std::string AddStudentLi() {
+    EXPECT_EQ(Admin({"settings", "set", "--root", root}).status, 0);
+    EXPECT_EQ(Admin({"class", "add", "C1"}).status, 0);
+    EXPECT_EQ(Admin({"student", "add", "C1", "Li"}).status, 0);
+    return root + "/C1/Li";
+  }
+
   TempDir dir;
   std::string root;
   std::unique_ptr<Process> service;
@@ -195,30 +203,31 @@ TEST_F(FaultTest, UnusableDatabaseEndsTheServiceAtStartNamingTheFile) {
 // ---- A full disk
 
 TEST_F(FaultTest, FullDiskDuringPutKeepsTheOldFileAndTheServiceGoesOn) {
-  AdminOk({"settings", "set", "--root", root});
+  const std::string mine = AddStudentLi();
   const std::string old = Pattern(100000, 1);
-  dir.Write("root/doc.bin", old);
+  dir.Write("root/C1/Li/doc.bin", old);
   // A file-size limit on the service stands in for a full disk: writes past 256 KiB fail.
   StartService({"/usr/bin/prlimit", "--fsize=262144"});
+  ASSERT_TRUE(LoginPasses("Li"));
   const std::string big = Pattern(1 << 20, 2);
-  // Counted: taking the space fails before a byte is read. Until close: a write fails midway.
+  // Counted or until close: a write fails midway.
   for (const std::string& header : {net::EncodeCount(1 << 20), std::string("\xFF\xFF\xFF\xFF")}) {
     RawClient client(port);
     try {
-      client.Send("PUT " + root + "\\doc.bin\r\n" + header + big);
+      client.Send("PUT " + mine + "\\doc.bin\r\n" + header + big);
       client.ShutdownSend();
     } catch (const std::runtime_error&) {
       // The service stopped reading and closed; the rest of the upload had nowhere to go.
     }
     EXPECT_EQ(client.ReadToClose(), "");
-    EXPECT_EQ(TempDir::Read(root + "/doc.bin"), old);
-    EXPECT_TRUE(Eventually([&] { return OthersIn(root, "doc.bin").empty(); }))
+    EXPECT_EQ(TempDir::Read(mine + "/doc.bin"), old);
+    EXPECT_TRUE(Eventually([&] { return OthersIn(mine, "doc.bin").empty(); }))
         << "the temporary file of the failed upload is gone";
   }
-  EXPECT_EQ(Request("GET " + root + "\\doc.bin"), Counted(old)) << "the service goes on";
+  EXPECT_EQ(Request("GET " + mine + "\\doc.bin"), Counted(old)) << "the service goes on";
   const std::string fits = Pattern(200000, 3);
-  EXPECT_EQ(Request("PUT " + root + "\\doc.bin", Counted(fits)), "");
-  EXPECT_EQ(TempDir::Read(root + "/doc.bin"), fits);
+  EXPECT_EQ(Request("PUT " + mine + "\\doc.bin", Counted(fits)), "");
+  EXPECT_EQ(TempDir::Read(mine + "/doc.bin"), fits);
   service->Signal(SIGTERM);
   const Outcome outcome = service->Wait(10s);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -274,33 +283,36 @@ TEST_F(FaultTest, KillingTheServiceAndTheAdminToolMidBulkAddLeavesAWholeDatabase
   EXPECT_TRUE(LoginPasses("s14999"));
 }
 
-TEST_F(FaultTest, KillingTheServiceMidPutNeverReplacesTheGoodFile) {
-  AdminOk({"settings", "set", "--root", root});
+TEST_F(FaultTest, KillingTheServiceMidPutNeverReplacesTheGoodFileNorLeavesItsTemporary) {
+  const std::string mine = AddStudentLi();
   const std::string good = Pattern(1 << 20, 4);
-  dir.Write("root/doc.bin", good);
+  dir.Write("root/C1/Li/doc.bin", good);
+  // A student's own file that merely looks like an upload's temporary is never touched.
+  dir.Write("root/C1/Li/.orvo-upload-notes.txt", "mine");
   StartService();
+  ASSERT_TRUE(LoginPasses("Li"));
   RawClient client(port);
-  client.Send("PUT " + root + "\\doc.bin\r\n" + net::EncodeCount(4 << 20) + Pattern(1 << 20, 5));
-  // The temporary file has its full size once the service has read the count and taken the
-  // space: from then on it receives the payload.
+  client.Send("PUT " + mine + "\\doc.bin\r\n" + net::EncodeCount(4 << 20) + Pattern(1 << 20, 5));
+  // The temporary file holds what arrived, no more: no space is taken ahead of the bytes.
   ASSERT_TRUE(Eventually([&] {
-    const auto others = OthersIn(root, "doc.bin");
     std::error_code error;
-    return others.size() == 1 && fs::file_size(fs::path(root) / others[0], error) == (4u << 20);
+    for (const std::string& other : OthersIn(mine, "doc.bin")) {
+      if (fs::file_size(fs::path(mine) / other, error) == (1u << 20)) return true;
+    }
+    return false;
   })) << "the upload is under way";
   service->Signal(SIGKILL);
   service->Wait();
 
-  EXPECT_EQ(TempDir::Read(root + "/doc.bin"), good);
-  // A killed service cannot remove its temporary file; what stays is hidden and apart.
-  for (const std::string& other : OthersIn(root, "doc.bin")) {
-    EXPECT_EQ(other.rfind(".orvo-upload-", 0), 0u) << other;
-  }
+  EXPECT_EQ(TempDir::Read(mine + "/doc.bin"), good);
+  // A killed service cannot remove its temporary file; the next start does, and nothing else.
   StartService();
-  EXPECT_EQ(Request("GET " + root + "\\doc.bin"), Counted(good));
+  EXPECT_EQ(OthersIn(mine, "doc.bin"), std::vector<std::string>{".orvo-upload-notes.txt"});
+  ASSERT_TRUE(LoginPasses("Li"));
+  EXPECT_EQ(Request("GET " + mine + "\\doc.bin"), Counted(good));
   const std::string replacement = Pattern(300000, 6);
-  EXPECT_EQ(Request("PUT " + root + "\\doc.bin", Counted(replacement)), "");
-  EXPECT_EQ(Request("GET " + root + "\\doc.bin"), Counted(replacement));
+  EXPECT_EQ(Request("PUT " + mine + "\\doc.bin", Counted(replacement)), "");
+  EXPECT_EQ(Request("GET " + mine + "\\doc.bin"), Counted(replacement));
 }
 
 // ---- Stopping

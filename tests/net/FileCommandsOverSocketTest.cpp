@@ -11,6 +11,7 @@
 #include "platform/Utf8Path.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestLogin.h"
 
 namespace orvo::net {
 namespace {
@@ -38,6 +39,8 @@ class FileCommandsOverSocket : public ::testing::Test {
     core::Settings().PublicPath.Set((dir.Path() / "public").string());
     std::filesystem::create_directories(dir.Path() / "root");
     std::filesystem::create_directories(dir.Path() / "public");
+    server.SetAccountCommands(&accounts);
+    orvo::testing::LogInAs(server, dir.Path() / "root");
     server.SetDefaultPort(0);
     server.SetActive(true);
   }
@@ -70,6 +73,7 @@ class FileCommandsOverSocket : public ::testing::Test {
   }
 
   TempDir dir;
+  orvo::testing::KeepLoginsLive accounts;
   TOrvoServer server;
 };
 

@@ -29,6 +29,7 @@
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestLogin.h"
 
 namespace orvo::net {
 namespace {
@@ -73,6 +74,8 @@ class HostileClient : public ::testing::Test {
     core::Settings().RootPath.Set(root);
     core::Settings().PublicPath.Set((dir.Path() / "public").string());
     server = std::make_unique<TOrvoServer>();
+    server->SetAccountCommands(&accounts);
+    orvo::testing::LogInAs(*server, root);
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
@@ -117,6 +120,7 @@ class HostileClient : public ::testing::Test {
 
   TempDir dir;
   std::string root;
+  orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<TOrvoServer> server;
   uint16_t port = 0;
 };

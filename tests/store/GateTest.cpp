@@ -160,19 +160,40 @@ TEST_F(GateTest, LowerIdWinsOverlapAndGivesItsDataServer) {
   EXPECT_EQ(result.currDataPort, "");
 }
 
-TEST_F(GateTest, ClassTestIsAPlainSubstringTestOfTheSlotText) {
+TEST_F(GateTest, ClassTestAdmitsWholeItemsOfTheSlotTextOnly) {
   const struct {
     const char* slot;
     const char* group;
     bool passes;
   } cases[] = {
-      {"一班,二班", "一班", true},  {"一班,二班", "二班", true},
-      {"一班,二班", "班", true},    {"一班,二班", "一", true},
-      {"一班,二班", "三班", false}, {"一班,二班", "一班,二班,三班", false},
-      {"十一班", "一班", true},     {"ClassA", "ClassA", true},
-      {"ClassA", "classa", false},  {"ClassA", " ClassA", false},
-      {"ClassA", "", false},        {"A*", "B", false},
-      {"*", "anything", true},      {"*", "", true},
+      // Every way a teacher lists classes admits each of them.
+      {"一班,二班", "一班", true},
+      {"一班,二班", "二班", true},
+      {"一班，二班", "二班", true},
+      {"一班、二班", "二班", true},
+      {"一班;二班", "二班", true},
+      {"一班；二班", "二班", true},
+      {"一班/二班", "二班", true},
+      {"一班|二班", "二班", true},
+      {"一班 二班", "二班", true},
+      {"一班　二班", "二班", true},
+      {" 一班 , 二班 ", "一班", true},
+      {"ClassA", "ClassA", true},
+      {"*", "anything", true},
+      {"*", "", true},
+      // A part of an item, or a class whose name holds a slot's class, is not admitted.
+      {"17A", "7A", false},
+      {"十一班", "一班", false},
+      {"一班,二班", "班", false},
+      {"一班,二班", "一", false},
+      {"一班,二班", "三班", false},
+      {"一班,二班", "一班,二班,三班", false},
+      {"ClassA", "classa", false},
+      {"ClassA", " ClassA", false},
+      {"ClassA", "", false},
+      {"A,,B", "", false},
+      {"A*", "B", false},
+      {"A*", "A", false},
   };
   // Every class of the table has a student with the same credentials, so only the class test
   // decides.
@@ -187,6 +208,63 @@ TEST_F(GateTest, ClassTestIsAPlainSubstringTestOfTheSlotText) {
     EXPECT_EQ(result.accepted, c.passes) << "slot '" << c.slot << "', class '" << c.group << "'";
     EXPECT_EQ(result.currGroupName, c.slot);
   }
+}
+
+TEST_F(GateTest, LoginStaysLiveThroughTheLessonAndTheGraceTimeAfterIt) {
+  constexpr uint32_t kGrace = 15 * 60'000;
+  db_.AddTimeTable("1", "08:00", "08:45", "A、B");
+  db_.AddTimeTable("1", "09:50", "10:35", "A");
+  db_.AddTimeTable("2", "08:00", "18:00", "A");
+  const struct {
+    int day, hour, minute;
+    const char* group;
+    uint32_t liveMs;
+  } cases[] = {
+      {kMonday, 8, 10, "A", (35 + 15) * 60'000},  // in the lesson: to its end plus the grace
+      {kMonday, 8, 10, "B", (35 + 15) * 60'000},  // one of the lesson's classes
+      {kMonday, 8, 50, "A", 10 * 60'000},         // saving at the bell
+      {kMonday, 9, 0, "A", 0},                    // the grace time is over
+      {kMonday, 9, 30, "A", 0},                   // between lessons
+      {kMonday, 10, 0, "A", (35 + 15) * 60'000},  // the next lesson
+      {kMonday, 8, 10, "C", 0},                   // another class's lesson
+      {kMonday, 7, 59, "A", 0},                   // before any lesson
+      {kSunday, 8, 10, "A", 0},                   // another weekday
+  };
+  for (const auto& c : cases) {
+    At(c.day, c.hour, c.minute);
+    EXPECT_EQ(db_.LoginLiveMs(c.group, kGrace), c.liveMs)
+        << c.group << " at " << c.hour << ":" << c.minute << " on day " << c.day;
+  }
+  // A day made to follow Tuesday's lessons keeps Tuesday's class in.
+  At(kMonday, 12, 0);
+  db_.SetCurrWeekTemp(2);
+  EXPECT_EQ(db_.LoginLiveMs("A", kGrace), (6 * 60 + 15) * 60'000u);
+  db_.SetCurrWeekTemp(-1);
+  // While the gate is paused no login ends by time.
+  At(kSunday, 23, 0);
+  db_.SetStopTimeTable(true);
+  EXPECT_EQ(db_.LoginLiveMs("A", kGrace), kLoginLiveWhilePaused);
+  EXPECT_EQ(db_.LoginLiveMs("unknown", kGrace), kLoginLiveWhilePaused);
+}
+
+TEST_F(GateTest, AcceptedLoginNamesItsRowAndOnlyAWrongPasswordCountsAsAGuess) {
+  db_.AddTimeTable("1", "08:00", "08:45", "A");
+  NextEvaluationDue();
+  const LoginResult accepted = Login("A", "zs", "pw");
+  ASSERT_TRUE(accepted.accepted);
+  db_.AddGroup("A");
+  EXPECT_TRUE(db_.StudentEnrolled(accepted.userRowId, "A", "zs"));
+  EXPECT_FALSE(db_.StudentEnrolled(accepted.userRowId, "A", "other"));
+  EXPECT_FALSE(db_.StudentEnrolled(accepted.userRowId + 1, "A", "zs"));
+  db_.DeleteGroup("A");
+  EXPECT_FALSE(db_.StudentEnrolled(accepted.userRowId, "A", "zs")) << "A left the class list";
+  const LoginResult wrongPassword = Login("A", "zs", "guess");
+  EXPECT_FALSE(wrongPassword.accepted);
+  EXPECT_TRUE(wrongPassword.classAdmitted);
+  AddStudent("B", "ls", "李四", "pw");
+  const LoginResult notNow = Login("B", "ls", "pw");
+  EXPECT_FALSE(notNow.accepted);
+  EXPECT_FALSE(notNow.classAdmitted);
 }
 
 TEST_F(GateTest, PauseLetsEveryClassInAndKeepsTheLastDataServer) {

@@ -1,0 +1,110 @@
+#include "core/Options.h"
+
+#include <charconv>
+
+namespace orvo::core {
+namespace {
+
+constexpr char kGrace[] = "LoginGraceMinutes";
+constexpr char kFailLimit[] = "LoginFailLimit";
+constexpr char kFailWindow[] = "LoginFailWindowMinutes";
+constexpr char kBlock[] = "LoginBlockMinutes";
+constexpr char kReserve[] = "FreeSpaceReserveMB";
+constexpr char kQuota[] = "StudentQuotaMB";
+constexpr char kSysLogHosts[] = "SysLogHosts";
+
+constexpr char kAuto[] = "auto";
+// Beyond this an option's number is surely a typing error (and MiB stay far from overflow).
+constexpr uint64_t kLargestNumber = uint64_t{1} << 32;
+
+std::optional<uint64_t> ParseNumber(std::string_view text) {
+  uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      value > kLargestNumber) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool IsNumberOption(std::string_view name) {
+  return name != kReserve && name != kSysLogHosts;
+}
+
+}  // namespace
+
+const std::vector<OptionInfo>& OptionCatalog() {
+  static const std::vector<OptionInfo> catalog = {
+      {kGrace, "15", "minutes a login stays live after its class's lesson has ended"},
+      {kFailLimit, "5", "refused LOGINs from one address that start a block (0: never block)"},
+      {kFailWindow, "5", "minutes within which the refused LOGINs are counted"},
+      {kBlock, "5", "minutes an address's LOGINs are refused once it is blocked"},
+      {kReserve, kAuto,
+       "MiB an upload must leave free on the volume; auto: 1 GiB or 5% of the volume, whichever "
+       "is smaller"},
+      {kQuota, "0", "MiB a student's folder may hold (0: no quota)"},
+      {kSysLogHosts, "",
+       "addresses besides 127.0.0.1 and ::1 that may fetch the log (GETSYSLOG), e.g. the "
+       "teacher's PC"},
+  };
+  return catalog;
+}
+
+const OptionInfo* FindOption(std::string_view name) {
+  for (const OptionInfo& option : OptionCatalog()) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+std::optional<std::string> OptionValueError(const OptionInfo& option, std::string_view value) {
+  const std::string name = option.name;
+  if (name == kSysLogHosts) return std::nullopt;
+  if (name == kReserve && value == kAuto) return std::nullopt;
+  if (!ParseNumber(value)) {
+    return "'" + std::string(value) + "' is not a valid value for " + name +
+           (IsNumberOption(name) ? " (a whole number)" : " (a whole number or auto)");
+  }
+  return std::nullopt;
+}
+
+void OptionValues::Load(const std::map<std::string, std::string>& rows) {
+  const auto text = [&](const char* name) -> std::string {
+    const OptionInfo& option = *FindOption(name);
+    const auto row = rows.find(name);
+    if (row == rows.end() || OptionValueError(option, row->second)) return option.defaultValue;
+    return row->second;
+  };
+  const auto number = [&](const char* name) { return ParseNumber(text(name)).value_or(0); };
+  LoginGraceMinutes = static_cast<uint32_t>(number(kGrace));
+  LoginFailLimit = static_cast<uint32_t>(number(kFailLimit));
+  LoginFailWindowMinutes = static_cast<uint32_t>(number(kFailWindow));
+  LoginBlockMinutes = static_cast<uint32_t>(number(kBlock));
+  const std::string reserve = text(kReserve);
+  FreeSpaceReserveBytes =
+      reserve == kAuto ? int64_t{-1} : static_cast<int64_t>(number(kReserve) << 20);
+  StudentQuotaBytes = number(kQuota) << 20;
+  SysLogHosts.Set(text(kSysLogHosts));
+}
+
+OptionValues& Options() {
+  static OptionValues values;
+  return values;
+}
+
+std::vector<std::string> OptionItems(std::string_view text) {
+  std::vector<std::string> items;
+  std::string item;
+  for (const char c : text) {
+    if (c == ',' || c == ';' || c == ' ' || c == '\t') {
+      if (!item.empty()) items.push_back(std::move(item));
+      item.clear();
+    } else {
+      item += c;
+    }
+  }
+  if (!item.empty()) items.push_back(std::move(item));
+  return items;
+}
+
+}  // namespace orvo::core
