@@ -71,5 +71,28 @@ TEST(SysStringS, ConcurrentWritersAndReadersSeeWholeLists) {
   EXPECT_EQ(log.Count(), TSysStringS::kMaxLines);
 }
 
+TEST(SysStringS, ControlCharactersAreStoredEscapedSoALineStaysOneLine) {
+  const struct {
+    const char* received;
+    const char* stored;
+  } cases[] = {
+      {"GET a\nLOGIN forged", "GET a\\nLOGIN forged"},
+      {"a\r\nb\tc", "a\\r\\nb\\tc"},
+      {"bell\x07"
+       "del\x7F",
+       "bell\\x07del\\x7F"},
+      {"next\xC2\x85line", "next\\u0085line"},
+      {"sep\xE2\x80\xA8para\xE2\x80\xA9", "sep\\u2028para\\u2029"},
+      {"bidi\xE2\x80\xAEtxt.exe\xE2\x81\xA6", "bidi\\u202Etxt.exe\\u2066"},
+      {"一班 张三 作业\\a.txt", "一班 张三 作业\\a.txt"},
+      {"é ü €", "é ü €"},
+  };
+  TSysStringS log;
+  for (const auto& c : cases) {
+    log.Add(c.received);
+    EXPECT_EQ(log.Strings(log.Count() - 1), c.stored) << c.received;
+  }
+}
+
 }  // namespace
 }  // namespace orvo::core
