@@ -1,19 +1,25 @@
 // orvo-admin: administration of the service's database without the console, for lab servers and
 // scripts. It works through the same store operations (and their lock) the service uses, checks
 // every input before it changes anything, and exits 1 with a one-line message on any failure.
+// A service running on the folder is reached through its control channel: for the online view,
+// for ending logins and lifting blocks, and to reload what a command changed.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/Options.h"
 #include "platform/CommandLine.h"
+#include "platform/ControlChannel.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
+#include "service/ControlRequests.h"
 #include "service/OrvoService.h"
 #include "store/CreateDatabase.h"
 #include "store/OrvoDiskDbUnit.h"
@@ -53,12 +59,6 @@ int32_t OnOff(const std::string& value, const char* option) {
   throw UsageError(std::string(option) + " takes on or off, not '" + value + "'");
 }
 
-#ifdef _WIN32
-constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it at its next start";
-#else
-constexpr const char* kSavedNote = "saved; a running orvo-serverd takes it on SIGHUP";
-#endif
-
 // An absolute folder of this host: "/..." on Linux; "C:\..." or "\\server\share" on Windows.
 bool IsAbsoluteFolder(const std::string& path) {
 #ifdef _WIN32
@@ -79,12 +79,65 @@ struct Options {
   std::vector<std::string> names;
   std::string weekday, begin, end, classes, id;
   std::optional<std::string> root, publicPath, studentList, classList;
+  std::vector<std::string> optionSets, optionResets;
+  std::string address;
+  bool all = false;
 };
 
+std::string Folder(const Options& o) {
+  return o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory;
+}
+
 std::string DatabasePath(const Options& o) {
-  return orvo::platform::JoinPath(
-      o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory,
-      orvo::store::kDatabaseFileName);
+  return orvo::platform::JoinPath(Folder(o), orvo::store::kDatabaseFileName);
+}
+
+// A folder as the host's command line would take it back in the suggested command.
+std::string ShellWord(const std::string& text) {
+#ifdef _WIN32
+  if (text.empty()) return "\"\"";
+  if (text.find_first_of(" \t&()^%!;,") == std::string::npos) return text;
+  // A backslash before the closing quote would escape it.
+  return "\"" + text + (text.back() == '\\' ? "\\\"" : "\"");
+#else
+  if (!text.empty() && text.find_first_of(" \t'\"$`\\!*?;&|<>()#~") == std::string::npos) {
+    return text;
+  }
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+#endif
+}
+
+// Every command but init works on an existing database; init is what makes one.
+void RequireDatabase(const Options& o) {
+  const std::string path = DatabasePath(o);
+  if (std::filesystem::exists(orvo::platform::Utf8Path(path))) return;
+  throw UsageError("there is no database " + path + "; make one with: orvo-admin --dir " +
+                   ShellWord(Folder(o)) + " init");
+}
+
+// One request to the service running on the folder; its refusal is this command's failure.
+std::vector<std::string> Ask(const Options& o, const std::string& request) {
+  const orvo::service::ControlReply reply = orvo::service::AskService(Folder(o), request);
+  if (!reply.ok) throw UsageError(reply.error);
+  return reply.lines;
+}
+
+// Has a running service read again what this command changed (its students, classes, timetable
+// and settings); whether one did. Without a service there is nobody to tell.
+bool TellService(const Options& o) {
+  try {
+    const orvo::service::ControlReply reply =
+        orvo::service::AskService(Folder(o), orvo::service::kReloadRequest);
+    if (reply.ok) return true;
+    std::fprintf(stderr, "orvo-admin: saved, but the running service could not reload: %s\n",
+                 reply.error.c_str());
+  } catch (const orvo::platform::NoControlService&) {
+  } catch (const orvo::platform::ControlChannelError& e) {
+    std::fprintf(stderr, "orvo-admin: saved, but the running service was not told: %s\n", e.what());
+  }
+  return false;
 }
 
 void Init(const Options& o) {
@@ -184,6 +237,52 @@ void SettingsShow(TOrvoDiskDb& db) {
   std::printf("root: %s\npublic: %s\nstudent-list: %s\nclass-list: %s\nautorun: %s\n", root.c_str(),
               publicPath.c_str(), groupList == 1 ? "on" : "off", userList == 1 ? "on" : "off",
               autoRun == 1 ? "on" : "off");
+  const std::map<std::string, std::string> rows = db.OptionRows();
+  for (const orvo::core::OptionInfo& option : orvo::core::OptionCatalog()) {
+    const auto row = rows.find(option.name);
+    std::string shown;
+    if (row == rows.end()) {
+      shown = std::string(option.defaultValue) + (*option.defaultValue ? " " : "") + "(default)";
+    } else if (orvo::core::OptionValueError(option, row->second)) {
+      shown = row->second + " (not valid: the default " + option.defaultValue + " applies)";
+    } else {
+      shown = row->second;
+    }
+    std::printf("%s: %s\n", option.name, shown.c_str());
+  }
+}
+
+std::string KnownOptions() {
+  std::string names;
+  for (const orvo::core::OptionInfo& option : orvo::core::OptionCatalog()) {
+    names += (names.empty() ? "" : ", ") + std::string(option.name);
+  }
+  return names;
+}
+
+const orvo::core::OptionInfo& RequireOption(const std::string& name) {
+  const orvo::core::OptionInfo* option = orvo::core::FindOption(name);
+  if (!option) throw UsageError("no option named '" + name + "' (options: " + KnownOptions() + ")");
+  return *option;
+}
+
+// The option rows to write (name to value; an empty value removes the row), every one checked.
+std::map<std::string, std::string> OptionChanges(const Options& o) {
+  std::map<std::string, std::string> changes;
+  for (const std::string& set : o.optionSets) {
+    const std::size_t equals = set.find('=');
+    if (equals == std::string::npos) {
+      throw UsageError("--option takes NAME=VALUE, not '" + set + "'");
+    }
+    const std::string value = set.substr(equals + 1);
+    const orvo::core::OptionInfo& option = RequireOption(set.substr(0, equals));
+    if (!value.empty()) {
+      if (const auto error = orvo::core::OptionValueError(option, value)) throw UsageError(*error);
+    }
+    changes[option.name] = value;
+  }
+  for (const std::string& name : o.optionResets) changes[RequireOption(name).name] = "";
+  return changes;
 }
 
 void SettingsSet(TOrvoDiskDb& db, const Options& o) {
@@ -200,8 +299,49 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
   if (o.classList) userList = OnOff(*o.classList, "--class-list");
   if (o.root) root = *o.root;
   if (o.publicPath) publicPath = *o.publicPath;
+  const std::map<std::string, std::string> options = OptionChanges(o);
   db.SetSetting(root, publicPath, groupList, userList, autoRun);
-  std::printf("%s\n", kSavedNote);
+  for (const auto& [name, value] : options) {
+    if (value.empty()) {
+      db.ResetOption(name);
+    } else {
+      db.SetOption(name, value);
+    }
+  }
+}
+
+// --- a running service ---
+
+void Online(const Options& o) {
+  const orvo::service::OnlineView view =
+      orvo::service::ParseOnlineView(Ask(o, orvo::service::kOnlineRequest));
+  std::printf("logged in: %zu\n", view.logins.size());
+  if (!view.logins.empty()) std::printf("address\tclass\tname\tsince\tcommands\tlast command\n");
+  for (const auto& l : view.logins) {
+    std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", l.address.c_str(), l.group.c_str(), l.name.c_str(),
+                l.since.c_str(), l.commands.c_str(), l.lastCommand.c_str());
+  }
+  std::printf("blocked: %zu\n", view.blocked.size());
+  if (!view.blocked.empty()) std::printf("address\ttime left\n");
+  for (const auto& b : view.blocked) {
+    std::printf("%s\t%s\n", b.address.c_str(), b.timeLeft.c_str());
+  }
+}
+
+void Kick(const Options& o) {
+  if (o.all == !o.address.empty()) throw UsageError("kick takes an ADDRESS or --all");
+  if (o.all) {
+    const std::vector<std::string> lines = Ask(o, orvo::service::kKickAllRequest);
+    std::printf("logins ended: %s\n", lines.empty() ? "0" : lines.front().c_str());
+    return;
+  }
+  Ask(o, std::string(orvo::service::kKickRequest) + " " + o.address);
+  std::printf("the login of %s has ended\n", o.address.c_str());
+}
+
+void Unblock(const Options& o) {
+  Ask(o, std::string(orvo::service::kUnblockRequest) + " " + o.address);
+  std::printf("%s may log in again\n", o.address.c_str());
 }
 
 }  // namespace
@@ -229,7 +369,10 @@ int main(int argc, char** argv) {
     TimetableClear,
     TimetableList,
     SettingsShow,
-    SettingsSet
+    SettingsSet,
+    Online,
+    Kick,
+    Unblock
   };
   Action action = Action::None;
   auto on = [&action](Action a) { return [&action, a] { action = a; }; };
@@ -286,6 +429,26 @@ int main(int argc, char** argv) {
   set->add_option("--public", o.publicPath, "shared classroom-resources folder");
   set->add_option("--student-list", o.studentList, "serve class student lists to clients (on|off)");
   set->add_option("--class-list", o.classList, "serve the class list to clients (on|off)");
+  set->add_option("--option", o.optionSets,
+                  "set an option: NAME=VALUE; NAME= (empty) gives it back its default; repeatable");
+  set->add_option("--reset-option", o.optionResets, "give an option back its default (repeatable)");
+  std::string optionHelp = "Options:";
+  for (const orvo::core::OptionInfo& option : orvo::core::OptionCatalog()) {
+    optionHelp += std::string("\n  ") + option.name + " (default " +
+                  (*option.defaultValue ? option.defaultValue : "empty") + "): " + option.help;
+  }
+  set->footer(optionHelp);
+
+  app.add_subcommand("online", "list the logins and blocked addresses of the running service")
+      ->callback(on(Action::Online));
+  auto* kick = app.add_subcommand("kick", "end the login of an address (--all: every login)");
+  kick->callback(on(Action::Kick));
+  kick->add_option("ADDRESS", o.address);
+  kick->add_flag("--all", o.all, "end every login (the end of a lesson)");
+  app.add_subcommand("unblock", "let a blocked address log in again at once")
+      ->callback(on(Action::Unblock))
+      ->add_option("ADDRESS", o.address)
+      ->required();
 
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
@@ -294,9 +457,26 @@ int main(int argc, char** argv) {
       Init(o);
       return 0;
     }
+    RequireDatabase(o);
+    switch (action) {
+      case Action::Online:
+        Online(o);
+        return 0;
+      case Action::Kick:
+        Kick(o);
+        return 0;
+      case Action::Unblock:
+        Unblock(o);
+        return 0;
+      default:
+        break;
+    }
     TOrvoDiskDb db(DatabasePath(o));
+    // An older database gains the options table, as the service's start would give it.
+    db.EnsureOptionsTable();
     // Student folders are made under the saved root folder, as the service would make them.
     orvo::service::LoadSettings(db);
+    bool changes = true;
     switch (action) {
       case Action::ClassAdd:
         ClassAdd(db, o);
@@ -306,6 +486,7 @@ int main(int argc, char** argv) {
         break;
       case Action::ClassList:
         ClassList(db);
+        changes = false;
         break;
       case Action::StudentAdd:
         StudentAdd(db, o);
@@ -315,6 +496,7 @@ int main(int argc, char** argv) {
         break;
       case Action::StudentList:
         StudentList(db, o);
+        changes = false;
         break;
       case Action::TimetableAdd:
         TimetableAdd(db, o);
@@ -327,15 +509,24 @@ int main(int argc, char** argv) {
         break;
       case Action::TimetableList:
         TimetableList(db);
+        changes = false;
         break;
       case Action::SettingsShow:
         SettingsShow(db);
+        changes = false;
         break;
       case Action::SettingsSet:
         SettingsSet(db, o);
         break;
       default:
         break;
+    }
+    if (!changes) return 0;
+    const bool told = TellService(o);
+    if (action == Action::SettingsSet) {
+      std::printf(
+          told ? "saved; the running service has taken it\n"
+               : "saved; no service is running on this folder, one takes it when it starts\n");
     }
     return 0;
   } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "console/AddUserUnit.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
+#include "console/OnlineUnit.h"
 #include "console/QtDialogs.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
   TTimeTableFrm timeTableFrm(service, dialogs);
   TLogFrm logFrm(dialogs);
   TMoneyFrm moneyFrm;
-  mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm);
+  TOnlineFrm onlineFrm(service, dialogs);
+  mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm, &onlineFrm);
   // exit, not quit: quit would first ask every window to close again.
   mainFrm.SetOnClosed([] { QCoreApplication::exit(0); });
 

@@ -23,7 +23,7 @@ namespace {
 
 constexpr const char* kDescription =
     "Orvo file service without a console. Ctrl+C, Ctrl+Break or closing the console window stop "
-    "it; saved settings take effect at the next start.";
+    "it; saved settings take effect at the next start, or at once when orvo-admin saves them.";
 
 // Set by the console's control handler; the main thread stops the service and then sets `stopped`.
 HANDLE stopRequested = nullptr;
@@ -125,6 +125,10 @@ int main(int argc, char** argv) {
       service.SchedulePauseCheck();
       std::printf("orvo-serverd: listening on port %u\n", static_cast<unsigned>(service.Port()));
       std::fflush(stdout);
+      if (!service.ControlChannelProblem().empty()) {
+        std::fprintf(stderr, "orvo-serverd: orvo-admin cannot reach this service: %s\n",
+                     service.ControlChannelProblem().c_str());
+      }
       AwaitStop(service);
       service.Stop();
     }  // the database is closed here, before the stop is reported

@@ -23,6 +23,7 @@
 
 #include "console/ConsoleRules.h"
 #include "console/Dialogs.h"
+#include "net/OrvoServer.h"
 #include "service/OrvoService.h"
 #include "store/OrvoDiskDbUnit.h"
 #include "store/TimeText.h"
@@ -175,6 +176,10 @@ void TTimeTableFrm::Guarded(const std::function<void()>& body) {
   }
 }
 
+void TTimeTableFrm::TimetableChanged() {
+  if (net::TOrvoServer* server = service_.Server()) server->RecheckLogins();
+}
+
 void TTimeTableFrm::FormCreate() {
   if (!service_.Db()) {
     // Start-up failed before the database opened: there is nothing to list or change.
@@ -262,6 +267,7 @@ void TTimeTableFrm::Button2Click() {
   Guarded([this] {
     Db().AddTimeTable(std::to_string(ComboBox1->currentIndex() + 1), Utf8(Edit1->text()),
                       Utf8(Edit2->text()), Utf8(Edit3->text()));
+    TimetableChanged();
     Edit1->clear();
     Edit2->clear();
     Edit3->clear();
@@ -275,6 +281,7 @@ void TTimeTableFrm::Button3Click() {
   const QString id = ListView1->item(r, 0)->text();
   Guarded([this, &id] {
     Db().DeleteTimeTable(Utf8(id));
+    TimetableChanged();
     RefreshListView();
   });
 }
@@ -286,6 +293,7 @@ void TTimeTableFrm::Button4Click() {
   }
   Guarded([this] {
     Db().DeleteTimeTableAll();
+    TimetableChanged();
     RefreshListView();
   });
 }
@@ -293,7 +301,10 @@ void TTimeTableFrm::Button4Click() {
 void TTimeTableFrm::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
   if (index < 0) return;
-  Guarded([this, index] { Db().SetCurrWeekTemp(index + 1); });
+  Guarded([this, index] {
+    Db().SetCurrWeekTemp(index + 1);
+    TimetableChanged();
+  });
 }
 
 void TTimeTableFrm::Button1Click() {

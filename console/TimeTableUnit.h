@@ -81,6 +81,9 @@ class TTimeTableFrm final : public QWidget {
   store::TOrvoDiskDb& Db();
   // Runs `body`, showing a raised failure's message in an error box.
   void Guarded(const std::function<void()>& body);
+  // Has every login judged by the changed timetable at its next command, not only once its
+  // last answer runs out.
+  void TimetableChanged();
   void ShowRows(const std::vector<TimeTableTexts>& rows);
   int SelectedRow() const;
 

@@ -33,10 +33,12 @@
 #include "console/LinkLabel.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
+#include "console/OnlineUnit.h"
 #include "console/PackFolderAction.h"
 #include "console/TimeTableUnit.h"
 #include "core/Autostart.h"
 #include "core/SettingsValues.h"
+#include "net/OrvoServer.h"
 #include "service/OrvoService.h"
 
 namespace orvo::console {
@@ -160,6 +162,9 @@ void TSMainFrm::BuildControls() {
   Label8 = new LinkLabel(
       QStringLiteral("查看记录"), kLinkColour, [this] { Label8Click(); }, this);
   Label8->setObjectName(QStringLiteral("Label8"));
+  Label10 = new LinkLabel(
+      QStringLiteral("在线学生"), kLinkColour, [this] { Label10Click(); }, this);
+  Label10->setObjectName(QStringLiteral("Label10"));
   Label4 = MakeGreenLabel(this, "Label4",
                           QStringLiteral("学生虚拟盘目录＝[学生组根目录]\\[班级名称]\\[学生姓名]"));
   Button3 = Make<QPushButton>(this, "Button3", QStringLiteral("保存"));
@@ -210,7 +215,7 @@ void TSMainFrm::BuildControls() {
   auto* options = new QHBoxLayout;
   for (QWidget* option : {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox4),
                           static_cast<QWidget*>(CheckBox3), static_cast<QWidget*>(Label7),
-                          static_cast<QWidget*>(Label8)}) {
+                          static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label10)}) {
     options->addWidget(option);
   }
   options->addStretch();
@@ -269,11 +274,12 @@ void TSMainFrm::BuildControls() {
 }
 
 void TSMainFrm::AttachWindows(TAddUserFrm* addUser, TTimeTableFrm* timeTable, TLogFrm* log,
-                              TMoneyFrm* money) {
+                              TMoneyFrm* money, TOnlineFrm* online) {
   addUserFrm_ = addUser;
   timeTableFrm_ = timeTable;
   logFrm_ = log;
   moneyFrm_ = money;
+  onlineFrm_ = online;
 }
 
 void TSMainFrm::Guarded(const std::function<void()>& body) {
@@ -381,6 +387,10 @@ void TSMainFrm::Label8Click() {
   if (logFrm_) logFrm_->ShowSysLog();
 }
 
+void TSMainFrm::Label10Click() {
+  if (onlineFrm_) onlineFrm_->ShowOnline();
+}
+
 void TSMainFrm::Button10Click() {
   packFolder_->Run();
 }
@@ -424,7 +434,11 @@ void TSMainFrm::CheckBox3Click() {
 }
 
 void TSMainFrm::CheckBox4Click() {
-  Guarded([this] { Db().SetStopTimeTable(CheckBox4->isChecked()); });
+  Guarded([this] {
+    Db().SetStopTimeTable(CheckBox4->isChecked());
+    // Logins taken during the pause are judged by the timetable again from now on.
+    RecheckLogins();
+  });
 }
 
 // --- classes and students ---
@@ -461,7 +475,9 @@ void TSMainFrm::Button5Click() {
   const int index = ComboBox1->currentIndex();
   if (index < 0) return;
   Guarded([this, index] {
-    Db().DeleteGroup(Utf8(ComboBox1->itemText(index)));
+    const std::string group = Utf8(ComboBox1->itemText(index));
+    Db().DeleteGroup(group);
+    EndLoginsOf(group);
     ComboBox1->removeItem(index);
     ComboBox1->setCurrentIndex(-1);
   });
@@ -542,9 +558,26 @@ void TSMainFrm::Button8Click() {
   const QString group = ListView1->item(row, 1)->text();
   const QString name = ListView1->item(row, 2)->text();
   Guarded([this, &group, &name] {
+    // Every student of that name in the class goes, and with each the logins of its login id.
+    std::vector<std::string> loginIds;
+    for (const store::StudentRow& student : Db().Students(Utf8(group))) {
+      if (student.userName == Utf8(name)) loginIds.push_back(student.userId);
+    }
     Db().DeleteUser(Utf8(name), Utf8(group));
+    // An empty login id would stand for the whole class.
+    for (const std::string& loginId : loginIds) {
+      if (!loginId.empty()) EndLoginsOf(Utf8(group), loginId);
+    }
     RefreshListView(group);
   });
+}
+
+void TSMainFrm::EndLoginsOf(const std::string& group, const std::string& loginId) {
+  if (net::TOrvoServer* server = service_.Server()) server->EndLoginsOf(group, loginId);
+}
+
+void TSMainFrm::RecheckLogins() {
+  if (net::TOrvoServer* server = service_.Server()) server->RecheckLogins();
 }
 
 void TSMainFrm::Button9Click() {

@@ -38,6 +38,7 @@ class PackFolderAction;
 class TAddUserFrm;
 class TLogFrm;
 class TMoneyFrm;
+class TOnlineFrm;
 class TTimeTableFrm;
 
 class TSMainFrm final : public QWidget {
@@ -58,8 +59,8 @@ class TSMainFrm final : public QWidget {
   ~TSMainFrm() override;
 
   // The windows created after this one; the links and "添加" show them. Any may be null.
-  void AttachWindows(TAddUserFrm* addUser, TTimeTableFrm* timeTable, TLogFrm* log,
-                     TMoneyFrm* money);
+  void AttachWindows(TAddUserFrm* addUser, TTimeTableFrm* timeTable, TLogFrm* log, TMoneyFrm* money,
+                     TOnlineFrm* online = nullptr);
   // Runs once the window has closed for good and the service has stopped.
   void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
@@ -75,6 +76,8 @@ class TSMainFrm final : public QWidget {
   void Label6Click();
   void Label7Click();
   void Label8Click();
+  // "在线学生": the live logins and blocked addresses.
+  void Label10Click();
   // "文件夹打包": packs a chosen folder into a zip archive beside it, progress in Label4.
   void Button10Click();
 
@@ -118,6 +121,7 @@ class TSMainFrm final : public QWidget {
   QCheckBox* CheckBox3;
   QLabel* Label7;
   QLabel* Label8;
+  QLabel* Label10;
   QLabel* Label4;
   QPushButton* Button3;
   QPushButton* Button6;
@@ -156,6 +160,11 @@ class TSMainFrm final : public QWidget {
   void ShowStudentRows(const std::vector<StudentTexts>& rows);
   void SortListView();
   int SelectedStudentRow() const;
+  // Ends at once the logins of a deleted class (of its student with `loginId`, when one is given),
+  // so that nobody works on in a folder the operator took away.
+  void EndLoginsOf(const std::string& group, const std::string& loginId = {});
+  // Has every login asked the timetable again at its next command.
+  void RecheckLogins();
 
   service::OrvoService& service_;
   Dialogs& dialogs_;
@@ -164,6 +173,7 @@ class TSMainFrm final : public QWidget {
   TTimeTableFrm* timeTableFrm_ = nullptr;
   TLogFrm* logFrm_ = nullptr;
   TMoneyFrm* moneyFrm_ = nullptr;
+  TOnlineFrm* onlineFrm_ = nullptr;
   std::function<void()> onClosed_;
 
   bool exiting_ = false;

@@ -1,5 +1,7 @@
 #include "net/FileCommands.h"
 
+#include <algorithm>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -7,12 +9,15 @@
 #include "core/SplitAtFirst.h"
 #include "net/Framing.h"
 #include "net/PathGuard.h"
+#include "net/UploadAllowance.h"
 #include "platform/ExclusiveUse.h"
 #include "platform/FileSystem.h"
 #include "platform/FindFiles.h"
 #include "platform/FindPattern.h"
 #include "platform/MoveEntry.h"
+#include "platform/PortableName.h"
 #include "platform/ReplacementFile.h"
+#include "platform/ResolvePath.h"
 
 namespace orvo::net {
 namespace {
@@ -51,15 +56,44 @@ std::string LittleEndianCount(std::size_t count) {
           static_cast<char>(n >> 24)};
 }
 
+// The name of the entry at a resolved path: what a command that creates it creates.
+std::string_view NameOf(std::string_view path) {
+  std::string_view name = path.substr(std::min(platform::ParentFolder(path).size(), path.size()));
+  if (!name.empty() && (name.front() == '/' || name.front() == '\\')) name.remove_prefix(1);
+  return name;
+}
+
+// The student's own folder, when `path` lies in it: the tree a quota counts.
+std::optional<std::string> StudentFolderHolding(const std::string& path, const FileRoots& roots) {
+  auto folder = PathGuard({roots.rootPath}).Confine(roots.rootPath, LastLink::Follow);
+  if (!folder || !platform::IsAtOrBelow(path, *folder)) return std::nullopt;
+  return folder;
+}
+
+// Takes the bytes of an upload as they arrive, no space ahead of them, and refuses the upload
+// once it would bring more than its allowance: at the announced size, before any byte is read,
+// or, for a block that runs until the close, at the byte that goes over.
 class UploadSink final : public ByteSink {
  public:
-  explicit UploadSink(platform::File& file) : file_(file) {}
-  // Taking the space first makes a full disk fail before any byte is read.
-  void Reserve(uint64_t size) override { file_.Reserve(size); }
-  void Write(const char* data, std::size_t size) override { file_.WriteAll(data, size); }
+  UploadSink(platform::File& file, uint64_t allowance) : file_(file), allowance_(allowance) {}
+  void Reserve(uint64_t size) override {
+    if (size > allowance_) Refuse();
+  }
+  void Write(const char* data, std::size_t size) override {
+    if (size > allowance_ - written_) Refuse();
+    written_ += size;
+    file_.WriteAll(data, size);
+  }
 
  private:
+  [[noreturn]] static void Refuse() {
+    throw std::system_error(std::make_error_code(std::errc::no_space_on_device),
+                            "upload beyond the free-space reserve or the quota");
+  }
+
   platform::File& file_;
+  uint64_t allowance_;
+  uint64_t written_ = 0;
 };
 
 }  // namespace
@@ -73,7 +107,9 @@ void DoReqList(Connection& connection, const std::string& param, const FileRoots
 void DoreqGet(Connection& connection, const std::string& param, const FileRoots& roots) {
   const auto path = GuardFor(roots).Confine(param, LastLink::Follow);
   if (!path) return;
-  auto use = platform::ExclusiveUse::Claim(*path);
+  // Downloads of one file share it (a whole class fetching one handout); a PUT, DELETE or MOVE of
+  // it is refused until all of them have ended.
+  auto use = platform::ExclusiveUse::Claim(*path, platform::Sharing::Readers);
   if (!use || use->Kind() != platform::EntryKind::File) return;
   platform::File* file = use->OpenFile();
   if (file == nullptr || use->Size() > kMaxCountedBlockBytes) return;
@@ -88,15 +124,18 @@ void DoreqGet(Connection& connection, const std::string& param, const FileRoots&
 void DoreqPut(Connection& connection, const std::string& param, const FileRoots& roots) {
   const PathGuard guard = GuardFor(roots);
   const auto path = guard.Confine(param, LastLink::Follow);
-  if (!path || guard.HoldsRoot(*path)) return;
+  if (!path || guard.HoldsRoot(*path) || !platform::IsPortableName(NameOf(*path))) return;
   auto upload = platform::ReplacementFile::Open(*path);
   if (!upload) return;
-  UploadSink sink(upload->Content());
+  const uint64_t allowance =
+      UploadAllowance({*path, upload->ReplacedBytes(), StudentFolderHolding(*path, roots)});
+  UploadSink sink(upload->Content(), allowance);
   try {
     ReceiveCountedBlock(connection, sink);
     upload->Commit();
   } catch (const std::system_error&) {
-    // A full disk or a failed write: the old file stays and the rest of the upload goes unread.
+    // Refused for its size, a full disk or a failed write: the old file stays and the rest of the
+    // upload goes unread.
   }
 }
 
@@ -114,9 +153,12 @@ void DoreqMKDir(Connection& /*connection*/, const std::string& param, const File
     if (parent == level) break;
     level = std::move(parent);
   }
+  for (const std::string& level : missing) {
+    if (!guard.Contains(level) || !platform::IsPortableName(NameOf(level))) return;
+  }
   // Top down; levels made before a failure stay.
   for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-    if (!guard.Contains(*level) || !platform::MakeFolder(*level)) return;
+    if (!platform::MakeFolder(*level)) return;
   }
 }
 
@@ -133,7 +175,17 @@ void DoReqMove(Connection& /*connection*/, const std::string& param, const FileR
   const auto source = guard.Confine(parts.head, LastLink::Keep);
   const auto target = guard.Confine(parts.tail, LastLink::Keep);
   if (!source || !target || guard.HoldsRoot(*source) || guard.HoldsRoot(*target)) return;
+  // An entry already under such a name may still move away from it.
+  if (!platform::IsPortableName(NameOf(*target))) return;
   platform::MoveEntry(*source, *target);
+}
+
+void RemoveStaleUploads(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    if (const auto resolved = PathGuard({folder}).Confine(folder, LastLink::Follow)) {
+      platform::RemoveLeftoverUploads(*resolved);
+    }
+  }
 }
 
 }  // namespace orvo::net

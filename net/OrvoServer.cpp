@@ -372,6 +372,19 @@ TPeerTable& TOrvoServer::UserDic() {
 }
 
 std::vector<OnlineLogin> TOrvoServer::OnlineLogins() {
+  // Logins whose lesson is over or whose student is gone end here rather than at their next
+  // command, so the operator sees only live ones.
+  std::vector<std::string> addresses;
+  impl_->ForEachPeer([&](const TOrvoUser& peer) {
+    if (peer.LoggedIn()) addresses.push_back(peer.IP());
+  });
+  for (const std::string& address : addresses) {
+    try {
+      impl_->LiveLogin(address);
+    } catch (const std::exception&) {
+      // The database cannot say now; the login is shown as it stands.
+    }
+  }
   std::vector<OnlineLogin> online;
   impl_->ForEachPeer([&](const TOrvoUser& peer) {
     if (peer.LoggedIn())

@@ -148,6 +148,7 @@ class TOrvoServer {
   TPeerTable& UserDic();
 
   // --- the online view: live logins and blocked addresses, for the operator ---
+  // Checks each login's life first (as its next command would), so ended ones are not listed.
   std::vector<OnlineLogin> OnlineLogins();
   std::vector<BlockedAddress> BlockedAddresses();
   // Ends the login of `address`; false when it had none.

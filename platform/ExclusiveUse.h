@@ -1,8 +1,9 @@
-// Holds one path without sharing for the length of one file command, the way a Windows handle
-// opened without sharing does. On Windows that is exactly what it is: any other open of the file,
-// in this or another program, fails with a sharing violation meanwhile. On Linux other commands
-// of this process (through ShareRegistry) and other processes that lock (through flock) are kept
-// out. Owned by one thread; released by the destructor on every path.
+// Holds one path for the length of one file command, the way a Windows handle does: alone (no
+// sharing), or shared with other readers (a whole class downloading one handout). On Windows that
+// is exactly what it is: any open of the file that the held handle does not share, in this or
+// another program, fails with a sharing violation meanwhile. On Linux other commands of this
+// process (through ShareRegistry) and other processes that lock (through flock, shared or
+// exclusive) are kept out. Owned by one thread; released by the destructor on every path.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +22,18 @@ namespace orvo::platform {
 
 enum class EntryKind { Missing, File, Folder, Link, Other };
 
+// Whom a claim lets in beside itself: nobody, or other claims for reading.
+enum class Sharing { None, Readers };
+
 class ExclusiveUse {
  public:
   // Claims `path` (resolved, absolute; a link there is not followed). A plain file is opened for
   // reading (on Linux only when the process may read it) and held. On Linux a folder is claimed
   // with everything in it; on Windows the system's own rules guard folders. nullopt when anything
-  // of it is in use or the path cannot be examined.
-  static std::optional<ExclusiveUse> Claim(const std::string& path);
+  // of it is in use (by a claim for reading too, unless both share with readers) or the path
+  // cannot be examined.
+  static std::optional<ExclusiveUse> Claim(const std::string& path,
+                                           Sharing sharing = Sharing::None);
 
   EntryKind Kind() const { return kind_; }
   // The size of a plain file when it was claimed; 0 for anything else.

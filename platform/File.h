@@ -38,9 +38,6 @@ class File {
   uint64_t Size() const;
   // Sets the size, taking or giving back space at the end.
   void Resize(uint64_t size);
-  // Takes space for `size` bytes from the start in advance where the file system can; a full
-  // disk raises here rather than in the middle of a transfer.
-  void Reserve(uint64_t size);
   void Sync();
   void Close();
 

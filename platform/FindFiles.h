@@ -12,7 +12,8 @@
 namespace orvo::platform {
 
 // The entries of `folder` that `pattern` takes (FindPattern.h), hidden ones included and "." and
-// ".." left out, in the order the file system yields them. Empty when the folder cannot be read.
+// ".." left out, in the order the file system yields them. Empty when the folder cannot be read,
+// and without reading it when the pattern is longer than any name can be.
 std::vector<FindData> FindMatching(const std::string& folder, std::string_view pattern);
 
 // The record of the entry at `path` itself, a link not followed; nullopt when there is none.

@@ -19,6 +19,9 @@ using FilePermissions = uint32_t;
 // "<folder of target><separator><prefix><16 random hex digits>": a name beside `target` that no
 // one else picks.
 std::string NameBeside(const std::string& target, std::string_view prefix);
+// Whether `name` (one component) is exactly what NameBeside gives with `prefix`: the prefix and
+// 16 lower-case hex digits, nothing before or after.
+bool IsNameBeside(std::string_view name, std::string_view prefix);
 
 class PendingFile {
  public:

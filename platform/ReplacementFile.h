@@ -3,13 +3,23 @@
 // Commit. Destroyed uncommitted, it leaves the target (or its absence) as it was. One thread.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/ExclusiveUse.h"
 #include "platform/PendingFile.h"
 
 namespace orvo::platform {
+
+// What the temporary file of an upload is called: this prefix and 16 hex digits (PendingFile).
+inline constexpr std::string_view kUploadPrefix = ".orvo-upload-";
+
+// Removes, at any depth below `folder` (resolved; links not followed), every file named exactly
+// as an upload's temporary. Only for the service's start, when no upload runs: the files it finds
+// are what a killed service left. Any other file stays. Does not raise.
+void RemoveLeftoverUploads(const std::string& folder);
 
 class ReplacementFile {
  public:
@@ -21,6 +31,8 @@ class ReplacementFile {
   static std::optional<ReplacementFile> Open(const std::string& target);
 
   File& Content() { return pending_.Content(); }
+  // The size of the file that Commit would replace; 0 where there is none.
+  uint64_t ReplacedBytes() const { return hold_.Size(); }
   // Raises std::system_error; the target is then unchanged. On Windows the target is let go just
   // before the final move, which needs it free.
   void Commit();

@@ -2,12 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/Options.h"
 #include "core/SettingsValues.h"
+#include "net/FileCommands.h"
+#include "platform/ControlChannel.h"
 #include "platform/Utf8Path.h"
+#include "service/ControlRequests.h"
 
 namespace orvo::service {
 namespace {
@@ -61,6 +65,8 @@ void OrvoService::Start() {
     throw std::runtime_error("cannot open database " + databasePath_ + ": " + e.what());
   }
   accounts_ = std::make_unique<net::TDiskAccountCommands>(*db_, clock_);
+  // Uploads a killed service left half done; none of them can be in progress yet.
+  net::RemoveStaleUploads({core::Settings().RootPath.Get(), core::Settings().PublicPath.Get()});
   server_ = std::make_unique<net::TOrvoServer>();
   server_->SetAccountCommands(accounts_.get());
   server_->SetClock(clock_);
@@ -75,11 +81,34 @@ void OrvoService::Start() {
     db_.reset();
     throw std::runtime_error(e.what());
   }
+  StartControlChannel();
   std::lock_guard guard(timerLock_);
   stopping_ = false;
 }
 
+void OrvoService::StartControlChannel() {
+  std::string folder =
+      databasePath_.substr(0, databasePath_.size() - std::strlen(store::kDatabaseFileName));
+  // The folder as messages name it: without the separator that JoinPath put before the file.
+  if (folder.size() > 1 && folder[folder.size() - 2] != ':') folder.pop_back();
+  try {
+    control_ = std::make_unique<platform::ControlListener>(
+        folder,
+        [this](const std::string& request) { return AnswerControlRequest(*this, request); });
+    controlProblem_.clear();
+  } catch (const platform::ControlChannelTaken& e) {
+    // Another service runs on this database: all or nothing, as when the port is taken.
+    server_.reset();
+    accounts_.reset();
+    db_.reset();
+    throw std::runtime_error(e.what());
+  } catch (const platform::ControlChannelError& e) {
+    controlProblem_ = e.what();
+  }
+}
+
 void OrvoService::Stop() {
+  control_.reset();  // first: its requests use the server and the database
   {
     std::lock_guard guard(timerLock_);
     stopping_ = true;

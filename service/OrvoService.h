@@ -18,6 +18,10 @@
 #include "platform/Clock.h"
 #include "store/OrvoDiskDbUnit.h"
 
+namespace orvo::platform {
+class ControlListener;
+}
+
 namespace orvo::service {
 
 // How long after start the gate is paused when the timetable is empty.
@@ -33,7 +37,7 @@ class OrvoService {
   OrvoService& operator=(const OrvoService&) = delete;
 
   // Opens the database (writable, all four tables must exist), loads the settings, starts
-  // listening; on a failure nothing stays open.
+  // listening, then serves the control channel; on a failure nothing stays open.
   void Start();
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
@@ -47,18 +51,27 @@ class OrvoService {
   void SchedulePauseCheck(std::chrono::milliseconds delay = kStartupPauseDelay);
 
   std::string DatabasePath() const { return databasePath_; }
+  // Why the control channel (platform/ControlChannel.h) is not served, empty when it is: the
+  // service runs without it where the folder cannot hold it.
+  const std::string& ControlChannelProblem() const { return controlProblem_; }
   uint16_t Port() const;
   bool Running() const { return server_ && server_->Active(); }
   store::TOrvoDiskDb* Db() { return db_.get(); }
   net::TOrvoServer* Server() { return server_.get(); }
 
  private:
+  // Serves the control channel of the database's folder; raises (leaving nothing open) when
+  // another service serves it already.
+  void StartControlChannel();
+
   std::string databasePath_;
   uint16_t port_;
   const platform::Clock& clock_;
   std::unique_ptr<store::TOrvoDiskDb> db_;
   std::unique_ptr<net::TDiskAccountCommands> accounts_;
   std::unique_ptr<net::TOrvoServer> server_;
+  std::unique_ptr<platform::ControlListener> control_;
+  std::string controlProblem_;
 
   std::mutex timerLock_;
   std::condition_variable timerWake_;

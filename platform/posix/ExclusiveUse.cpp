@@ -18,9 +18,10 @@ EntryKind KindOf(mode_t mode) {
 
 }  // namespace
 
-std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path) {
+std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path, Sharing sharing) {
   ExclusiveUse use;
-  ClaimTarget target{std::nullopt, path, false};
+  const bool forReading = sharing == Sharing::Readers;
+  ClaimTarget target{std::nullopt, path, false, forReading};
   if (::lstat(path.c_str(), &use.status_) != 0) {
     if (errno != ENOENT) return std::nullopt;
     use.status_ = {};
@@ -47,8 +48,10 @@ std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path) {
   auto claim = ShareRegistry::Process().TryClaim(std::move(target));
   if (!claim) return std::nullopt;
   use.claim_ = std::move(*claim);
-  if (use.file_.IsOpen() && ::flock(use.file_.Native(), LOCK_EX | LOCK_NB) != 0)
+  if (use.file_.IsOpen() &&
+      ::flock(use.file_.Native(), (forReading ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
     return std::nullopt;
+  }
   return use;
 }
 

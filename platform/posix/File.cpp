@@ -1,6 +1,5 @@
 #include "platform/File.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +8,9 @@
 
 namespace orvo::platform {
 namespace {
-[[noreturn]] void Fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] void Fail(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
 }  // namespace
 
 std::size_t File::Read(char* data, std::size_t size) {
@@ -40,16 +41,6 @@ uint64_t File::Size() const {
 
 void File::Resize(uint64_t size) {
   if (::ftruncate(handle_, static_cast<off_t>(size)) != 0) Fail("ftruncate");
-}
-
-void File::Reserve(uint64_t size) {
-  if (size == 0) return;
-  const int rc = ::posix_fallocate(handle_, 0, static_cast<off_t>(size));
-  // File systems without preallocation simply grow as data arrives.
-  if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
-    errno = rc;
-    Fail("fallocate");
-  }
 }
 
 void File::Sync() {

@@ -19,12 +19,14 @@ struct CloseDir {
 
 std::vector<FindData> FindMatching(const std::string& folder, std::string_view pattern) {
   std::vector<FindData> found;
+  const FindPattern compiled(pattern);
+  if (!compiled.CanMatch()) return found;
   const std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
   if (!dir) return found;
   const int fd = ::dirfd(dir.get());
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || !MatchesFindPattern(pattern, name)) continue;
+    if (name == "." || name == ".." || !compiled.Matches(name)) continue;
     // An entry removed since the folder was read is simply not listed.
     if (auto data = DescribeAt(fd, entry->d_name, std::string(name))) found.push_back(*data);
   }

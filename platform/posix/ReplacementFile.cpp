@@ -34,7 +34,7 @@ std::optional<ReplacementFile> ReplacementFile::Open(const std::string& target) 
       return std::nullopt;
   }
   try {
-    PendingFile pending = PendingFile::CreateBeside(target, ".orvo-upload-", mode);
+    PendingFile pending = PendingFile::CreateBeside(target, kUploadPrefix, mode);
     if (mode) {
       // Only a privileged server can give the file back to its owner. A change of owner drops
       // the set-id bits, so the mode goes on again afterwards.

@@ -12,6 +12,7 @@ bool IsWithin(std::string_view path, std::string_view tree) {
 }
 
 bool Meets(const ClaimTarget& a, const ClaimTarget& b) {
+  if (a.forReading && b.forReading) return false;
   if (a.key && b.key && *a.key == *b.key) return true;
   if (a.path == b.path) return true;
   return (a.wholeTree && IsWithin(b.path, a.path)) || (b.wholeTree && IsWithin(a.path, b.path));

@@ -1,5 +1,6 @@
-// The process's table of files and folders that a file command holds without sharing, so that a
-// second GET, PUT, DELETE or MOVE of the same thing fails as a sharing violation would on Windows.
+// The process's table of files and folders that file commands hold, so that a PUT, DELETE or MOVE
+// of something in use, or anything of what they hold, fails as a sharing violation would on
+// Windows. Claims for reading (GET) share with each other.
 // Thread-safe: every connection thread claims and releases through the one Process() table.
 #pragma once
 
@@ -24,6 +25,7 @@ struct ClaimTarget {
   std::optional<FileKey> key;  // absent while nothing exists at the path
   std::string path;            // resolved, absolute
   bool wholeTree = false;      // a folder claimed with everything in it
+  bool forReading = false;     // shares with other claims for reading
 };
 
 class ShareRegistry {
@@ -49,7 +51,7 @@ class ShareRegistry {
   static ShareRegistry& Process();
 
   // nullopt when the target meets a held claim: the same file, the same path, or a path inside a
-  // claimed tree (or a tree around a claimed path).
+  // claimed tree (or a tree around a claimed path), unless both are claims for reading.
   std::optional<Claim> TryClaim(ClaimTarget target);
 
  private:

@@ -6,7 +6,7 @@
 
 namespace orvo::platform {
 
-std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path) {
+std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path, Sharing sharing) {
   ExclusiveUse use;
   const std::wstring wide = Wide(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -23,10 +23,11 @@ std::optional<ExclusiveUse> ExclusiveUse::Claim(const std::string& path) {
     use.kind_ = EntryKind::Folder;
     return use;
   }
-  // No sharing: while this handle is open every other open, replacement or deletion of the file
-  // fails, and an open elsewhere makes this one fail.
+  // While this handle is open every open it does not share, and every replacement or deletion of
+  // the file, fails; an open elsewhere that does not share reading makes this one fail.
+  const DWORD share = sharing == Sharing::Readers ? FILE_SHARE_READ : 0;
   const HANDLE handle = CreateFileW(
-      wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+      wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   use.file_ = File(handle);

@@ -69,19 +69,6 @@ void File::Resize(uint64_t size) {
   }
 }
 
-void File::Reserve(uint64_t size) {
-  if (size == 0) return;
-  FILE_ALLOCATION_INFO allocation{};
-  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-  if (SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation))
-    return;
-  const DWORD error = GetLastError();
-  if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) Fail("reserve file space");
-  // Where the file system cannot allocate ahead, setting the size takes the space just as well
-  // (the writes that follow fill it from the start).
-  if (Size() < size) Resize(size);
-}
-
 void File::Sync() {
   if (!FlushFileBuffers(handle_)) Fail("FlushFileBuffers");
 }

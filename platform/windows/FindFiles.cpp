@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/FindPattern.h"
 #include "platform/windows/FindRecord.h"
 #include "platform/windows/WideText.h"
 
@@ -25,7 +26,8 @@ std::vector<FindData> Find(const std::wstring& pattern) {
 }  // namespace
 
 std::vector<FindData> FindMatching(const std::string& folder, std::string_view pattern) {
-  if (folder.empty()) return {};
+  // The system would read the folder only to refuse the pattern's length.
+  if (folder.empty() || !FitsAName(pattern)) return {};
   std::wstring full = Wide(folder);
   if (full.back() != L'\\') full += L'\\';
   return Find(full + Wide(pattern));

@@ -32,12 +32,15 @@ std::optional<ReplacementFile> ReplacementFile::Open(const std::string& target) 
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     hold.file_ = File(handle);
     hold.kind_ = EntryKind::File;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle, &size)) return std::nullopt;
+    hold.size_ = static_cast<uint64_t>(size.QuadPart);
   } else if (const DWORD error = GetLastError();
              error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
     return std::nullopt;
   }
   try {
-    PendingFile pending = PendingFile::CreateBeside(target, ".orvo-upload-", std::nullopt);
+    PendingFile pending = PendingFile::CreateBeside(target, kUploadPrefix, std::nullopt);
     return ReplacementFile(std::move(hold), std::move(pending));
   } catch (const std::system_error&) {
     return std::nullopt;

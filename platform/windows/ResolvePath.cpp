@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
+#include "platform/PortableName.h"
 #include "platform/windows/WideText.h"
 
 namespace orvo::platform {
@@ -33,23 +33,6 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// Names that open a device wherever they stand, also with an extension ("nul.txt").
-bool IsDeviceName(std::wstring_view name) {
-  std::wstring_view stem = name.substr(0, name.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
-  static constexpr std::array<std::wstring_view, 6> kFixed = {L"CON", L"PRN",    L"AUX",
-                                                              L"NUL", L"CONIN$", L"CONOUT$"};
-  for (const std::wstring_view device : kFixed) {
-    if (SameText(stem, device)) return true;
-  }
-  if (stem.size() != 4) return false;
-  const bool numbered = SameText(stem.substr(0, 3), L"COM") || SameText(stem.substr(0, 3), L"LPT");
-  const wchar_t digit = stem[3];
-  // Windows counts the superscript digits one to three as port numbers too.
-  return numbered && ((digit >= L'1' && digit <= L'9') || digit == L'\u00B9' ||
-                      digit == L'\u00B2' || digit == L'\u00B3');
-}
-
 // A name Windows takes as written: no stream or drive colon, no wildcard or other character a
 // name cannot hold, no trailing dot or blank (Windows drops those, so the text would name a
 // different entry from the one the file system opens), no device.
@@ -58,7 +41,7 @@ bool IsPlainName(std::wstring_view name) {
   for (const wchar_t c : name) {
     if (c < 0x20 || std::wstring_view(L":<>\"|?*").find(c) != std::wstring_view::npos) return false;
   }
-  return !IsDeviceName(name);
+  return !IsDeviceName(Narrow(name));
 }
 
 // The root and the names of an absolute path, "." and ".." taken away by the text; nullopt for

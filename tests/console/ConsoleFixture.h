@@ -20,6 +20,7 @@
 #include "console/AddUserUnit.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
+#include "console/OnlineUnit.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
 #include "core/SettingsValues.h"
@@ -69,7 +70,8 @@ class ConsoleTest : public ::testing::Test {
     timeTable = std::make_unique<console::TTimeTableFrm>(*service, dialogs);
     log = std::make_unique<console::TLogFrm>(dialogs);
     money = std::make_unique<console::TMoneyFrm>();
-    window->AttachWindows(addUser.get(), timeTable.get(), log.get(), money.get());
+    online = std::make_unique<console::TOnlineFrm>(*service, dialogs);
+    window->AttachWindows(addUser.get(), timeTable.get(), log.get(), money.get(), online.get());
     // Tests tick the start-up timer themselves (Timer1Timer), so that a slow run never has it
     // fire in between.
     EXPECT_TRUE(window->Timer1->isActive());
@@ -79,6 +81,7 @@ class ConsoleTest : public ::testing::Test {
   // Ends the program as a restart would: windows gone, service stopped, settings values back to
   // what a new process starts with.
   void Stop() {
+    online.reset();
     money.reset();
     log.reset();
     timeTable.reset();
@@ -133,6 +136,7 @@ class ConsoleTest : public ::testing::Test {
   std::unique_ptr<console::TTimeTableFrm> timeTable;
   std::unique_ptr<console::TLogFrm> log;
   std::unique_ptr<console::TMoneyFrm> money;
+  std::unique_ptr<console::TOnlineFrm> online;
 };
 
 }  // namespace orvo::testing

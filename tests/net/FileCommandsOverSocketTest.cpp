@@ -132,18 +132,20 @@ TEST_F(FileCommandsOverSocket, CutOffUploadKeepsTheOldFile) {
   }
 }
 
-TEST_F(FileCommandsOverSocket, SecondGetOfAFileInTransferGetsNothing) {
+TEST_F(FileCommandsOverSocket, SecondGetOfAFileInTransferSharesItAndADeleteWaits) {
   // Large enough that the first transfer cannot finish while its client reads nothing.
   const std::string content(64 * 1024 * 1024, 'g');
   dir.Write("root/shared.bin", content);
   RawClient first(server.BoundPort());
   first.Send("GET " + Remote("shared.bin") + "\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(Request("GET " + Remote("shared.bin")), "");
+  EXPECT_EQ(Request("GET " + Remote("shared.bin")).size(), content.size() + 4);
+  EXPECT_EQ(Request("DELETE " + Remote("shared.bin")), "");
+  EXPECT_TRUE(std::filesystem::exists(Local("shared.bin"))) << "in use by the first GET";
   const std::string whole = first.ReadToClose();
   EXPECT_EQ(whole.size(), content.size() + 4);
-  EXPECT_EQ(Request("GET " + Remote("shared.bin")).size(), content.size() + 4)
-      << "free again afterwards";
+  EXPECT_EQ(Request("DELETE " + Remote("shared.bin")), "");
+  EXPECT_FALSE(std::filesystem::exists(Local("shared.bin"))) << "free again afterwards";
 }
 
 TEST_F(FileCommandsOverSocket, FolderCommandsWorkWithBlanksAndChineseNames) {

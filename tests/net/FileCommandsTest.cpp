@@ -15,11 +15,14 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/Options.h"
 #include "net/Framing.h"
 #include "net/ListingRecord.h"
 #include "platform/Utf8Path.h"
@@ -76,6 +79,28 @@ fs::path U8(const std::string& path) {
 std::size_t EntriesIn(const std::string& folder) {
   return static_cast<std::size_t>(
       std::distance(fs::directory_iterator(U8(folder)), fs::directory_iterator()));
+}
+
+// The upload limits for one test; the values before it come back afterwards.
+class UploadLimits {
+ public:
+  UploadLimits(int64_t reserveBytes, uint64_t quotaBytes)
+      : reserve_(core::Options().FreeSpaceReserveBytes.exchange(reserveBytes)),
+        quota_(core::Options().StudentQuotaBytes.exchange(quotaBytes)) {}
+  ~UploadLimits() {
+    core::Options().FreeSpaceReserveBytes = reserve_;
+    core::Options().StudentQuotaBytes = quota_;
+  }
+  UploadLimits(const UploadLimits&) = delete;
+  UploadLimits& operator=(const UploadLimits&) = delete;
+
+ private:
+  int64_t reserve_;
+  uint64_t quota_;
+};
+
+std::string UntilClose(const std::string& payload) {
+  return std::string("\xFF\xFF\xFF\xFF", 4) + payload;
 }
 
 // Whether this host can keep a file with a Chinese name: Wine cannot without a UTF-8 locale
@@ -261,7 +286,7 @@ class GateStream final : public ByteStream {
   std::string output_;
 };
 
-TEST_F(FileCommandsTest, FileBeingSentCannotBeFetchedReplacedDeletedOrMoved) {
+TEST_F(FileCommandsTest, FileBeingSentIsSharedWithOtherGetsOnly) {
   Write("box/shared.bin", "payload");
   Write("other.txt", "other");
   GateStream gate;
@@ -271,7 +296,9 @@ TEST_F(FileCommandsTest, FileBeingSentCannotBeFetchedReplacedDeletedOrMoved) {
   });
   gate.WaitUntilSending();
 
-  EXPECT_EQ(Run(DoreqGet, In("box\\shared.bin")), "") << "the second GET gets nothing";
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(Run(DoreqGet, In("box\\shared.bin")), Block("payload")) << "GET " << i;
+  }
   EXPECT_FALSE(PutReads(In("box\\shared.bin"), Block("new")));
   Run(DoreqDelete, In("box\\shared.bin"));
   Run(DoReqMove, In("box\\shared.bin") + "|" + In("moved.bin"));
@@ -291,6 +318,67 @@ TEST_F(FileCommandsTest, FileBeingSentCannotBeFetchedReplacedDeletedOrMoved) {
   EXPECT_FALSE(fs::exists(Local("elsewhere")));
   Run(DoreqDelete, In("box\\shared.bin"));
   EXPECT_FALSE(fs::exists(Local("box/shared.bin"))) << "free again once the transfer ended";
+}
+
+// An upload that stops after its first bytes until released, then sends the rest and closes.
+class StalledUpload final : public ByteStream {
+ public:
+  StalledUpload(std::string head, std::string rest)
+      : head_(std::move(head)), rest_(std::move(rest)) {}
+  std::size_t Receive(char* data, std::size_t size) override {
+    if (!stalled_ && head_.empty()) {
+      stalled_ = true;
+      reached_.set_value();
+      release_.get_future().wait();
+    }
+    std::string& from = head_.empty() ? rest_ : head_;
+    const std::size_t n = std::min(size, from.size());
+    from.copy(data, n);
+    from.erase(0, n);
+    return n;
+  }
+  void SendAll(const char*, std::size_t) override {}
+  void WaitUntilStalled() { reached_.get_future().wait(); }
+  void Release() { release_.set_value(); }
+
+ private:
+  std::string head_;
+  std::string rest_;
+  bool stalled_ = false;
+  std::promise<void> reached_;
+  std::promise<void> release_;
+};
+
+// Runs a PUT of `head` + `rest` (a whole counted block) that stalls between the two, and calls
+// `meanwhile` while it does.
+template <typename Meanwhile>
+void WhileUploadStalls(const std::string& param, const FileRoots& roots, std::string head,
+                       std::string rest, Meanwhile meanwhile) {
+  StalledUpload upload(std::move(head), std::move(rest));
+  std::thread putter([&] {
+    Connection connection(upload);
+    try {
+      DoreqPut(connection, param, roots);
+    } catch (const ConnectionError&) {
+      // An upload whose client leaves early.
+    }
+  });
+  upload.WaitUntilStalled();
+  meanwhile();
+  upload.Release();
+  putter.join();
+}
+
+TEST_F(FileCommandsTest, FileBeingUploadedIsNeitherFetchedNorReplacedMeanwhile) {
+  const std::string path = Write("essay.doc", "old");
+  WhileUploadStalls(In("essay.doc"), roots, EncodeCount(6) + "new", "est", [&] {
+    EXPECT_EQ(Run(DoreqGet, In("essay.doc")), "");
+    EXPECT_FALSE(PutReads(In("essay.doc"), Block("other")));
+    Run(DoreqDelete, In("essay.doc"));
+    EXPECT_EQ(TempDir::Read(path), "old");
+  });
+  EXPECT_EQ(TempDir::Read(path), "newest");
+  EXPECT_EQ(Run(DoreqGet, In("essay.doc")), Block("newest"));
 }
 
 // ---- PUT
@@ -355,6 +443,102 @@ TEST_F(FileCommandsTest, PutThatWindowsWouldRefuseReadsNothing) {
   EXPECT_FALSE(fs::exists(Local("missing")));
   EXPECT_TRUE(fs::is_directory(Local("folder")));
   EXPECT_EQ(EntriesIn(Local("")), 4u);
+}
+
+TEST_F(FileCommandsTest, PutThatWouldEatIntoTheFreeSpaceReserveKeepsTheOldFile) {
+  const std::string path = Write("doc.txt", "old");
+  {
+    const UploadLimits limits(std::numeric_limits<int64_t>::max(), 0);
+    MemoryStream stream(Block("new content"));
+    Connection connection(stream);
+    EXPECT_NO_THROW(DoreqPut(connection, In("doc.txt"), roots));
+    EXPECT_FALSE(stream.InputDrained()) << "refused before the bytes are read";
+    Run(DoreqPut, In("doc.txt"), UntilClose("new content"));
+    Run(DoreqPut, In("fresh.txt"), Block("new"));
+    EXPECT_EQ(TempDir::Read(path), "old");
+    EXPECT_EQ(EntriesIn(Local("")), 1u) << "no new file, no temporary left";
+  }
+  const UploadLimits limits(0, 0);
+  Run(DoreqPut, In("doc.txt"), Block("new content"));
+  EXPECT_EQ(TempDir::Read(path), "new content") << "without a reserve the same upload goes in";
+}
+
+struct QuotaCase {
+  const char* target;  // relative to the base folder
+  std::size_t bytes;
+  bool untilClose;
+  bool accepted;
+};
+
+TEST_F(FileCommandsTest, QuotaCountsTheStudentsFolderWithoutTheFileBeingReplaced) {
+  // The student's folder holds 60 bytes of a 100-byte quota; the public folder counts for nothing.
+  const UploadLimits limits(0, 100);
+  const auto contentOf = [&](const std::string& relative) {
+    const std::string path = base + "/" + relative;
+    return fs::exists(path) ? TempDir::Read(path) : std::string();
+  };
+  for (const QuotaCase& c : {
+           QuotaCase{"root/old.txt", 60, false, true},  // 60 - 20 + 60
+           QuotaCase{"root/old.txt", 61, false, false},
+           QuotaCase{"root/new.txt", 40, false, true},  // 60 + 40
+           QuotaCase{"root/new.txt", 41, false, false},
+           QuotaCase{"root/new.txt", 40, true, true},
+           QuotaCase{"root/new.txt", 41, true, false},  // refused at the byte that goes over
+           QuotaCase{"public/big.bin", 1000, false, true},
+       }) {
+    SCOPED_TRACE(std::string(c.target) + " " + std::to_string(c.bytes));
+    Write("old.txt", std::string(20, 'o'));
+    Write("sub/other.bin", std::string(40, 's'));
+    fs::remove(Local("new.txt"));
+    const std::string before = contentOf(c.target);
+    const std::string payload(c.bytes, 'n');
+    Run(DoreqPut, Win(base + "/" + c.target), c.untilClose ? UntilClose(payload) : Block(payload));
+    EXPECT_EQ(contentOf(c.target), c.accepted ? payload : before);
+    const bool created = c.accepted && before.empty();
+    EXPECT_EQ(EntriesIn(Local("")) + EntriesIn(base + "/public"), created ? 3u : 2u)
+        << "nothing else, no temporary left";
+    fs::remove(base + "/public/big.bin");
+  }
+}
+
+TEST_F(FileCommandsTest, StaleUploadTemporariesGoAtStartAndNothingElse) {
+  Write(".orvo-upload-00112233445566ff", "left by a killed service");
+  Write("class/li/.orvo-upload-a1b2c3d4e5f60718", "left too");
+  Write("class/li/.orvo-upload-notes.txt", "a student's own");
+  Write("class/li/report.doc", "work");
+  dir.Write("public/.orvo-upload-0000000000000000", "left in public");
+  dir.Write("elsewhere/.orvo-upload-0000000000000000", "not a service folder");
+
+  RemoveStaleUploads({roots.rootPath, roots.publicPath});
+  EXPECT_FALSE(fs::exists(Local(".orvo-upload-00112233445566ff")));
+  EXPECT_FALSE(fs::exists(Local("class/li/.orvo-upload-a1b2c3d4e5f60718")));
+  EXPECT_FALSE(fs::exists(base + "/public/.orvo-upload-0000000000000000"));
+  EXPECT_EQ(TempDir::Read(Local("class/li/.orvo-upload-notes.txt")), "a student's own");
+  EXPECT_EQ(TempDir::Read(Local("class/li/report.doc")), "work");
+  EXPECT_TRUE(fs::exists(base + "/elsewhere/.orvo-upload-0000000000000000"));
+  RemoveStaleUploads({"", "relative\\folder", Win(base + "/missing")});
+}
+
+// ---- Names a Windows client cannot use
+
+TEST_F(FileCommandsTest, PutMkdirAndMoveCreateNoNameAWindowsClientCannotUse) {
+  Write("mine.txt", "mine");
+  for (const std::string& name :
+       {std::string("CON"), std::string("nul.txt"), std::string("Com1.log"), std::string("x*y.txt"),
+        std::string("what?"), std::string("a<b>"), std::string("trail."), std::string("trail "),
+        std::string("ctl\x01.txt"), std::string("del\x7F"), std::string("exe.\xE2\x80\xAEtxt"),
+        std::string("a|b")}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(PutReads(In(name), Block("planted")));
+    Run(DoreqMKDir, In(name));
+    Run(DoreqMKDir, In("ok\\" + name + "\\deeper"));
+    Run(DoReqMove, In("mine.txt") + "|" + In(name));
+  }
+  EXPECT_EQ(TempDir::Read(Local("mine.txt")), "mine");
+  EXPECT_EQ(EntriesIn(Local("")), 1u) << "nothing created, not even the portable level above";
+
+  Run(DoreqMKDir, In("ok\\fine\\deeper"));
+  EXPECT_TRUE(fs::is_directory(Local("ok/fine/deeper")));
 }
 
 // ---- MKDIR, DELETE, MOVE
@@ -513,23 +697,58 @@ TEST_F(FileCommandsTest, PutKeepsTheFileMode) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST_F(FileCommandsTest, PutThatCannotGetItsSpaceKeepsTheOldFile) {
+TEST_F(FileCommandsTest, PutThatRunsOutOfSpaceMidwayKeepsTheOldFile) {
   const std::string path = Write("doc.txt", "old");
-  // A file size limit stands in for a full disk: taking the space fails before any byte arrives.
+  // A file size limit stands in for a full disk: the write that crosses it fails.
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto previous = std::signal(SIGXFSZ, SIG_IGN);
   rlimit small = saved;
   small.rlim_cur = 1 << 20;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  MemoryStream stream(EncodeCount(4 << 20) + std::string(1000, 'x'));
+  MemoryStream stream(Block(std::string(4 << 20, 'x')));
   Connection connection(stream);
   EXPECT_NO_THROW(DoreqPut(connection, In("doc.txt"), roots));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(TempDir::Read(path), "old");
   EXPECT_EQ(EntriesIn(Local("")), 1u);
-  EXPECT_FALSE(stream.InputDrained()) << "the upload is left unread";
+  EXPECT_FALSE(stream.InputDrained()) << "the rest of the upload is left unread";
+}
+
+TEST_F(FileCommandsTest, UploadTakesNoSpaceAheadOfItsBytes) {
+  const UploadLimits limits(0, 0);
+  constexpr uint32_t kAnnounced = 64u << 20;
+  WhileUploadStalls(In("big.iso"), roots, EncodeCount(kAnnounced) + std::string(1000, 'b'), "",
+                    [&] {
+                      std::vector<fs::path> temporaries;
+                      for (const auto& entry : fs::directory_iterator(Local("")))
+                        temporaries.push_back(entry.path());
+                      ASSERT_EQ(temporaries.size(), 1u) << "the upload's temporary file";
+                      struct stat st {};
+                      ASSERT_EQ(::stat(temporaries[0].c_str(), &st), 0);
+                      EXPECT_LT(uint64_t(st.st_blocks) * 512, uint64_t{1} << 20)
+                          << "space taken for " << st.st_size << " bytes that arrived";
+                    });
+  EXPECT_FALSE(fs::exists(Local("big.iso"))) << "broken off, so never committed";
+  EXPECT_EQ(EntriesIn(Local("")), 0u);
+}
+
+TEST_F(FileCommandsTest, EntriesThatAlreadyCarryUnportableNamesStayReachable) {
+  for (const std::string name : {"CON", "a:b.txt", "trail.", "x*y"}) {
+    SCOPED_TRACE(name);
+    Write(name, "old " + name);
+    EXPECT_EQ(RecordsByName(Run(DoReqList, In("*"))).count(name), 1u);
+    EXPECT_EQ(Run(DoreqGet, In(name)), Block("old " + name));
+    Run(DoReqMove, In(name) + "|" + In("renamed.txt"));
+    EXPECT_EQ(TempDir::Read(Local("renamed.txt")), "old " + name) << "moved away from it";
+    Run(DoReqMove, In("renamed.txt") + "|" + In(name));
+    EXPECT_TRUE(fs::exists(Local("renamed.txt"))) << "but not back";
+    Write(name, "again");
+    Run(DoreqDelete, In(name));
+    EXPECT_FALSE(fs::exists(Local(name)));
+    Run(DoreqDelete, In("renamed.txt"));
+  }
 }
 
 TEST_F(ConfinementTest, LinkPointingOutIsItselfTheOnlyThingReachable) {

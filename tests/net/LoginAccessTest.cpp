@@ -207,9 +207,12 @@ TEST_F(LoginAccess, ALoginLastsTheLessonAndTheGraceTimeUnlessThePauseHoldsIt) {
   ASSERT_TRUE(LogIn(kLi, "Li"));
   At(9, 10);
   EXPECT_TRUE(Reads(kLi, essay, "Li's essay"));
+  At(9, 16);
+  EXPECT_TRUE(service->Server()->OnlineLogins().empty()) << "ended without another command";
 
   // While the gate is paused no login ends by time.
   service->Db()->SetStopTimeTable(true);
+  ASSERT_TRUE(LogIn(kLi, "Li"));
   At(23, 0);
   EXPECT_TRUE(Reads(kLi, essay, "Li's essay"));
 }

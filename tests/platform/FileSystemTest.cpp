@@ -1,10 +1,12 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/ExclusiveUse.h"
+#include "platform/MoveEntry.h"
 #include "platform/PendingFile.h"
 #include "platform/ReplacementFile.h"
 #include "tests/platform/HostFiles.h"
@@ -42,6 +44,31 @@ TEST(RemoveFile, DeletesFilesButNotFoldersReadOnlyOrBusyFiles) {
   }
   EXPECT_TRUE(RemoveFile(busy));
   EXPECT_FALSE(RemoveFile(dir / "missing"));
+}
+
+TEST(ExclusiveUse, ReadersShareAFileThatNothingElseMayTakeMeanwhile) {
+  TempDir dir;
+  const std::string path = dir.Write("handout.pdf", "pages");
+  {
+    std::vector<ExclusiveUse> readers;
+    for (int i = 0; i < 10; ++i) {
+      auto reader = ExclusiveUse::Claim(path, Sharing::Readers);
+      ASSERT_TRUE(reader) << "reader " << i;
+      ASSERT_NE(reader->OpenFile(), nullptr);
+      readers.push_back(std::move(*reader));
+    }
+    EXPECT_FALSE(ExclusiveUse::Claim(path));
+    EXPECT_FALSE(ReplacementFile::Open(path));
+    EXPECT_FALSE(RemoveFile(path));
+    EXPECT_FALSE(MoveEntry(path, dir / "moved.pdf"));
+  }
+  {
+    const auto writer = ExclusiveUse::Claim(path);
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(ExclusiveUse::Claim(path, Sharing::Readers));
+  }
+  EXPECT_TRUE(ExclusiveUse::Claim(path, Sharing::Readers));
+  EXPECT_EQ(TempDir::Read(path), "pages");
 }
 
 TEST(RemoveEmptyFolder, OnlyEmptyFoldersGo) {
@@ -85,11 +112,10 @@ TEST(PendingFile, ReplacesTheTargetOnlyOnCommit) {
                std::system_error);
 }
 
-TEST(File, ResizeAndReserveKeepThePositionAndTheData) {
+TEST(File, ResizeKeepsThePositionAndTheData) {
   TempDir dir;
   PendingFile pending = PendingFile::CreateBeside(dir / "f.bin", ".orvo-upload-", std::nullopt);
   File& file = pending.Content();
-  file.Reserve(4096);
   file.WriteAll("abc", 3);
   file.Resize(3);
   EXPECT_EQ(file.Size(), 3u);

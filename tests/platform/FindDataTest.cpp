@@ -120,6 +120,8 @@ TEST_F(FindFilesTest, FindMatchingLeavesOutDotEntriesAndNonMatches) {
   EXPECT_EQ(FindMatching(dir.Path().string(), "*.*").size(), 4u) << "no . or ..";
   EXPECT_TRUE(FindMatching(dir.Path().string(), "*.xls").empty());
   EXPECT_TRUE(FindMatching(dir / "missing", "*").empty());
+  EXPECT_TRUE(FindMatching(dir.Path().string(), std::string(16000, '*')).empty())
+      << "a pattern longer than any name";
 }
 
 }  // namespace

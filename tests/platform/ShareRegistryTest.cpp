@@ -33,6 +33,23 @@ TEST(ShareRegistry, ClaimsMeetBySameFileSamePathOrEnclosingTree) {
   EXPECT_TRUE(registry.TryClaim({std::nullopt, "/srv/public.txt", false}));
 }
 
+TEST(ShareRegistry, ClaimsForReadingShareOnlyWithEachOther) {
+  ShareRegistry registry;
+  const ClaimTarget reading{FileKey{1, 10}, "/srv/pub/handout.pdf", false, true};
+  auto first = registry.TryClaim(reading);
+  auto second = registry.TryClaim(reading);
+  ASSERT_TRUE(first && second);
+  EXPECT_FALSE(registry.TryClaim({FileKey{1, 10}, "/srv/pub/handout.pdf", false, false}));
+  EXPECT_FALSE(registry.TryClaim({std::nullopt, "/srv/pub/handout.pdf", false, false}));
+  EXPECT_FALSE(registry.TryClaim({FileKey{1, 5}, "/srv/pub", true, false})) << "the folder";
+  first.reset();
+  second.reset();
+
+  auto writing = registry.TryClaim({FileKey{1, 10}, "/srv/pub/handout.pdf", false, false});
+  ASSERT_TRUE(writing);
+  EXPECT_FALSE(registry.TryClaim(reading));
+}
+
 TEST(ShareRegistry, ReleaseHappensOnceWhereverTheClaimMoved) {
   ShareRegistry registry;
   const ClaimTarget target{FileKey{1, 10}, "/a", false};
@@ -68,6 +85,20 @@ TEST(ExclusiveUse, FileLockedByAnotherHolderCannotBeClaimed) {
   ::close(other);
   use.reset();
   EXPECT_TRUE(ExclusiveUse::Claim(path));
+}
+
+TEST(ExclusiveUse, ReadersLockSharedAgainstOtherPrograms) {
+  TempDir dir;
+  const std::string path = dir.Write("handout.pdf", "pages");
+  auto reader = ExclusiveUse::Claim(path, Sharing::Readers);
+  ASSERT_TRUE(reader);
+  const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "a writer elsewhere is kept out";
+  EXPECT_EQ(::flock(other, LOCK_SH | LOCK_NB), 0) << "a reader elsewhere is let in";
+  EXPECT_TRUE(ExclusiveUse::Claim(path, Sharing::Readers)) << "and is let in by it";
+  EXPECT_FALSE(ExclusiveUse::Claim(path));
+  ::close(other);
 }
 
 TEST(ExclusiveUse, KindsAreTakenWithoutFollowingLinks) {

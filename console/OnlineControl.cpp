@@ -1,0 +1,70 @@
+#include "console/OnlineControl.h"
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "net/OrvoServer.h"
+#include "service/OnlineView.h"
+#include "service/OrvoService.h"
+
+namespace orvo::console {
+namespace {
+
+QString Text(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+
+}  // namespace
+
+bool OnlineControl::Serving() const {
+  return service_.Running();
+}
+
+std::vector<OnlineTexts> OnlineControl::Logins() const {
+  std::vector<OnlineTexts> rows;
+  if (!Serving()) return rows;
+  for (const net::OnlineLogin& online : service_.Server()->OnlineLogins()) {
+    const service::OnlineLoginTexts t = service::DescribeLogin(online);
+    rows.push_back({Text(t.address), Text(t.group), Text(t.name), Text(t.since),
+                    Text(t.lastCommand), Text(t.commands)});
+  }
+  std::sort(rows.begin(), rows.end(), [](const OnlineTexts& a, const OnlineTexts& b) {
+    return std::tie(a[1], a[2], a[0]) < std::tie(b[1], b[2], b[0]);
+  });
+  return rows;
+}
+
+std::vector<BlockedTexts> OnlineControl::Blocked() const {
+  std::vector<BlockedTexts> rows;
+  if (!Serving()) return rows;
+  for (const net::BlockedAddress& blocked : service_.Server()->BlockedAddresses()) {
+    rows.push_back({Text(blocked.address), Text(service::DescribeTimeLeft(blocked.msLeft))});
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+std::size_t OnlineControl::End(const QStringList& addresses) {
+  if (!Serving()) return 0;
+  std::size_t ended = 0;
+  for (const QString& address : addresses) {
+    if (service_.Server()->EndLogin(address.toStdString())) ++ended;
+  }
+  return ended;
+}
+
+std::size_t OnlineControl::EndAll() {
+  return Serving() ? service_.Server()->EndAllLogins() : 0;
+}
+
+std::size_t OnlineControl::Unblock(const QStringList& addresses) {
+  if (!Serving()) return 0;
+  std::size_t lifted = 0;
+  for (const QString& address : addresses) {
+    if (service_.Server()->Unblock(address.toStdString())) ++lifted;
+  }
+  return lifted;
+}
+
+}  // namespace orvo::console

@@ -1,0 +1,27 @@
+// How many bytes an upload may bring, judged when it starts: enough to leave the volume its
+// free-space reserve and, when a student quota is set, to keep the student's folder within it.
+// Reads the options as they are now; any thread; does not raise.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace orvo::net {
+
+// The free space an upload must leave on a volume of `volumeBytes`: `option` bytes, or for -1
+// the smaller of kAutoReserveCapBytes and kAutoReservePercent of the volume (core/Options.h).
+uint64_t FreeSpaceReserve(int64_t option, uint64_t volumeBytes);
+
+struct UploadPlace {
+  std::string target;          // resolved
+  uint64_t replacedBytes = 0;  // the size of the file the upload would replace
+  // The student's own folder (resolved), when the target lies in it.
+  std::optional<std::string> studentFolder;
+};
+
+// The most bytes the upload may bring; UINT64_MAX when nothing limits it (also where the volume
+// cannot be examined: an upload is not refused for want of a figure).
+uint64_t UploadAllowance(const UploadPlace& place);
+
+}  // namespace orvo::net

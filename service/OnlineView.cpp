@@ -1,0 +1,25 @@
+#include "service/OnlineView.h"
+
+#include <cstdio>
+
+#include "net/AccountCommands.h"
+
+namespace orvo::service {
+
+OnlineLoginTexts DescribeLogin(const net::OnlineLogin& online) {
+  return {online.address,
+          online.login.group,
+          online.login.userName,
+          net::FormatServerTime(online.login.time),
+          std::to_string(online.commands),
+          online.lastCommand};
+}
+
+std::string DescribeTimeLeft(uint32_t ms) {
+  const uint32_t seconds = ms / 1000 + (ms % 1000 != 0 ? 1 : 0);
+  char text[16];
+  std::snprintf(text, sizeof text, "%u:%02u", seconds / 60, seconds % 60);
+  return text;
+}
+
+}  // namespace orvo::service
