@@ -408,11 +408,11 @@ TEST_F(HostileClient, CountsWithTheTopBitSetUploadUntilClose) {
   }
 }
 
-TEST_F(HostileClient, LargestCountThatBreaksOffGivesItsSpaceBack) {
+TEST_F(HostileClient, LargestCountThatBreaksOffLeavesNothingBehind) {
   dir.Write("root/kept.txt", "kept");
   {
     RawClient client(port);
-    // The server takes 2 GiB of disk for this upload before the first byte, then loses the client.
+    // 2 GiB announced, three bytes sent, then the client is gone.
     client.Send("PUT " + In("kept.txt") + "\r\n" + EncodeCount(0x7FFFFFFFu) + "abc");
     ASSERT_TRUE(Eventually([&] { return server->LiveConnections() == 1; }));
   }
