@@ -375,7 +375,12 @@ TEST_F(FileCommandsTest, FileBeingUploadedIsNeitherFetchedNorReplacedMeanwhile) 
     EXPECT_EQ(Run(DoreqGet, In("essay.doc")), "");
     EXPECT_FALSE(PutReads(In("essay.doc"), Block("other")));
     Run(DoreqDelete, In("essay.doc"));
+#ifdef _WIN32
+    // The upload holds its target without sharing: not even this test may read it meanwhile.
+    EXPECT_TRUE(std::filesystem::exists(path));
+#else
     EXPECT_EQ(TempDir::Read(path), "old");
+#endif
   });
   EXPECT_EQ(TempDir::Read(path), "newest");
   EXPECT_EQ(Run(DoreqGet, In("essay.doc")), Block("newest"));
