@@ -299,6 +299,10 @@ int main(int argc, char** argv) {
   app.add_option("--port", port, "service port")
       ->capture_default_str()
       ->check(CLI::Range(1, 65535));
+  std::string sourceAddress;
+  app.add_option("--source", sourceAddress,
+                 "local address to connect from, as if from another PC (say 127.0.0.2 on "
+                 "loopback); the server keeps one login per address");
   app.add_option("--timeout", timeoutSeconds,
                  "seconds to wait for the server to make progress (0: no limit)")
       ->capture_default_str()
@@ -353,6 +357,7 @@ int main(int argc, char** argv) {
   }
 
   OrvoClient client(host, port);
+  client.SetSource(sourceAddress);
   client.SetTimeout(static_cast<int>(std::min(timeoutSeconds * 1000, 2e9)));
   std::string doing;  // names the command in a failure message
   try {

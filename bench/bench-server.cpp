@@ -1,5 +1,7 @@
 // bench-server: the service's TCP server alone, without database or console, for load runs.
 // It serves the file commands and GETSYSLOG over the given folders until SIGINT or SIGTERM.
+// Any LOGIN is accepted, whatever its password, and stays live: the load client logs in once as
+// "CLASS ID" and then reaches ROOT/CLASS/ID and the public folder, as a student would.
 #include <pthread.h>
 
 #include <CLI/CLI.hpp>
@@ -10,7 +12,42 @@
 #include <string>
 
 #include "core/SettingsValues.h"
+#include "core/SplitAtFirst.h"
+#include "net/Framing.h"
 #include "net/OrvoServer.h"
+#include "platform/Clock.h"
+
+namespace {
+
+using namespace orvo::net;
+
+class OpenAccounts final : public AccountCommands {
+ public:
+  void DoReqUList(Connection& connection, const std::string&) override {
+    SendTextList(connection, {});
+  }
+  void DoReqGList(Connection& connection, const std::string&) override {
+    SendTextList(connection, {});
+  }
+  void DoReqLogin(Connection& connection, const std::string& param, TPeerTable& peers) override {
+    const orvo::core::HeadTail group = orvo::core::SplitAtFirst(param, ' ');
+    const orvo::core::HeadTail id = orvo::core::SplitAtFirst(group.tail, ' ');
+    LoginRecord login;
+    login.group = group.head;
+    login.name = id.head;
+    login.userName = id.head;
+    login.rootPath = orvo::core::Settings().RootPath.Get() + '\\' + group.head + '\\' + id.head;
+    login.time = orvo::platform::SystemClock().Now();
+    const std::vector<std::string> reply = {login.rootPath,
+                                            orvo::core::Settings().PublicPath.Get()};
+    peers.With(connection.PeerAddress(), [&](TOrvoUser& peer) { peer.SetLogin(std::move(login)); });
+    SendTextList(connection, reply);
+  }
+  void DoReqChgPsw(Connection&, const std::string&, const LoginRecord*) override {}
+  uint32_t LoginLiveMs(const LoginRecord&) override { return 3'600'000; }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Runs the Orvo server in-process over two folders until SIGINT or SIGTERM."};
@@ -33,7 +70,9 @@ int main(int argc, char** argv) {
   try {
     orvo::core::Settings().RootPath.Set(std::filesystem::absolute(root).string());
     orvo::core::Settings().PublicPath.Set(std::filesystem::absolute(publicPath).string());
+    OpenAccounts accounts;
     orvo::net::TOrvoServer server;
+    server.SetAccountCommands(&accounts);
     server.SetDefaultPort(port);
     server.SetActive(true);
     std::printf("bench-server: listening on port %u\n", static_cast<unsigned>(server.BoundPort()));

@@ -6,6 +6,8 @@
 //   idle     K connections opened and held, sending nothing
 //   sink     a listener that accepts connections and swallows their bytes
 // Each mode prints one summary line beginning with its name; run-comparison.sh reads them.
+// With --class, --id and --password the client first logs in from its address (--source), as the
+// service carries out file commands only for an address with a live login.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -95,7 +97,37 @@ uint64_t Drain(ClientSocket& socket, char* buffer, std::size_t size) {
 struct Endpoint {
   std::string host = "127.0.0.1";
   uint16_t port = 18783;
+  std::string source;  // local address to connect from; empty: the system's choice
+
+  ClientSocket Connect() const { return ClientSocket::Connect(host, port, 0, source); }
 };
+
+// ---- login ----
+
+struct Login {
+  std::string group;
+  std::string id;
+  std::string password;
+};
+
+// One LOGIN from the endpoint's source address. An accepted login answers the seven lines of a
+// text list, a refused one the empty list (four zero bytes).
+bool LogIn(const Endpoint& endpoint, const Login& login) {
+  ClientSocket socket = endpoint.Connect();
+  const std::string line = "LOGIN " + login.group + " " + login.id + " " + login.password + "\r\n";
+  socket.SendAll(line.data(), line.size());
+  std::vector<char> buffer(4096);
+  const uint64_t got = Drain(socket, buffer.data(), buffer.size());
+  const std::string from = endpoint.source.empty() ? "this host" : endpoint.source;
+  if (got <= 4) {
+    std::fprintf(stderr, "orvo-load: LOGIN %s %s from %s was refused\n", login.group.c_str(),
+                 login.id.c_str(), from.c_str());
+    return false;
+  }
+  std::fprintf(stderr, "orvo-load: logged in as %s %s from %s\n", login.group.c_str(),
+               login.id.c_str(), from.c_str());
+  return true;
+}
 
 // ---- oneshot ----
 
@@ -120,7 +152,7 @@ int RunOneshot(const Endpoint& endpoint, const std::string& request, int workers
         while (!gStop && Clock::now() < deadline) {
           const auto begin = Clock::now();
           try {
-            ClientSocket socket = ClientSocket::Connect(endpoint.host, endpoint.port);
+            ClientSocket socket = endpoint.Connect();
             socket.SetNoDelay(true);
             socket.SendAll(request.data(), request.size());
             const uint64_t got = Drain(socket, buffer.data(), buffer.size());
@@ -174,7 +206,7 @@ int RunStream(const Endpoint& endpoint, const std::string& request, int repeat) 
   uint64_t bytes = 0;
   for (int i = 0; i < repeat && !gStop; ++i) {
     const auto begin = Clock::now();
-    ClientSocket socket = ClientSocket::Connect(endpoint.host, endpoint.port);
+    ClientSocket socket = endpoint.Connect();
     socket.SendAll(request.data(), request.size());
     bytes = Drain(socket, buffer.data(), buffer.size());
     const double seconds = Seconds(Clock::now() - begin);
@@ -204,7 +236,7 @@ int RunUpload(const Endpoint& endpoint, const std::string& remote, uint64_t size
   std::vector<double> rates;
   for (int run = 0; run < repeat && !gStop; ++run) {
     const auto begin = Clock::now();
-    ClientSocket socket = ClientSocket::Connect(endpoint.host, endpoint.port);
+    ClientSocket socket = endpoint.Connect();
     if (!raw) {
       const auto n = static_cast<uint32_t>(size);
       std::string head = "PUT " + remote + "\r\n";
@@ -250,7 +282,7 @@ int RunIdle(const Endpoint& endpoint, int count, double rate, double duration,
                                                 std::chrono::duration<double>(i / rate)));
     }
     try {
-      sockets.push_back(ClientSocket::Connect(endpoint.host, endpoint.port));
+      sockets.push_back(endpoint.Connect());
     } catch (const std::exception& error) {
       std::fprintf(stderr, "idle: connection %d failed: %s\n", i + 1, error.what());
       break;
@@ -339,6 +371,13 @@ int main(int argc, char** argv) {
   Endpoint endpoint;
   app.add_option("--host", endpoint.host, "server address")->capture_default_str();
   app.add_option("--port", endpoint.port, "server port")->capture_default_str();
+  app.add_option("--source", endpoint.source,
+                 "local address to connect from (127.0.0.2, ... stand for other PCs on loopback)");
+  Login login;
+  auto* group = app.add_option("--class", login.group, "log in first as a student of this class");
+  app.add_option("--id", login.id, "the student's login id")->needs(group);
+  app.add_option("--password", login.password, "the student's password")->needs(group);
+  group->needs("--id");
 
   std::string request;
   int workers = 2;
@@ -386,6 +425,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   InstallStopHandlers();
   try {
+    if (!login.group.empty() && !sink->parsed() && !LogIn(endpoint, login)) return 1;
     if (oneshot->parsed()) return RunOneshot(endpoint, Unescape(request), workers, duration);
     if (stream->parsed()) return RunStream(endpoint, Unescape(request), repeat);
     if (upload->parsed()) {

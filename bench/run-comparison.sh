@@ -75,7 +75,10 @@ wait_for_file() {  # until the idle client says all its connections are open
 }
 
 # ---- the data: one big file, a 40-byte file, a small folder of ten files ----
-mkdir -p "$T/share/small" "$T/root" "$T/nginx"
+# The bench server takes any LOGIN; the load client logs in as class "bench", id "load" before
+# every run, which gives it the public folder and its own folder root/bench/load.
+ORVO_LOGIN=(--class bench --id load --password any)
+mkdir -p "$T/share/small" "$T/root/bench/load" "$T/nginx"
 head -c $((SIZE_MIB * 1024 * 1024)) /dev/urandom > "$T/share/big"
 head -c 40 /dev/zero | tr '\0' 'x' > "$T/share/f40"
 for i in $(seq 1 10); do echo "file $i" > "$T/share/small/file$i.txt"; done
@@ -129,16 +132,17 @@ results=()
 record() { echo "$1"; results+=("$1"); }
 
 echo "== GET of a $SIZE_MIB MiB file =="
-record "GET ${SIZE_MIB} MiB  orvo : $("$LOAD" --port "$ORVO_PORT" stream --repeat "$REPEAT" --request "GET $T/share/big\r\n")"
+record "GET ${SIZE_MIB} MiB  orvo : $("$LOAD" --port "$ORVO_PORT" "${ORVO_LOGIN[@]}" stream --repeat "$REPEAT" --request "GET $T/share/big\r\n")"
 record "GET ${SIZE_MIB} MiB  nginx: $("$LOAD" --port "$NGINX_PORT" stream --repeat "$REPEAT" --request "$(http_get big)")"
 
 echo "== upload of $UPLOAD_MIB MiB =="
-record "PUT ${UPLOAD_MIB} MiB  orvo : $("$LOAD" --port "$ORVO_PORT" upload --repeat "$REPEAT" --size $((UPLOAD_MIB * 1024 * 1024)) --path "$T/root/upload.bin")"
+record "PUT ${UPLOAD_MIB} MiB  orvo : $("$LOAD" --port "$ORVO_PORT" "${ORVO_LOGIN[@]}" upload --repeat "$REPEAT" --size $((UPLOAD_MIB * 1024 * 1024)) --path "$T/root/bench/load/upload.bin")"
 record "PUT ${UPLOAD_MIB} MiB  sink : $("$LOAD" --port "$SINK_PORT" upload --repeat "$REPEAT" --size $((UPLOAD_MIB * 1024 * 1024)) --raw)"
-rm -f "$T/root/upload.bin"
+[ -f "$T/root/bench/load/upload.bin" ] || { echo "the upload was not stored" >&2; exit 1; }
+rm -f "$T/root/bench/load/upload.bin"
 
 echo "== one request per connection, $WORKERS workers, $DURATION s =="
-record "LIST small folder orvo : $("$LOAD" --port "$ORVO_PORT" oneshot --workers "$WORKERS" --duration "$DURATION" --request "LIST $T/share/small/*\r\n")"
+record "LIST small folder orvo : $("$LOAD" --port "$ORVO_PORT" "${ORVO_LOGIN[@]}" oneshot --workers "$WORKERS" --duration "$DURATION" --request "LIST $T/share/small/*\r\n")"
 record "GET 40 B          nginx: $("$LOAD" --port "$NGINX_PORT" oneshot --workers "$WORKERS" --duration "$DURATION" --request "$(http_get f40)")"
 
 echo "== $IDLE idle connections held while measuring one-shot requests =="
@@ -148,7 +152,7 @@ idle_pid=$!
 pids+=("$idle_pid")
 wait_for_file "$T/idle-orvo.ready"
 record "idle orvo : $(head -1 "$T/idle-orvo.log"), server threads $(threads_of "$server_pid"), RSS $orvo_rss_before KiB before -> $(rss_kib "$server_pid") KiB"
-record "LIST with idle    orvo : $("$LOAD" --port "$ORVO_PORT" oneshot --workers "$WORKERS" --duration "$DURATION" --request "LIST $T/share/small/*\r\n")"
+record "LIST with idle    orvo : $("$LOAD" --port "$ORVO_PORT" "${ORVO_LOGIN[@]}" oneshot --workers "$WORKERS" --duration "$DURATION" --request "LIST $T/share/small/*\r\n")"
 kill -TERM "$idle_pid"; wait "$idle_pid" || true
 cat "$T/idle-orvo.log"
 

@@ -1,19 +1,22 @@
-# Sourced by the benchmark scripts: starts orvo-serverd ($SERVER) over the database in $T on a
-# free port, adds it to the array `pids` (which the caller's exit trap stops), and sets `server`
-# (its id) and `port`. Exits the script with the service's messages when it does not start.
+# Sourced by the benchmark scripts: `start_service [PROGRAM [DIR]]` starts orvo-serverd (PROGRAM,
+# default $SERVER) over the database in DIR (default $T) on a free port, adds it to the array
+# `pids` (which the caller's exit trap stops), and sets `server` (its id) and `port`. Its output
+# lands in DIR/server.out and DIR/server.err. Exits the script with the service's messages when
+# it does not start.
 start_service() {
-  : > "$T/server.out"  # exists before the service writes, so the first look finds it
-  "$SERVER" --dir "$T" --port 0 > "$T/server.out" 2> "$T/server.err" &
+  local program=${1:-$SERVER} dir=${2:-$T}
+  : > "$dir/server.out"  # exists before the service writes, so the first look finds it
+  "$program" --dir "$dir" --port 0 > "$dir/server.out" 2> "$dir/server.err" &
   server=$!
   pids+=("$server")
   port=
   for _ in $(seq 1 300); do
-    port=$(sed -n 's/^orvo-serverd: listening on port \([0-9]*\)$/\1/p' "$T/server.out")
+    port=$(sed -n 's/^orvo-serverd: listening on port \([0-9]*\)$/\1/p' "$dir/server.out")
     [ -n "$port" ] && return 0
     kill -0 "$server" 2>/dev/null || break
     sleep 0.1
   done
-  echo "orvo-serverd did not start" >&2
-  cat "$T/server.err" >&2
+  echo "orvo-serverd ($program) did not start" >&2
+  cat "$dir/server.err" >&2
   exit 1
 }

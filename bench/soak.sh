@@ -40,6 +40,9 @@ for i in $(seq 1 20); do echo "file $i" > "$T/public/f$i.txt"; done
 
 start_service
 sleep 2  # the empty timetable pauses the gate after a second, so the LOGINs are accepted
+# File commands need a live login of their address: the clients log in as Wang before they run,
+# and Wang's uploads go to Wang's own folder.
+LOGIN=(--class 3A --id Wang --password 907183)
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$server/status"; }
 fds() { ls "/proc/$server/fd" | wc -l; }
@@ -53,19 +56,19 @@ traffic() {
   local seconds=$1
   "$LOAD" --port "$port" oneshot --workers 2 --duration "$seconds" --request 'LOGIN 3A Wang 907183\r\n' > "$out/login" 2>&1 &
   local c1=$!
-  "$LOAD" --port "$port" oneshot --workers 2 --duration "$seconds" --request "LIST $T/public/*\r\n" > "$out/list" 2>&1 &
+  "$LOAD" --port "$port" "${LOGIN[@]}" oneshot --workers 2 --duration "$seconds" --request "LIST $T/public/*\r\n" > "$out/list" 2>&1 &
   local c2=$!
   "$LOAD" --port "$port" idle --connections 200 --rate 200 --duration "$seconds" > "$out/idle" 2>&1 &
   local c3=$!
   local end=$((SECONDS + seconds))
   while [ "$SECONDS" -lt "$end" ]; do
-    if "$LOAD" --port "$port" stream --request "GET $T/public/one-mib.bin\r\n" --repeat 1 > "$out/get" 2>&1 &&
+    if "$LOAD" --port "$port" "${LOGIN[@]}" stream --request "GET $T/public/one-mib.bin\r\n" --repeat 1 > "$out/get" 2>&1 &&
        grep -q "1048580 bytes per run" "$out/get"; then
       gets=$((gets + 1))
     else
       failures=$((failures + 1)); cat "$out/get" >&2
     fi
-    if "$LOAD" --port "$port" upload --size 1048576 --path "$T/root/upload.bin" --repeat 1 > "$out/put" 2>&1; then
+    if "$LOAD" --port "$port" "${LOGIN[@]}" upload --size 1048576 --path "$T/root/3A/Wang/upload.bin" --repeat 1 > "$out/put" 2>&1; then
       puts=$((puts + 1))
     else
       failures=$((failures + 1)); cat "$out/put" >&2

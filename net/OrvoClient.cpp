@@ -135,7 +135,8 @@ class OrvoClient::Exchange {
       : client_(client) {
     CheckLine(line);
     try {
-      socket_ = platform::ClientSocket::Connect(client.host_, client.port_, client.timeoutMs_);
+      socket_ = platform::ClientSocket::Connect(client.host_, client.port_, client.timeoutMs_,
+                                                client.source_);
     } catch (const platform::SocketError& error) {
       throw ClientError(Kind::Connect, error.what());
     }

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "net/Framing.h"
@@ -55,6 +56,10 @@ class OrvoClient {
 
   // A positive value bounds the connect and every wait for the server (milliseconds).
   void SetTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
+  // The local address every connection leaves from (empty: the system's choice). The server
+  // tells clients apart by address, so a test or a load run can be several student PCs at once.
+  void SetSource(std::string address) { source_ = std::move(address); }
+  const std::string& Source() const { return source_; }
   const std::string& Host() const { return host_; }
   uint16_t Port() const { return port_; }
 
@@ -100,6 +105,7 @@ class OrvoClient {
 
   std::string host_;
   uint16_t port_;
+  std::string source_;
   int timeoutMs_ = 0;
 };
 

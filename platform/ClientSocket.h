@@ -48,7 +48,11 @@ class ClientSocket {
   // Resolves `host` and tries each of its addresses in turn. Raises SocketError
   // "cannot connect to H:P: <reason>" when none answers. A positive `timeoutMs` bounds the connect
   // and every later send or receive that makes no progress (raising SocketTimeout).
-  static ClientSocket Connect(const std::string& host, uint16_t port, int timeoutMs = 0);
+  // A non-empty `source` (a numeric IPv4 or IPv6 address) is the local address the connection
+  // leaves from, any port: one host can so stand for several client PCs (127.0.0.2, 127.0.0.3,
+  // ... on loopback). Only addresses of the source's family are tried then.
+  static ClientSocket Connect(const std::string& host, uint16_t port, int timeoutMs = 0,
+                              const std::string& source = {});
 
   bool IsOpen() const { return handle_ != kNoSocket; }
   NativeSocket Native() const { return handle_; }

@@ -24,12 +24,24 @@ struct AddrInfoFree {
 
 }  // namespace
 
-ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
-  const std::string where = "cannot connect to " + FormatEndpoint(host, port) + ": ";
+ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs,
+                                   const std::string& source) {
+  const std::string where = "cannot connect to " + FormatEndpoint(host, port) +
+                            (source.empty() ? "" : " from " + source) + ": ";
+  std::unique_ptr<addrinfo, AddrInfoFree> local;
   addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
+  if (!source.empty()) {
+    addrinfo* raw = nullptr;
+    addrinfo localHints = hints;
+    localHints.ai_flags |= AI_NUMERICHOST | AI_PASSIVE;
+    if (::getaddrinfo(source.c_str(), "0", &localHints, &raw) != 0) {
+      throw SocketError(where + "the source is not a numeric IP address");
+    }
+    local.reset(raw);
+  }
+  hints.ai_family = local ? local->ai_family : AF_UNSPEC;
   addrinfo* raw = nullptr;
   const std::string service = std::to_string(port);
   const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &raw);
@@ -43,6 +55,18 @@ ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int t
     if (!socket.IsOpen()) {
       lastError = errno;
       continue;
+    }
+    if (local) {
+#ifdef IP_BIND_ADDRESS_NO_PORT
+      // The port is then picked at connect for the whole address pair, so a load client that
+      // opens connection after connection from one source does not run out of ports.
+      const int on = 1;
+      ::setsockopt(socket.handle_, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
+#endif
+      if (::bind(socket.handle_, local->ai_addr, local->ai_addrlen) != 0) {
+        lastError = errno;
+        continue;
+      }
     }
     if (timeoutMs > 0) {
       // Linux bounds connect() by the send timeout as well.

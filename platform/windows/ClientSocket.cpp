@@ -53,17 +53,29 @@ int ConnectWithin(SOCKET s, const sockaddr* address, int length, int timeoutMs) 
 
 }  // namespace
 
-ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
-  const std::string where = "cannot connect to " + FormatEndpoint(host, port) + ": ";
+ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int timeoutMs,
+                                   const std::string& source) {
+  const std::string where = "cannot connect to " + FormatEndpoint(host, port) +
+                            (source.empty() ? "" : " from " + source) + ": ";
   try {
     EnsureWinsock();
   } catch (const std::system_error& e) {
     throw SocketError(where + e.what());
   }
+  std::unique_ptr<ADDRINFOW, AddrInfoFree> local;
   ADDRINFOW hints{};
-  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
+  if (!source.empty()) {
+    ADDRINFOW* raw = nullptr;
+    ADDRINFOW localHints = hints;
+    localHints.ai_flags |= AI_NUMERICHOST | AI_PASSIVE;
+    if (::GetAddrInfoW(Wide(source).c_str(), L"0", &localHints, &raw) != 0) {
+      throw SocketError(where + "the source is not a numeric IP address");
+    }
+    local.reset(raw);
+  }
+  hints.ai_family = local ? local->ai_family : AF_UNSPEC;
   ADDRINFOW* raw = nullptr;
   const int rc = ::GetAddrInfoW(Wide(host).c_str(), std::to_wstring(port).c_str(), &hints, &raw);
   if (rc != 0) throw SocketError(where + WindowsErrorText(static_cast<unsigned long>(rc)));
@@ -72,6 +84,10 @@ ClientSocket ClientSocket::Connect(const std::string& host, uint16_t port, int t
   for (const ADDRINFOW* a = list.get(); a != nullptr; a = a->ai_next) {
     ClientSocket socket(NewSocket(a->ai_family, a->ai_socktype, a->ai_protocol));
     if (!socket.IsOpen()) {
+      lastError = ::WSAGetLastError();
+      continue;
+    }
+    if (local && ::bind(socket.handle_, local->ai_addr, static_cast<int>(local->ai_addrlen)) != 0) {
       lastError = ::WSAGetLastError();
       continue;
     }

@@ -194,6 +194,24 @@ TEST_F(ClientCli, CommandsTheServerDidNotCarryOutAreFailures) {
   EXPECT_FALSE(fs::exists(dir / "outside"));
 }
 
+// The server keeps one login per address, so --source is how one machine acts as another PC:
+// a listing from an address without a login is refused until that very address logs in.
+TEST_F(ClientCli, SourceOptionActsAsAnotherPc) {
+  dir.Write("pub/handout.txt", "for everyone");
+  const Outcome before = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
+  ExpectSuccess(before);
+  EXPECT_EQ(before.out, "") << "127.0.0.5 holds no login";
+  ASSERT_NE(server->UserDic().Get("127.0.0.5"), nullptr);
+
+  orvo::testing::LogInAs(*server, root(), "127.0.0.5");
+  const Outcome after = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
+  ExpectSuccess(after);
+  EXPECT_NE(after.out.find("handout.txt"), std::string::npos) << after.out;
+
+  ExpectFailure(Orvo({"--source", "192.0.2.1", "ls", pub() + "/*"}),
+                "cannot connect to 127.0.0.1:" + std::to_string(port) + " from 192.0.2.1: ");
+}
+
 TEST_F(ClientCli, UnreachableServerAndBadArguments) {
   const uint16_t stoppedPort = port;
   server.reset();

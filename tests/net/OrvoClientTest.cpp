@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/OrvoClient.h"
+#include "net/OrvoServer.h"
 #include "platform/CodePage.h"
 #include "platform/Socket.h"
 #include "tests/support/TempDir.h"
@@ -392,6 +393,50 @@ TEST(ClientFailures, ReplyWhereNoneIsDueIsReported) {
   OrvoClient client("127.0.0.1", server.Port());
   ExpectClientError([&] { client.MkDir("/x"); }, Kind::Protocol,
                     "unexpected bytes after the reply");
+}
+
+// The server tells students apart by address, so a client given a source must reach it from
+// exactly there, and a source it cannot use must fail the connection rather than be dropped.
+TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
+  TOrvoServer server;
+  server.SetDefaultPort(0);
+  server.SetActive(true);
+  const uint16_t port = server.BoundPort();
+  for (const char* source : {"127.0.0.5", "127.0.0.6"}) {
+    OrvoClient client("127.0.0.1", port);
+    client.SetSource(source);
+    EXPECT_TRUE(client.SysLog().empty()) << source << " is not the service's own host";
+    ASSERT_NE(server.UserDic().Get(source), nullptr) << source;
+    EXPECT_EQ(server.UserDic().Get(source)->IP(), source);
+  }
+  EXPECT_EQ(server.UserDic().Count(), 2u);
+  EXPECT_EQ(server.UserDic().Get("127.0.0.1"), nullptr);
+
+  const std::string endpoint = "cannot connect to 127.0.0.1:" + std::to_string(port) + " from ";
+  const struct {
+    std::string source;
+    std::string reason;  // empty: the system's words for it, which vary by host
+  } unusable[] = {
+      {"192.0.2.1", ""},  // no address of this host
+      {"::1", ""},        // the other family than the server's address
+      {"student-pc", "the source is not a numeric IP address"},
+  };
+  for (const auto& c : unusable) {
+    OrvoClient client("127.0.0.1", port);
+    client.SetSource(c.source);
+    try {
+      client.SysLog();
+      ADD_FAILURE() << c.source;
+    } catch (const ClientError& error) {
+      EXPECT_EQ(error.kind(), Kind::Connect) << c.source;
+      const std::string what = error.what();
+      EXPECT_TRUE(what.starts_with(endpoint + c.source + ": ")) << what;
+      if (!c.reason.empty()) {
+        EXPECT_EQ(what, endpoint + c.source + ": " + c.reason);
+      }
+    }
+  }
+  EXPECT_EQ(server.UserDic().Count(), 2u) << "no connection may leave from elsewhere instead";
 }
 
 }  // namespace

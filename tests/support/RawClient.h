@@ -31,37 +31,33 @@ inline std::string Counted(const std::string& payload) {
 
 class RawClient {
  public:
-  // `source` binds the client to a loopback address of its own (127.0.0.2 ...), to appear as
-  // another peer. An address containing ':' is IPv6.
+  // `source` binds the client to a local address of its own (127.0.0.2, ...) before connecting,
+  // so that the server sees another peer. An address containing ':' is IPv6; the source must be
+  // of the same family as `host`.
   explicit RawClient(uint16_t port, const std::string& host = "127.0.0.1",
                      const std::string& source = {}) {
     StartSockets();
-    const bool v6 = host.find(':') != std::string::npos;
-    socket_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    sockaddr_storage address{};
+    const int family = Numeric(host, port, address);
+    sockaddr_storage local{};
+    if (!source.empty() && Numeric(source, 0, local) != family) {
+      throw std::runtime_error("source " + source + " is not of the family of " + host);
+    }
+    socket_ = ::socket(family, SOCK_STREAM, 0);
     if (socket_ == kNone) Fail("socket");
-    SetReceiveLimit(20);
-    if (v6) {
-      sockaddr_in6 address{};
-      address.sin6_family = AF_INET6;
-      address.sin6_port = htons(port);
-      ::inet_pton(AF_INET6, host.c_str(), &address.sin6_addr);
-      if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    try {
+      SetReceiveLimit(20);
+      if (!source.empty() &&
+          ::bind(socket_, reinterpret_cast<sockaddr*>(&local), Length(family)) != 0) {
+        Fail("bind");
+      }
+      if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), Length(family)) != 0) {
         Fail("connect");
       }
-      return;
-    }
-    if (!source.empty()) {
-      sockaddr_in local{};
-      local.sin_family = AF_INET;
-      ::inet_pton(AF_INET, source.c_str(), &local.sin_addr);
-      if (::bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) Fail("bind");
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
-    if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      Fail("connect");
+    } catch (...) {
+      // The destructor does not run for a constructor that throws.
+      CloseSocket();
+      throw;
     }
   }
   ~RawClient() { CloseSocket(); }
@@ -117,6 +113,7 @@ class RawClient {
 
  private:
 #ifdef _WIN32
+  using AddressLength = int;
   using Handle = SOCKET;
   static constexpr Handle kNone = INVALID_SOCKET;
   static constexpr int kNoSignal = 0;
@@ -146,6 +143,7 @@ class RawClient {
                              std::to_string(::WSAGetLastError()));
   }
 #else
+  using AddressLength = socklen_t;
   using Handle = int;
   static constexpr Handle kNone = -1;
   static constexpr int kNoSignal = MSG_NOSIGNAL;
@@ -165,6 +163,29 @@ class RawClient {
     throw std::runtime_error(std::string(what) + ": " + strerror(errno));
   }
 #endif
+
+  // Fills `address` from numeric IPv4 or IPv6 text; returns its family.
+  static int Numeric(const std::string& text, uint16_t port, sockaddr_storage& address) {
+    if (text.find(':') != std::string::npos) {
+      auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+      v6.sin6_family = AF_INET6;
+      v6.sin6_port = htons(port);
+      if (::inet_pton(AF_INET6, text.c_str(), &v6.sin6_addr) != 1) BadAddress(text);
+      return AF_INET6;
+    }
+    auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    if (::inet_pton(AF_INET, text.c_str(), &v4.sin_addr) != 1) BadAddress(text);
+    return AF_INET;
+  }
+  static AddressLength Length(int family) {
+    return static_cast<AddressLength>(family == AF_INET6 ? sizeof(sockaddr_in6)
+                                                         : sizeof(sockaddr_in));
+  }
+  [[noreturn]] static void BadAddress(const std::string& text) {
+    throw std::runtime_error("not a numeric address: " + text);
+  }
 
   Handle socket_ = kNone;
 };
