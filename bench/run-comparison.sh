@@ -9,6 +9,7 @@
 #   SIZE_MIB=1024 UPLOAD_MIB=1024 IDLE=10000 IDLE_RATE=2000 DURATION=5 WORKERS=4 REPEAT=3
 #   ORVO_PORT=28783 NGINX_PORT=28080 SINK_PORT=28090
 set -euo pipefail
+. "$(dirname "$0")/service.sh"
 
 BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
 BIN=$(cd "$BIN" && pwd)
@@ -36,18 +37,9 @@ echo "open files limit: $(ulimit -n)"
 
 LOAD="$BIN/orvo-load"
 SERVER="$BIN/bench-server"
-for program in "$LOAD" "$SERVER" "$NGINX"; do
-  [ -x "$program" ] || { echo "missing $program" >&2; exit 1; }
-done
+require_programs "$LOAD" "$SERVER" "$NGINX"
 
-T=$(mktemp -d /tmp/orvo-bench-XXXXXX)
-pids=()
-stop_all() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$T"
-}
-trap stop_all EXIT
+make_scratch orvo-bench
 
 wait_for_port() {
   for _ in $(seq 1 100); do

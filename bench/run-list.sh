@@ -31,18 +31,9 @@ BEFORE=
 if [ -n "${BEFORE_BIN_DIR:-}" ]; then
   BEFORE="$(cd "$BEFORE_BIN_DIR" && pwd)/orvo-serverd"
 fi
-for program in "$LOAD" "$SERVER" "$ADMIN" "$CLIENT" $BEFORE; do
-  [ -x "$program" ] || { echo "missing $program" >&2; exit 1; }
-done
+require_programs "$LOAD" "$SERVER" "$ADMIN" "$CLIENT" $BEFORE
 
-T=$(mktemp -d /tmp/orvo-list-bench-XXXXXX)
-pids=()
-stop_all() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$T"
-}
-trap stop_all EXIT
+make_scratch orvo-list-bench
 
 CLASS=网络01班
 STUDENT=学生01-001

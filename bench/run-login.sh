@@ -22,18 +22,9 @@ LOAD="$BIN/orvo-load"
 SERVER="$BIN/orvo-serverd"
 ADMIN="$BIN/orvo-admin"
 CLIENT="$BIN/orvo"
-for program in "$LOAD" "$SERVER" "$ADMIN" "$CLIENT"; do
-  [ -x "$program" ] || { echo "missing $program" >&2; exit 1; }
-done
+require_programs "$LOAD" "$SERVER" "$ADMIN" "$CLIENT"
 
-T=$(mktemp -d /tmp/orvo-login-bench-XXXXXX)
-pids=()
-stop_all() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$T"
-}
-trap stop_all EXIT
+make_scratch orvo-login-bench
 
 class_name() { echo "网络$1班"; }
 student_name() { echo "学生$1-$2"; }

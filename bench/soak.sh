@@ -20,14 +20,7 @@ LOAD="$BIN/orvo-load"
 SERVER="${SERVER_BIN_DIR:-$BIN}/orvo-serverd"
 ADMIN="$BIN/orvo-admin"
 
-T=$(mktemp -d /tmp/orvo-soak-XXXXXX)
-pids=()
-stop_all() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$T"
-}
-trap stop_all EXIT
+make_scratch orvo-soak
 
 "$ADMIN" --dir "$T" init > /dev/null
 mkdir -p "$T/root" "$T/public"
