@@ -157,14 +157,13 @@ class AdminWithService : public AdminTest {
     port = started.port;
   }
 
-  std::string Request(const std::string& from, const std::string& line) {
-    RawClient client(port, "127.0.0.1", from);
-    client.Send(line + "\r\n");
-    return client.ReadToClose();
+  std::string Request(const std::string& from, const std::string& line,
+                      const std::string& extra = {}) {
+    return RawClient::RequestFrom(port, from, line, extra);
   }
   bool LogIn(const std::string& from, const std::string& student,
              const std::string& password = "907183") {
-    return Request(from, "LOGIN C1 " + student + " " + password).size() > 4;
+    return RawClient::LogInFrom(port, from, "C1", student, password);
   }
   // Whether `from` lists the essay in the folder of `student`.
   bool Reaches(const std::string& from, const std::string& student) {

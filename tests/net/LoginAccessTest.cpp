@@ -81,13 +81,11 @@ class LoginAccess : public ::testing::Test {
 
   std::string Request(const std::string& from, const std::string& line,
                       const std::string& extra = {}) {
-    RawClient client(port, "127.0.0.1", from);
-    client.Send(line + "\r\n" + extra);
-    return client.ReadToClose();
+    return RawClient::RequestFrom(port, from, line, extra);
   }
   bool LogIn(const std::string& from, const std::string& student,
              const std::string& password = "907183") {
-    return Request(from, "LOGIN C1 " + student + " " + password).size() > 4;
+    return RawClient::LogInFrom(port, from, "C1", student, password);
   }
   std::string Listing(const std::string& from, const std::string& pattern) {
     return Request(from, "LIST " + pattern);

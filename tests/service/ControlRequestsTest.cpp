@@ -58,14 +58,13 @@ class ControlRequests : public ::testing::Test {
     core::Options().Reset();
   }
 
-  std::string Request(const std::string& from, const std::string& line) {
-    RawClient client(port, "127.0.0.1", from);
-    client.Send(line + "\r\n");
-    return client.ReadToClose();
+  std::string Request(const std::string& from, const std::string& line,
+                      const std::string& extra = {}) {
+    return RawClient::RequestFrom(port, from, line, extra);
   }
   bool LogIn(const std::string& from, const std::string& student,
              const std::string& password = "907183") {
-    return Request(from, "LOGIN C1 " + student + " " + password).size() > 4;
+    return RawClient::LogInFrom(port, from, "C1", student, password);
   }
   std::string ListLisFolder(const std::string& from) {
     return Request(from, "LIST " + (dir / "root") + "\\C1\\Li\\*");

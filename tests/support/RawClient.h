@@ -111,6 +111,21 @@ class RawClient {
     return client.ReadToClose();
   }
 
+  // One command line (and any bytes after it) from the loopback address `source`, as the
+  // student PC at that address would send it; the whole reply.
+  static std::string RequestFrom(uint16_t port, const std::string& source, const std::string& line,
+                                 const std::string& extra = {}) {
+    RawClient client(port, "127.0.0.1", source);
+    client.Send(line + "\r\n" + extra);
+    return client.ReadToClose();
+  }
+
+  // Whether a LOGIN of `student` of `group` from `source` is accepted.
+  static bool LogInFrom(uint16_t port, const std::string& source, const std::string& group,
+                        const std::string& student, const std::string& password) {
+    return RequestFrom(port, source, "LOGIN " + group + " " + student + " " + password).size() > 4;
+  }
+
  private:
 #ifdef _WIN32
   using AddressLength = int;
