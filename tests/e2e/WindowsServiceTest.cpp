@@ -96,6 +96,16 @@ class WindowsService : public ::testing::Test {
     std::this_thread::sleep_for(1500ms);
   }
 
+  // Starts the service with student S1 of class C1 logged in from this address; returns S1's
+  // folder, which (with the public folder) is all that the file commands reach.
+  fs::path StartServiceWithStudentLoggedIn() {
+    AdminOk({"class", "add", "C1"});
+    AdminOk({"student", "add", "C1", "S1"});
+    StartService();
+    EXPECT_GT(Request("LOGIN C1 S1 907183").size(), 4u) << "S1 logs in";
+    return root / "C1" / "S1";
+  }
+
   std::string Request(const std::string& line, const std::string& payload = {}) {
     RawClient client(port);
     client.Send(line + "\r\n" + payload);
@@ -134,17 +144,17 @@ TEST_F(WindowsService, LoginChgpswAndListsSpeakGbkWithWindowsPaths) {
 }
 
 TEST_F(WindowsService, ListCarriesWindowsAttributesAndShortNames) {
+  const fs::path mine = StartServiceWithStudentLoggedIn();
   {
-    std::ofstream(root / "A long file name.txt") << "twelve bytes";
-    std::ofstream(root / "locked.txt") << "x";
+    std::ofstream(mine / "A long file name.txt") << "twelve bytes";
+    std::ofstream(mine / "locked.txt") << "x";
   }
-  fs::create_directory(root / "Folder");
-  fs::permissions(root / "locked.txt",
+  fs::create_directory(mine / "Folder");
+  fs::permissions(mine / "locked.txt",
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  StartService();
 
-  const std::string reply = Request("LIST " + WinePath(root) + "\\*");
+  const std::string reply = Request("LIST " + WinePath(mine) + "\\*");
   const auto records = net::DecodeListReply(reply);
   ASSERT_EQ(records.size(), 3u) << "no . and ..";
   const auto* longName = Named(records, "A long file name.txt");
@@ -165,15 +175,16 @@ TEST_F(WindowsService, ListCarriesWindowsAttributesAndShortNames) {
   EXPECT_TRUE(folder->IsFolder());
   EXPECT_EQ(folder->size, 0u);
 
-  // A path without wildcards names one entry; a name outside the root is refused.
-  EXPECT_EQ(net::DecodeListReply(Request("LIST " + WinePath(root / "Folder"))).size(), 1u);
+  // A path without wildcards names one entry; a name outside the student's folder is refused.
+  EXPECT_EQ(net::DecodeListReply(Request("LIST " + WinePath(mine / "Folder"))).size(), 1u);
+  EXPECT_EQ(Request("LIST " + WinePath(root) + "\\*"), std::string(4, '\0'));
   EXPECT_EQ(Request("LIST Z:\\etc\\*"), std::string(4, '\0'));
 }
 
 TEST_F(WindowsService, FileHeldOpenByAnotherProgramIsNeitherSentNorReplacedNorDeleted) {
-  const fs::path file = root / "report.txt";
+  const fs::path mine = StartServiceWithStudentLoggedIn();
+  const fs::path file = mine / "report.txt";
   std::ofstream(file) << "first draft";
-  StartService();
 
   const std::string name = WinePath(file);
   const fs::path release = dir.Path() / "release";
@@ -182,9 +193,9 @@ TEST_F(WindowsService, FileHeldOpenByAnotherProgramIsNeitherSentNorReplacedNorDe
   EXPECT_EQ(Request("GET " + name), "") << "sharing violation: nothing is sent";
   Request("PUT " + name, Counted("overwritten"));
   Request("DELETE " + name);
-  Request("MOVE " + name + "|" + WinePath(root / "moved.txt"));
+  Request("MOVE " + name + "|" + WinePath(mine / "moved.txt"));
   EXPECT_EQ(TempDir::Read(file), "first draft");
-  EXPECT_FALSE(fs::exists(root / "moved.txt"));
+  EXPECT_FALSE(fs::exists(mine / "moved.txt"));
 
   std::ofstream(release).put('\n');
   ASSERT_EQ(holder->ReadLine(60s), "released");
@@ -195,21 +206,21 @@ TEST_F(WindowsService, FileHeldOpenByAnotherProgramIsNeitherSentNorReplacedNorDe
 }
 
 TEST_F(WindowsService, ClientExeFetchesAndSendsFiles) {
-  std::ofstream(root / "资料.txt") << "lesson notes";
-  StartService();
+  const fs::path mine = StartServiceWithStudentLoggedIn();
+  std::ofstream(mine / "资料.txt") << "lesson notes";
   const fs::path local = dir.Path() / "local.txt";
   const Outcome get = StartWindows(Program("orvo"), {"--port", std::to_string(port), "get",
-                                                     WinePath(root / "资料.txt"), WinePath(local)})
+                                                     WinePath(mine / "资料.txt"), WinePath(local)})
                           ->Wait(60s);
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(TempDir::Read(local), "lesson notes");
 
   std::ofstream(local, std::ios::app) << " and homework";
   const Outcome put = StartWindows(Program("orvo"), {"--port", std::to_string(port), "put",
-                                                     WinePath(local), WinePath(root / "作业.txt")})
+                                                     WinePath(local), WinePath(mine / "作业.txt")})
                           ->Wait(60s);
   ASSERT_EQ(put.status, 0) << put.err;
-  EXPECT_EQ(TempDir::Read(root / "作业.txt"), "lesson notes and homework");
+  EXPECT_EQ(TempDir::Read(mine / "作业.txt"), "lesson notes and homework");
 }
 
 }  // namespace
