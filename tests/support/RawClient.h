@@ -46,7 +46,7 @@ class RawClient {
     socket_ = ::socket(family, SOCK_STREAM, 0);
     if (socket_ == kNone) Fail("socket");
     try {
-      SetReceiveLimit(20);
+      SetTimeLimits(20);
       if (!source.empty() &&
           ::bind(socket_, reinterpret_cast<sockaddr*>(&local), Length(family)) != 0) {
         Fail("bind");
@@ -140,10 +140,13 @@ class RawClient {
     }();
     if (!started) throw std::runtime_error("WSAStartup failed");
   }
-  void SetReceiveLimit(int seconds) {
+  // Receives and sends both: Wine can leave a send blocked for good once the server has closed.
+  void SetTimeLimits(int seconds) {
     const DWORD limit = static_cast<DWORD>(seconds) * 1000;
-    ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
-                 sizeof limit);
+    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO}) {
+      ::setsockopt(socket_, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit),
+                   sizeof limit);
+    }
   }
   // Windows reports a connection torn down under a blocked call as aborted rather than reset.
   static bool LastErrorIsReset() {
@@ -164,9 +167,11 @@ class RawClient {
   static constexpr int kNoSignal = MSG_NOSIGNAL;
 
   static void StartSockets() {}
-  void SetReceiveLimit(int seconds) {
+  void SetTimeLimits(int seconds) {
     timeval limit{seconds, 0};
-    ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO}) {
+      ::setsockopt(socket_, SOL_SOCKET, option, &limit, sizeof limit);
+    }
   }
   static bool LastErrorIsReset() {
     return errno == ECONNRESET;
