@@ -1,7 +1,7 @@
 // TThreadSafeDic: a dictionary from keys to owned objects behind its own lock.
 // Any thread may call it; every operation holds FLock for its whole duration, and Add never
-// replaces an entry that exists. Get hands out a raw pointer that stays valid until the entry is
-// removed or the dictionary destroyed (the peer table never removes entries while it lives).
+// replaces an entry that exists. Nothing hands out a pointer or reference to a value: a value is
+// only reached inside With or ForEach, under the lock, so no reader can race a writer.
 #pragma once
 
 #include <cstddef>
@@ -27,10 +27,9 @@ class TThreadSafeDic {
     FItems.erase(key);
   }
 
-  V* Get(const K& key) const {
+  bool Contains(const K& key) const {
     std::lock_guard guard(FLock);
-    const auto it = FItems.find(key);
-    return it == FItems.end() ? nullptr : it->second.get();
+    return FItems.contains(key);
   }
 
   std::size_t Count() const {

@@ -231,11 +231,11 @@ class TOrvoServer::Impl {
 
   void DoPeerConnect(Connection& connection) {
     const std::string& key = connection.PeerAddress();
-    if (!peers.Get(key)) peers.Add(key, std::make_unique<TOrvoUser>(key));
+    if (!peers.Contains(key)) peers.Add(key, std::make_unique<TOrvoUser>(key));
   }
 
   void DoPeerExecute(Connection& connection) {
-    if (!peers.Get(connection.PeerAddress())) return;
+    if (!peers.Contains(connection.PeerAddress())) return;
     const std::string line = ReadCommandLine(connection);
     std::string logged = MaskForLog(line);
     core::SysLog().Add(logged);

@@ -124,7 +124,8 @@ class TOrvoDiskDb : public TSimpleDb {
  private:
   void EnsureCurrGroup();  // expects FLock held
 
-  std::recursive_mutex FLock;
+  // Not part of the object's logical state: const reads take it too.
+  mutable std::recursive_mutex FLock;
   const platform::Clock& FClock;
   uint32_t FCurrTick = 0;      // guarded by FLock
   int32_t FCurrWeekTemp = -1;  // guarded by FLock

@@ -188,8 +188,7 @@ TField TQuery::FieldByName(std::string_view name) const {
 }
 
 TSimpleDb::TSimpleDb(const std::string& DbFileName) : FFileName(DbFileName) {
-  CreateQuery();
-  FBatchCommand = false;
+  OpenConnection();
 }
 
 TSimpleDb::~TSimpleDb() {
@@ -197,7 +196,7 @@ TSimpleDb::~TSimpleDb() {
   sqlite3_close_v2(FConnection);
 }
 
-void TSimpleDb::CreateQuery() {
+void TSimpleDb::OpenConnection() {
   sqlite3* connection = nullptr;
   // Read-write without SQLITE_OPEN_CREATE: a missing file is a failure, never a new empty one.
   const int rc = sqlite3_open_v2(FFileName.c_str(), &connection,

@@ -107,10 +107,10 @@ class TSimpleDb {
   void StartTransaction();
   void Commit();
 
- protected:
-  virtual void CreateQuery();
-
  private:
+  // Opens the connection and its cursor; called by the constructor only, so it is not virtual (a
+  // derived class could not take part in it anyway).
+  void OpenConnection();
   int32_t RunSelect(const std::string& statement, const std::string& countStatement);
   int32_t RunChange(const std::string& statement);
 

@@ -161,8 +161,7 @@ uint32_t TOrvoDiskDb::LoginLiveMs(const std::string& aGroup, uint32_t graceMs) {
 }
 
 int32_t TOrvoDiskDb::CurrWeekTemp() const {
-  // The lock is not part of the object's logical state; reading under it is still a read.
-  std::lock_guard<std::recursive_mutex> guard(const_cast<std::recursive_mutex&>(FLock));
+  std::lock_guard<std::recursive_mutex> guard(FLock);
   return FCurrWeekTemp;
 }
 

@@ -201,7 +201,7 @@ TEST_F(ClientCli, SourceOptionActsAsAnotherPc) {
   const Outcome before = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
   ExpectSuccess(before);
   EXPECT_EQ(before.out, "") << "127.0.0.5 holds no login";
-  ASSERT_NE(server->UserDic().Get("127.0.0.5"), nullptr);
+  ASSERT_TRUE(server->UserDic().Contains("127.0.0.5"));
 
   orvo::testing::LogInAs(*server, root(), "127.0.0.5");
   const Outcome after = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});

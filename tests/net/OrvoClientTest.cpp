@@ -406,11 +406,13 @@ TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
     OrvoClient client("127.0.0.1", port);
     client.SetSource(source);
     EXPECT_TRUE(client.SysLog().empty()) << source << " is not the service's own host";
-    ASSERT_NE(server.UserDic().Get(source), nullptr) << source;
-    EXPECT_EQ(server.UserDic().Get(source)->IP(), source);
+    std::string ip;
+    ASSERT_TRUE(server.UserDic().With(source, [&](const TOrvoUser& peer) { ip = peer.IP(); }))
+        << source;
+    EXPECT_EQ(ip, source);
   }
   EXPECT_EQ(server.UserDic().Count(), 2u);
-  EXPECT_EQ(server.UserDic().Get("127.0.0.1"), nullptr);
+  EXPECT_FALSE(server.UserDic().Contains("127.0.0.1"));
 
   const std::string endpoint = "cannot connect to 127.0.0.1:" + std::to_string(port) + " from ";
   const struct {

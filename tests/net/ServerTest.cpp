@@ -128,9 +128,14 @@ TEST_F(ServerTest, PeerTableKeepsOneRecordPerAddress) {
     client.ReadToClose();
   }
   EXPECT_EQ(server->UserDic().Count(), 3u);
-  ASSERT_NE(server->UserDic().Get("127.0.0.2"), nullptr);
-  EXPECT_EQ(server->UserDic().Get("127.0.0.2")->IP(), "127.0.0.2");
-  EXPECT_EQ(server->UserDic().Get("127.0.0.2")->ID(), 0u);
+  std::string ip;
+  uint32_t id = 1;
+  ASSERT_TRUE(server->UserDic().With("127.0.0.2", [&](const TOrvoUser& peer) {
+    ip = peer.IP();
+    id = peer.ID();
+  }));
+  EXPECT_EQ(ip, "127.0.0.2");
+  EXPECT_EQ(id, 0u);
 }
 
 TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
@@ -142,7 +147,7 @@ TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
   }
   client->Send("GETSYSLOG\r\n");
   EXPECT_EQ(client->ReadToClose(), Counted("GETSYSLOG\r\n"));
-  EXPECT_NE(server->UserDic().Get("::1"), nullptr);
+  EXPECT_TRUE(server->UserDic().Contains("::1"));
 }
 
 TEST_F(ServerTest, SecondServerOnTheSamePortFailsNamingThePort) {
