@@ -26,6 +26,7 @@
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "service/OrvoService.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
@@ -35,22 +36,13 @@ namespace orvo::net {
 namespace {
 
 using orvo::testing::Counted;
+using orvo::testing::Eventually;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kEmptyListing(4, '\0');
-
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // Names in a folder (not followed into subfolders), hidden ones included.
 std::vector<std::string> NamesIn(const fs::path& folder) {
