@@ -3,7 +3,7 @@
 # loopback, driven by the same load client. Everything lives in a temporary folder that is removed
 # at the end; nothing outside it is touched and every process started here is stopped by its id.
 #
-#   bench/run-comparison.sh [BIN_DIR]        (default build/bin)
+#   bench/run-comparison.sh [BIN_DIR]        (default build/release/bin)
 #
 # Sizes and durations can be lowered for a quick run:
 #   SIZE_MIB=1024 UPLOAD_MIB=1024 IDLE=10000 IDLE_RATE=2000 DURATION=5 WORKERS=4 REPEAT=3
@@ -11,7 +11,7 @@
 set -euo pipefail
 . "$(dirname "$0")/service.sh"
 
-BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
+BIN=${1:-${ORVO_BIN_DIR:-build/release/bin}}
 BIN=$(cd "$BIN" && pwd)
 SIZE_MIB=${SIZE_MIB:-1024}
 UPLOAD_MIB=${UPLOAD_MIB:-1024}

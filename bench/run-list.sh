@@ -5,15 +5,15 @@
 # thousands of stars over a folder of a few thousand files. Everything lives in a temporary folder
 # that is removed at the end; every service started here is stopped by its id.
 #
-#   bench/run-list.sh [BIN_DIR]        (default build/bin; needs orvo-serverd, orvo-admin,
-#                                       orvo-load and orvo)
+#   bench/run-list.sh [BIN_DIR]        (default build/release/bin; needs orvo-serverd,
+#                                       orvo-admin, orvo-load and orvo)
 #   BEFORE_BIN_DIR=DIR bench/run-list.sh BIN_DIR   (DIR holds the earlier build's orvo-serverd)
 #
 #   FILES=3000 STARS=16000 DURATION=5 WORKERS=2 ROUNDS=3 SOURCE=127.0.0.2
 set -euo pipefail
 . "$(dirname "$0")/service.sh"
 
-BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
+BIN=${1:-${ORVO_BIN_DIR:-build/release/bin}}
 BIN=$(cd "$BIN" && pwd)
 FILES=${FILES:-3000}
 STARS=${STARS:-16000}

@@ -4,14 +4,14 @@
 # database (CLASSES classes of PER_CLASS students, made with orvo-admin) and the student folders
 # live in a temporary folder that is removed at the end; the service is stopped by its id.
 #
-#   bench/run-login.sh [BIN_DIR]        (default build/bin; needs orvo-serverd, orvo-admin,
-#                                        orvo-load and orvo)
+#   bench/run-login.sh [BIN_DIR]        (default build/release/bin; needs orvo-serverd,
+#                                        orvo-admin, orvo-load and orvo)
 #
 #   CLASSES=50 PER_CLASS=100 DURATION=5 WORKERS="2 8"
 set -euo pipefail
 . "$(dirname "$0")/service.sh"
 
-BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
+BIN=${1:-${ORVO_BIN_DIR:-build/release/bin}}
 BIN=$(cd "$BIN" && pwd)
 CLASSES=${CLASSES:-50}
 PER_CLASS=${PER_CLASS:-100}

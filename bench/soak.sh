@@ -2,8 +2,8 @@
 # Soak run: SECONDS of mixed traffic against the real headless service, then a report of errors,
 # resident memory and open descriptors at the start and at the end.
 #
-#   bench/soak.sh [BIN_DIR] [SECONDS]      (default build/bin, 600)
-#   SERVER_BIN_DIR=build/tsan/bin bench/soak.sh build/bin 600   (the service from the tsan build)
+#   bench/soak.sh [BIN_DIR] [SECONDS]      (default build/release/bin, 600)
+#   SERVER_BIN_DIR=build/tsan/bin bench/soak.sh build/release/bin 600   (the service from the tsan build)
 #
 # Traffic, all at once for the whole run: one-shot LOGINs (2 workers), one-shot LISTs (2 workers),
 # 1 MiB GETs and 1 MiB PUTs in loops, and 200 idle connections held open. Pass when every client
@@ -12,7 +12,7 @@
 set -euo pipefail
 . "$(dirname "$0")/service.sh"
 
-BIN=${1:-${ORVO_BIN_DIR:-build/bin}}
+BIN=${1:-${ORVO_BIN_DIR:-build/release/bin}}
 BIN=$(cd "$BIN" && pwd)
 DURATION=${2:-600}
 LOAD="$BIN/orvo-load"

@@ -1,5 +1,6 @@
 // The text list: every line in the host's ANSI code page followed by CR LF, the last one too,
-// with no count and no byte-order mark (but for a UTF-8 ANSI code page, which starts with EF BB BF).
+// with no count and no byte-order mark (but for a UTF-8 ANSI code page, which starts with
+// EF BB BF).
 #pragma once
 
 #include <string>

@@ -34,7 +34,9 @@ JoinableThread::JoinableThread(std::function<void()> body, std::size_t stackByte
   state_->joinable = true;
 }
 
-JoinableThread::~JoinableThread() { Join(); }
+JoinableThread::~JoinableThread() {
+  Join();
+}
 
 JoinableThread::JoinableThread(JoinableThread&&) noexcept = default;
 
@@ -46,7 +48,9 @@ JoinableThread& JoinableThread::operator=(JoinableThread&& other) noexcept {
   return *this;
 }
 
-bool JoinableThread::Joinable() const { return state_ && state_->joinable; }
+bool JoinableThread::Joinable() const {
+  return state_ && state_->joinable;
+}
 
 void JoinableThread::Join() {
   if (Joinable()) {

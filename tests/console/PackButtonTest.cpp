@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "platform/ByteOrder.h"
 #include "tests/console/ConsoleFixture.h"
 
 namespace orvo::testing {
@@ -38,8 +39,7 @@ class PackButtonTest : public ConsoleTest {
     for (std::size_t at = bytes.find("PK\x01\x02"); at != std::string::npos;
          at = bytes.find("PK\x01\x02", at + 4)) {
       if (at + 46 > bytes.size()) break;
-      const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-      const std::size_t length = byte(at + 28) | (byte(at + 29) << 8);
+      const std::size_t length = platform::LoadLe16(bytes, at + 28);
       names.push_back(bytes.substr(at + 46, length));
     }
     return names;

@@ -8,15 +8,16 @@
 #include <memory>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/Eventually.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo {
 namespace {
 
+using orvo::testing::Eventually;
 using orvo::testing::Outcome;
 using orvo::testing::Process;
 using orvo::testing::TempDir;
@@ -55,12 +56,13 @@ class ClientAccount : public ::testing::Test {
   // starts; until then logins are refused. Waits for an accepted login, within a limit.
   Outcome LoginOnceTheGateOpens(const std::string& group, const std::string& id,
                                 const std::string& password) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    for (;;) {
-      Outcome outcome = Orvo({"login", group, id, password});
-      if (outcome.status == 0 || std::chrono::steady_clock::now() > deadline) return outcome;
-      std::this_thread::sleep_for(100ms);
-    }
+    Outcome outcome;
+    Eventually(
+        [&] {
+          return (outcome = Orvo({"login", group, id, password})).status == 0;
+        },
+        20s, 20ms);
+    return outcome;
   }
 
   static void ExpectRefused(const Outcome& outcome) {
@@ -131,13 +133,8 @@ TEST_F(ClientAccount, StudentsAndClassesListWhatTheServerServes) {
   // With the lists switched off the server answers an empty list.
   AdminOk({"settings", "set", "--student-list", "off", "--class-list", "off"});
   service->Signal(SIGHUP);
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
   Outcome off;
-  for (;;) {
-    off = Orvo({"classes"});
-    if (off.out.empty() || std::chrono::steady_clock::now() > deadline) break;
-    std::this_thread::sleep_for(100ms);
-  }
+  Eventually([&] { return (off = Orvo({"classes"})).out.empty(); }, 20s, 20ms);
   EXPECT_EQ(off.status, 0) << off.err;
   EXPECT_EQ(off.out, "");
   EXPECT_EQ(Orvo({"students", "一班"}).out, "");

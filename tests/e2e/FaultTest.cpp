@@ -19,6 +19,7 @@
 #include "core/SettingsValues.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/Process.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
@@ -28,23 +29,13 @@ namespace orvo {
 namespace {
 
 using orvo::testing::Counted;
+using orvo::testing::Eventually;
 using orvo::testing::Outcome;
 using orvo::testing::Process;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s,
-                std::chrono::milliseconds step = 5ms) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(step);
-  }
-  return true;
-}
 
 std::string Pattern(std::size_t size, int seed) {
   std::string bytes(size, '\0');

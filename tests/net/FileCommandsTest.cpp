@@ -25,9 +25,11 @@
 #include "core/Options.h"
 #include "net/Framing.h"
 #include "net/ListingRecord.h"
+#include "platform/ByteOrder.h"
 #include "platform/Utf8Path.h"
 #include "tests/platform/HostFiles.h"
 #include "tests/support/MemoryStream.h"
+#include "tests/support/PathEscapeCases.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::net {
@@ -51,19 +53,12 @@ std::string Block(const std::string& payload) {
   return EncodeCount(static_cast<uint32_t>(payload.size())) + payload;
 }
 
-uint64_t Le(const std::string& bytes, std::size_t offset, int width) {
-  uint64_t value = 0;
-  for (int i = width - 1; i >= 0; --i)
-    value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-  return value;
-}
-
 // Records of a LIST reply by name; fails the test when the framing of the reply is off.
 std::map<std::string, std::string> RecordsByName(const std::string& reply) {
   std::map<std::string, std::string> records;
   EXPECT_GE(reply.size(), 4u);
   if (reply.size() < 4) return records;
-  EXPECT_EQ(Le(reply, 0, 4), reply.size() - 4);
+  EXPECT_EQ(platform::LoadLe32(reply, 0), reply.size() - 4);
   EXPECT_EQ((reply.size() - 4) % kListingRecordBytes, 0u);
   for (std::size_t at = 4; at + kListingRecordBytes <= reply.size(); at += kListingRecordBytes) {
     const std::string record = reply.substr(at, kListingRecordBytes);
@@ -185,20 +180,20 @@ TEST_F(FileCommandsTest, ListOfThreeEntriesCarriesTheirRecordsByteForByte) {
   ASSERT_EQ(records.size(), 3u);
 
   const std::string& a = records["a.txt"];
-  EXPECT_EQ(Le(a, 0, 4), 0x20u) << "archive";
+  EXPECT_EQ(platform::LoadLe32(a, 0), 0x20u) << "archive";
   const uint64_t unixTo1601 = 116444736000000000u;
-  EXPECT_EQ(Le(a, 12, 8), unixTo1601 + 1000000000ull * 10000000 + 12345);
-  EXPECT_EQ(Le(a, 20, 8), unixTo1601 + 1100000000ull * 10000000 + 98765);
-  EXPECT_NE(Le(a, 4, 8), 0u) << "creation time";
-  EXPECT_EQ(Le(a, 28, 4), 0u);
-  EXPECT_EQ(Le(a, 32, 4), 5u);
-  EXPECT_EQ(Le(a, 36, 8), 0u) << "both reserved fields";
+  EXPECT_EQ(platform::LoadLe64(a, 12), unixTo1601 + 1000000000ull * 10000000 + 12345);
+  EXPECT_EQ(platform::LoadLe64(a, 20), unixTo1601 + 1100000000ull * 10000000 + 98765);
+  EXPECT_NE(platform::LoadLe64(a, 4), 0u) << "creation time";
+  EXPECT_EQ(platform::LoadLe32(a, 28), 0u);
+  EXPECT_EQ(platform::LoadLe32(a, 32), 5u);
+  EXPECT_EQ(platform::LoadLe64(a, 36), 0u) << "both reserved fields";
   EXPECT_EQ(a.substr(44, 12), std::string("a\0.\0t\0x\0t\0\0\0", 12));
   EXPECT_EQ(a.substr(56), std::string(592 - 56, '\0')) << "name padding and empty short name";
 
   const std::string& sub = records["sub"];
-  EXPECT_EQ(Le(sub, 0, 4), 0x10u);
-  EXPECT_EQ(Le(sub, 28, 8), 0u) << "folders have no size";
+  EXPECT_EQ(platform::LoadLe32(sub, 0), 0x10u);
+  EXPECT_EQ(platform::LoadLe64(sub, 28), 0u) << "folders have no size";
 
   const std::string& chinese = records["中文名.doc"];
   EXPECT_EQ(chinese.substr(44, 16), std::string("\x2D\x4E\x87\x65\x0D\x54.\0d\0o\0c\0\0\0", 16));
@@ -208,7 +203,7 @@ TEST_F(FileCommandsTest, ListWithoutWildcardsGivesTheNamedEntryItself) {
   Write("sub/inner.txt", "x");
   auto records = RecordsByName(Run(DoReqList, In("sub")));
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(Le(records["sub"], 0, 4), 0x10u);
+  EXPECT_EQ(platform::LoadLe32(records["sub"], 0), 0x10u);
   EXPECT_EQ(RecordsByName(Run(DoReqList, In("sub\\inner.txt"))).count("inner.txt"), 1u);
   EXPECT_EQ(RecordsByName(Run(DoReqList, roots.rootPath)).count("root"), 1u) << "the root itself";
   EXPECT_EQ(RecordsByName(Run(DoReqList, In("sub\\.."))).count("root"), 1u);
@@ -225,8 +220,8 @@ TEST_F(FileCommandsTest, FiveGibibyteFileListsWithBothSizeHalvesAndIsNotSent) {
   const std::string big = Write("big.bin", "");
   fs::resize_file(big, 5ULL << 30);
   auto records = RecordsByName(Run(DoReqList, In("big.bin")));
-  EXPECT_EQ(Le(records["big.bin"], 28, 4), 1u);
-  EXPECT_EQ(Le(records["big.bin"], 32, 4), 1u << 30);
+  EXPECT_EQ(platform::LoadLe32(records["big.bin"], 28), 1u);
+  EXPECT_EQ(platform::LoadLe32(records["big.bin"], 32), 1u << 30);
   EXPECT_EQ(Run(DoreqGet, In("big.bin")), "");
 }
 
@@ -618,54 +613,33 @@ TEST_F(FileCommandsTest, NamesWithBlanksAndChineseWorkInEveryCommand) {
 
 class ConfinementTest : public FileCommandsTest {
  protected:
-#ifdef _WIN32
-  static constexpr std::size_t kRootEntries = 1;  // mine.txt
-#else
-  static constexpr std::size_t kRootEntries = 2;  // mine.txt and the link out
-#endif
   void SetUp() override {
     FileCommandsTest::SetUp();
-    dir.Write("outside/secret.txt", "secret");
-    dir.Write("root2/secret.txt", "secret");  // a sibling whose name starts with the root's
-#ifndef _WIN32
-    fs::create_symlink(base + "/outside", Local("out"));
-#endif
+    orvo::testing::MakeEscapeLayout(base);
     Write("mine.txt", "mine");
   }
   void ExpectUntouched() {
-    EXPECT_EQ(TempDir::Read(base + "/outside/secret.txt"), "secret");
-    EXPECT_EQ(TempDir::Read(base + "/root2/secret.txt"), "secret");
-    EXPECT_EQ(EntriesIn(base + "/outside"), 1u);
-    EXPECT_EQ(EntriesIn(base + "/root2"), 1u);
+    EXPECT_TRUE(orvo::testing::EscapeLayoutUntouched(base));
     EXPECT_EQ(TempDir::Read(Local("mine.txt")), "mine");
-    EXPECT_EQ(EntriesIn(Local("")), kRootEntries);
+    EXPECT_EQ(EntriesIn(Local("")), 1 + orvo::testing::EscapeLayoutRootEntries());
   }
 };
 
 TEST_F(ConfinementTest, EscapingPathsAreRefusedByEveryCommand) {
-  const std::string root = roots.rootPath;
-  for (const std::string& secret :
-       {root + "\\..\\outside\\secret.txt", Local("../outside/secret.txt"),
-        root + "\\sub\\..\\..\\outside\\secret.txt", root + "/..\\outside/secret.txt",
-        Win(base + "/outside/secret.txt"), root + "2\\secret.txt",
-#ifdef _WIN32
-        root + "\\...\\secret.txt", root + "\\..\\OUTSIDE\\Secret.TXT",
-#else
-        root + "\\out\\secret.txt",
-#endif
-        std::string("outside\\secret.txt")}) {
-    SCOPED_TRACE(secret);
-    const std::string folder = secret.substr(0, secret.find_last_of("/\\"));
-    EXPECT_EQ(Run(DoReqList, folder + "\\*"), kEmptyListing);
-    EXPECT_EQ(Run(DoReqList, secret), kEmptyListing);
-    EXPECT_EQ(Run(DoreqGet, secret), "");
-    EXPECT_FALSE(PutReads(secret, Block("stolen")));
-    EXPECT_FALSE(PutReads(folder + "\\new.txt", Block("planted")));
-    Run(DoreqDelete, secret);
-    Run(DoreqMKDir, folder + "\\made");
-    Run(DoReqMove, secret + "|" + In("stolen.txt"));
-    Run(DoReqMove, In("mine.txt") + "|" + secret);
-    Run(DoReqMove, In("mine.txt") + "|" + folder + "\\mine.txt");
+  for (const auto& escape : orvo::testing::PathEscapes(base)) {
+    SCOPED_TRACE(escape.secret);
+    EXPECT_EQ(Run(DoReqList, escape.folder + "\\*"), kEmptyListing);
+    EXPECT_EQ(Run(DoreqGet, escape.secret), "");
+    EXPECT_FALSE(PutReads(escape.secret, Block("stolen")));
+    EXPECT_FALSE(PutReads(escape.folder + "\\new.txt", Block("planted")));
+    Run(DoreqMKDir, escape.folder + "\\made");
+    Run(DoReqMove, In("mine.txt") + "|" + escape.folder + "\\mine.txt");
+    if (!escape.linkInRoot) {
+      EXPECT_EQ(Run(DoReqList, escape.secret), kEmptyListing);
+      Run(DoreqDelete, escape.secret);
+      Run(DoReqMove, escape.secret + "|" + In("stolen.txt"));
+      Run(DoReqMove, In("mine.txt") + "|" + escape.secret);
+    }
     ExpectUntouched();
   }
 }
@@ -758,8 +732,8 @@ TEST_F(FileCommandsTest, EntriesThatAlreadyCarryUnportableNamesStayReachable) {
 
 TEST_F(ConfinementTest, LinkPointingOutIsItselfTheOnlyThingReachable) {
   auto records = RecordsByName(Run(DoReqList, In("out")));
-  EXPECT_EQ(Le(records["out"], 0, 4), 0x410u) << "a link to a folder";
-  EXPECT_EQ(Le(records["out"], 36, 4), 0xA000000Cu);
+  EXPECT_EQ(platform::LoadLe32(records["out"], 0), 0x410u) << "a link to a folder";
+  EXPECT_EQ(platform::LoadLe32(records["out"], 36), 0xA000000Cu);
   EXPECT_EQ(Run(DoReqList, In("out\\*")), kEmptyListing);
   ExpectUntouched();
   Run(DoreqDelete, In("out"));
@@ -812,7 +786,7 @@ TEST_F(FileCommandsTest, ListingsCarryWindowsAttributesAndShortNames) {
   Write("A rather long name.document", "x");
   auto records = RecordsByName(Run(DoReqList, In("*")));
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(Le(records["hidden.txt"], 0, 4) & 0x02u, 0x02u);
+  EXPECT_EQ(platform::LoadLe32(records["hidden.txt"], 0) & 0x02u, 0x02u);
   const ListingEntry entry = DecodeListingRecord(records["A rather long name.document"]);
   EXPECT_FALSE(entry.alternateName.empty());
   EXPECT_NE(entry.alternateName.find('~'), std::string::npos) << entry.alternateName;
@@ -820,7 +794,7 @@ TEST_F(FileCommandsTest, ListingsCarryWindowsAttributesAndShortNames) {
   EXPECT_EQ(TempDir::Read(Local("hidden.txt")), "h");
   Run(DoreqPut, In("new.txt"), Block("n"));
   auto after = RecordsByName(Run(DoReqList, In("new.txt")));
-  EXPECT_EQ(Le(after["new.txt"], 0, 4) & 0x02u, 0u) << "an upload is not left hidden";
+  EXPECT_EQ(platform::LoadLe32(after["new.txt"], 0) & 0x02u, 0u) << "an upload is not left hidden";
 }
 #endif
 

@@ -76,7 +76,9 @@ TEST(CountedBlock, SendsBigEndianCountThenPayload) {
   MemoryStream stream;
   Connection connection(stream);
   SendTextList(connection, {"a", "b"});
-  EXPECT_EQ(stream.Output(), std::string("\x00\x00\x00\x06" "a\r\nb\r\n", 10));
+  EXPECT_EQ(stream.Output(), std::string("\x00\x00\x00\x06"
+                                         "a\r\nb\r\n",
+                                         10));
   MemoryStream empty;
   Connection emptyConnection(empty);
   SendTextList(emptyConnection, {});
@@ -94,7 +96,10 @@ TEST(CountedBlock, PutLineAndBlockInOneWriteAreReadFromTheInputBufferFirst) {
 }
 
 TEST(CountedBlock, ZeroCountReadsNothingMore) {
-  MemoryStream stream(std::string("\x00\x00\x00\x00" "extra", 9));
+  MemoryStream stream(
+      std::string("\x00\x00\x00\x00"
+                  "extra",
+                  9));
   Connection connection(stream);
   StringSink sink;
   EXPECT_EQ(ReceiveCountedBlock(connection, sink), BlockEnd::Counted);
@@ -102,7 +107,8 @@ TEST(CountedBlock, ZeroCountReadsNothingMore) {
 }
 
 TEST(CountedBlock, TopBitCountRunsUntilThePeerCloses) {
-  for (const std::string& count : {std::string("\xFF\xFF\xFF\xFF"), std::string("\x80\x00\x00\x00", 4)}) {
+  for (const std::string& count :
+       {std::string("\xFF\xFF\xFF\xFF"), std::string("\x80\x00\x00\x00", 4)}) {
     MemoryStream stream;
     stream.Feed(count + "first");
     stream.Feed(std::string(100000, 'z'));
@@ -134,7 +140,9 @@ TEST(CountedBlock, CloseInsideTheCountFails) {
 }
 
 TEST(CountedBlock, AbortedUntilCloseUploadIsAFailureNotAnEnd) {
-  MemoryStream stream(std::string("\xFF\xFF\xFF\xFF" "abc"));
+  MemoryStream stream(
+      std::string("\xFF\xFF\xFF\xFF"
+                  "abc"));
   stream.AbortAfterInput();
   Connection connection(stream);
   StringSink sink;

@@ -26,6 +26,8 @@
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "service/OrvoService.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/PathEscapeCases.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
@@ -35,22 +37,13 @@ namespace orvo::net {
 namespace {
 
 using orvo::testing::Counted;
+using orvo::testing::Eventually;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kEmptyListing(4, '\0');
-
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // Names in a folder (not followed into subfolders), hidden ones included.
 std::vector<std::string> NamesIn(const fs::path& folder) {
@@ -127,37 +120,10 @@ class HostileClient : public ::testing::Test {
 
 // ---- Paths that try to leave the trees
 
-// Symbolic links and absolute Linux paths: the Linux host's ways out of the trees.
-#ifndef _WIN32
-TEST_F(HostileClient, EscapesThroughSeparatorsLinksAndForeignPathsReachNothing) {
-  const std::string outside = (dir.Path() / "outside").string();
-  fs::create_symlink(outside, Local("out"));
-  fs::create_symlink("../outside", Local("rel"));
-  fs::create_symlink(Local("out"), Local("chain"));
-  fs::create_symlink(outside + "/secret.txt", Local("file"));
-  std::string windowsOutside = outside;
-  std::replace(windowsOutside.begin(), windowsOutside.end(), '/', '\\');
-  const struct {
-    std::string secret;  // a path naming outside/secret.txt
-    std::string folder;  // a path naming the outside folder
-  } escapes[] = {
-      {In("..\\outside\\secret.txt"), In("..\\outside")},
-      {root + "/../outside/secret.txt", root + "/../outside"},
-      {root + "\\a/..\\../outside/secret.txt", root + "/a\\../..\\outside"},
-      {In("..\\..\\..\\..\\..\\..\\..\\..") + windowsOutside + "\\secret.txt",
-       In("..\\..\\..\\..\\..\\..\\..\\..") + windowsOutside},
-      {windowsOutside + "\\secret.txt", windowsOutside},
-      {outside + "/secret.txt", outside},
-      {In("out\\secret.txt"), In("out")},
-      {In("rel\\secret.txt"), In("rel")},
-      {In("chain\\secret.txt"), In("chain")},
-      {In("file"), In("out")},
-      {"..\\outside\\secret.txt", "..\\outside"},
-  };
-  for (const auto& escape : escapes) {
+TEST_F(HostileClient, EscapesThroughSeparatorsLinksAndOtherSpellingsReachNothing) {
+  orvo::testing::MakeEscapeLayout(dir.Path().string());
+  for (const auto& escape : orvo::testing::PathEscapes(dir.Path().string())) {
     SCOPED_TRACE(escape.secret);
-    // The link named "file" lies inside the root: LIST, DELETE and MOVE take it as itself.
-    const bool linkInRoot = escape.secret == In("file");
     dir.Write("root/mine.txt", "mine");
     EXPECT_EQ(Request("GET " + escape.secret), "");
     EXPECT_EQ(Request("LIST " + escape.folder + "\\*"), kEmptyListing);
@@ -165,16 +131,21 @@ TEST_F(HostileClient, EscapesThroughSeparatorsLinksAndForeignPathsReachNothing) 
     EXPECT_EQ(Request("PUT " + escape.folder + "\\planted.txt", Counted("planted")), "");
     EXPECT_EQ(Request("MKDIR " + escape.folder + "\\made\\"), "");
     EXPECT_EQ(Request("MOVE " + In("mine.txt") + "|" + escape.folder + "\\mine.txt"), "");
-    if (!linkInRoot) {
+    if (!escape.linkInRoot) {
       EXPECT_EQ(Request("LIST " + escape.secret), kEmptyListing);
       EXPECT_EQ(Request("DELETE " + escape.secret), "");
       EXPECT_EQ(Request("MOVE " + escape.secret + "|" + In("stolen.txt")), "");
       EXPECT_EQ(Request("MOVE " + In("mine.txt") + "|" + escape.secret), "");
     }
     EXPECT_EQ(TempDir::Read(Local("mine.txt")), "mine");
-    ExpectOutsideUntouched();
+    EXPECT_TRUE(orvo::testing::EscapeLayoutUntouched(dir.Path().string()));
     EXPECT_FALSE(fs::exists(Local("stolen.txt")));
   }
+}
+
+// Absolute Linux paths and symbolic links: the Linux host's other ways out of the trees.
+#ifndef _WIN32
+TEST_F(HostileClient, ForeignAbsolutePathsReachNothing) {
   for (const std::string& foreign : {std::string("/etc/passwd"), std::string("/proc/self/environ"),
                                      std::string("\\proc\\self\\environ")}) {
     EXPECT_EQ(Request("GET " + foreign), "") << foreign;
@@ -394,6 +365,14 @@ TEST_F(HostileClient, FilesOfTwoGibibytesOrMoreAreNeverSent) {
     fs::resize_file(Local("huge.bin"), size);  // sparse
     EXPECT_EQ(SendAndAwaitClose("GET " + In("huge.bin") + "\r\n"), "") << size;
   }
+}
+
+TEST_F(HostileClient, MebibytesSentInOneWriteArriveWholeAndComeBackWhole) {
+  std::string content(3 * 1024 * 1024 + 17, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131 + 7);
+  EXPECT_EQ(Request("PUT " + In("big file.bin"), Counted(content)), "");
+  EXPECT_EQ(TempDir::Read(Local("big file.bin")), content);
+  EXPECT_EQ(Request("GET " + In("big file.bin")), Counted(content));
 }
 
 TEST_F(HostileClient, CountsWithTheTopBitSetUploadUntilClose) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/PathEscapeCases.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::net {
@@ -12,6 +13,25 @@ namespace {
 using orvo::testing::TempDir;
 using platform::LastLink;
 namespace fs = std::filesystem;
+
+TEST(PathGuardEscapes, EveryWayOutOfTheRootIsRefused) {
+  TempDir dir;
+#ifdef _WIN32
+  const std::string base = dir.Path().string();
+#else
+  // The temporary folder itself may sit behind a link.
+  const std::string base = fs::canonical(dir.Path()).string();
+#endif
+  orvo::testing::MakeEscapeLayout(base);
+  const PathGuard guard({(fs::path(base) / "root").string(), ""});
+  for (const auto& escape : orvo::testing::PathEscapes(base)) {
+    EXPECT_EQ(guard.Confine(escape.secret, LastLink::Follow), std::nullopt) << escape.secret;
+    EXPECT_EQ(guard.Confine(escape.folder, LastLink::Follow), std::nullopt) << escape.folder;
+    if (!escape.linkInRoot) {
+      EXPECT_EQ(guard.Confine(escape.secret, LastLink::Keep), std::nullopt) << escape.secret;
+    }
+  }
+}
 
 #ifndef _WIN32
 // ---- Linux: the trees' links lead where they point
@@ -35,14 +55,10 @@ class PathGuardTest : public ::testing::Test {
   std::string base;
 };
 
-TEST_F(PathGuardTest, EscapesAreRefused) {
+TEST_F(PathGuardTest, TheFileSystemRootAndNulAreRefused) {
   const PathGuard guard({base + "/srv/root", ""});
-  const std::string r = base + "/srv/root";
   for (const std::string& escape :
-       {r + "/../outside/x", Win(r + "/../outside/x"), Win(r) + "\\sub\\..\\..\\root2\\x",
-        r + "/sub/../../root2", base + "/outside/x", base + "/srv/root2/x", base + "/srv/root2",
-        r + "/out/x", r + "/out", Win(r) + "\\out\\..\\out\\secret", std::string("relative\\x"),
-        std::string("/"), base + "/srv", r + std::string("/a\0b", 4)}) {
+       {std::string("/"), base + "/srv/root" + std::string("/a\0b", 4)}) {
     EXPECT_EQ(guard.Confine(escape, LastLink::Follow), std::nullopt) << escape;
   }
 }

@@ -11,6 +11,7 @@
 #include "net/OrvoServer.h"
 #include "platform/ListenerSocket.h"
 #include "platform/SocketAddress.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLogin.h"
@@ -19,18 +20,10 @@ namespace orvo::net {
 namespace {
 
 using orvo::testing::Counted;
+using orvo::testing::Eventually;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 using namespace std::chrono_literals;
-
-template <typename Condition>
-bool Eventually(Condition condition) {
-  for (int i = 0; i < 2000; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(5ms);
-  }
-  return false;
-}
 
 class ServerTest : public ::testing::Test {
  protected:

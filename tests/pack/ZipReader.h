@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ByteOrder.h"
+
 namespace orvo::pack::testing {
 
 struct ReadEntry {
@@ -61,13 +63,18 @@ struct ReadArchive {
 
 namespace detail {
 
+// A field of 2, 4 or 8 bytes; a field past the end of the archive is a broken archive.
 inline uint64_t Le(const std::string& bytes, uint64_t at, int width) {
   if (at + width > bytes.size()) throw std::runtime_error("record runs past the end");
-  uint64_t value = 0;
-  for (int i = 0; i < width; ++i) {
-    value |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+  const auto offset = static_cast<std::size_t>(at);
+  switch (width) {
+    case 2:
+      return platform::LoadLe16(bytes, offset);
+    case 4:
+      return platform::LoadLe32(bytes, offset);
+    default:
+      return platform::LoadLe64(bytes, offset);
   }
-  return value;
 }
 
 inline std::string Slice(const std::string& bytes, uint64_t at, uint64_t size) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ByteOrder.h"
 #include "platform/FindFiles.h"
 #include "tests/platform/DescribeFixture.h"
 #include "tests/support/TempDir.h"
@@ -13,13 +14,6 @@ namespace orvo::platform {
 namespace {
 
 using orvo::testing::TempDir;
-
-uint64_t Le(const std::string& bytes, std::size_t offset, int width) {
-  uint64_t value = 0;
-  for (int i = width - 1; i >= 0; --i)
-    value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-  return value;
-}
 
 TEST(FindDataRecord, FieldsSitAtTheirOffsetsLittleEndian) {
   FindData data;
@@ -33,14 +27,14 @@ TEST(FindDataRecord, FieldsSitAtTheirOffsetsLittleEndian) {
 
   const std::string record = EncodeFindData(data);
   ASSERT_EQ(record.size(), 592u);
-  EXPECT_EQ(Le(record, 0, 4), 0x421u);
+  EXPECT_EQ(LoadLe32(record, 0), 0x421u);
   EXPECT_EQ(record.substr(4, 8), std::string("\x08\x07\x06\x05\x04\x03\x02\x01", 8));
-  EXPECT_EQ(Le(record, 12, 8), data.lastAccessTime);
-  EXPECT_EQ(Le(record, 20, 8), data.lastWriteTime);
-  EXPECT_EQ(Le(record, 28, 4), 1u) << "size, high half first";
-  EXPECT_EQ(Le(record, 32, 4), 0x40000000u);
-  EXPECT_EQ(Le(record, 36, 4), 0xA000000Cu);
-  EXPECT_EQ(Le(record, 40, 4), 0u);
+  EXPECT_EQ(LoadLe64(record, 12), data.lastAccessTime);
+  EXPECT_EQ(LoadLe64(record, 20), data.lastWriteTime);
+  EXPECT_EQ(LoadLe32(record, 28), 1u) << "size, high half first";
+  EXPECT_EQ(LoadLe32(record, 32), 0x40000000u);
+  EXPECT_EQ(LoadLe32(record, 36), 0xA000000Cu);
+  EXPECT_EQ(LoadLe32(record, 40), 0u);
   EXPECT_EQ(record.substr(44, 6), std::string("\x2D\x4E"
                                               "a\0\0\0",
                                               6));
@@ -54,7 +48,7 @@ TEST(FindDataRecord, ShortNameSitsAtTheEndAndRoundTrips) {
   data.alternateName = "A_VE~5VY.TEX";
   const std::string record = EncodeFindData(data);
   EXPECT_EQ(record.substr(564, 4), std::string("A\0_\0", 4));
-  EXPECT_EQ(Le(record, 564 + 2 * 12, 2), 0u);
+  EXPECT_EQ(LoadLe16(record, 564 + 2 * 12), 0u);
   const FindData back = DecodeFindData(record);
   EXPECT_EQ(back.name, data.name);
   EXPECT_EQ(back.alternateName, data.alternateName);
@@ -65,10 +59,10 @@ TEST(FindDataRecord, OverlongNamesKeepTheirTerminators) {
   data.name = std::string(300, 'x');
   data.alternateName = std::string(20, 'y');
   const std::string record = EncodeFindData(data);
-  EXPECT_EQ(Le(record, 44 + 2 * 258, 2), 'x');
-  EXPECT_EQ(Le(record, 44 + 2 * 259, 2), 0u);
-  EXPECT_EQ(Le(record, 564 + 2 * 12, 2), 'y');
-  EXPECT_EQ(Le(record, 564 + 2 * 13, 2), 0u);
+  EXPECT_EQ(LoadLe16(record, 44 + 2 * 258), 'x');
+  EXPECT_EQ(LoadLe16(record, 44 + 2 * 259), 0u);
+  EXPECT_EQ(LoadLe16(record, 564 + 2 * 12), 'y');
+  EXPECT_EQ(LoadLe16(record, 564 + 2 * 13), 0u);
 }
 
 TEST(FindDataRecord, FileTimeCountsFrom1601) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/PathEscapeCases.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {
@@ -58,6 +59,19 @@ TEST_F(ResolvePathTest, RelativeEmptyAndNulPathsAreRefused) {
   EXPECT_EQ(ResolvePath("root\\sub", LastLink::Follow), std::nullopt);
   EXPECT_EQ(ResolvePath("C:\\root", LastLink::Follow), std::nullopt);
   EXPECT_EQ(ResolvePath(std::string("/tmp/a\0b", 8), LastLink::Keep), std::nullopt);
+}
+
+TEST(ResolvePathEscapes, EveryWayOutOfTheRootEndsOutsideItOrIsRefused) {
+  TempDir dir;
+  const std::string base = std::filesystem::canonical(dir.Path()).string();
+  orvo::testing::MakeEscapeLayout(base);
+  const std::string root = base + "/root";
+  for (const auto& escape : orvo::testing::PathEscapes(base)) {
+    for (const std::string& path : {escape.secret, escape.folder}) {
+      const auto resolved = ResolvePath(path, LastLink::Follow);
+      EXPECT_TRUE(!resolved || !IsAtOrBelow(*resolved, root)) << path << " -> " << *resolved;
+    }
+  }
 }
 
 TEST(PosixPathSyntax, TreesParentsAndPatternFolders) {

@@ -19,14 +19,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/ByteOrder.h"
+
 namespace orvo::testing {
 
 // A counted block as the server sends it: the 4-byte big-endian count, then the payload.
 inline std::string Counted(const std::string& payload) {
-  const auto n = static_cast<uint32_t>(payload.size());
-  return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                     static_cast<char>(n >> 8), static_cast<char>(n)} +
-         payload;
+  return platform::Be32Bytes(static_cast<uint32_t>(payload.size())) + payload;
 }
 
 class RawClient {
