@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "platform/CommandLine.h"
 #include "platform/ControlChannel.h"
@@ -35,17 +36,11 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 bool HasClass(TOrvoDiskDb& db, const std::string& name, bool ignoreCase) {
   std::vector<std::string> classes;
   db.GroupListAdmin(classes);
   return std::any_of(classes.begin(), classes.end(), [&](const std::string& c) {
-    return ignoreCase ? Lower(c) == Lower(name) : c == name;
+    return ignoreCase ? orvo::core::EqualIgnoringCase(c, name) : c == name;
   });
 }
 
@@ -164,8 +159,7 @@ void ClassDel(TOrvoDiskDb& db, const Options& o) {
 void ClassList(TOrvoDiskDb& db) {
   std::vector<std::string> classes;
   db.GroupListAdmin(classes);
-  std::sort(classes.begin(), classes.end(),
-            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::stable_sort(classes.begin(), classes.end(), orvo::core::LessIgnoringCase);
   for (const auto& c : classes) std::printf("%s\n", c.c_str());
 }
 

@@ -1,7 +1,5 @@
 // orvo-server: the operator console. It serves the database in DIR (default: the program's own
 // folder) on the service port and keeps running in the notification area until "退出".
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -15,20 +13,24 @@
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
 #include "net/OrvoServer.h"
+#include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessSignals.h"
 #include "service/OrvoService.h"
 
 int main(int argc, char** argv) {
-  // Qt takes its own options (-platform, ...) out of argv first; the rest are ours.
-  QApplication app(argc, argv);
+  orvo::platform::CommandLineArguments arguments(argc, argv);
+  orvo::platform::UseUtf8Output();
+  // Qt takes its own options (-platform, ...) out of the arguments first; the rest are ours. Qt
+  // keeps using them, so `arguments` outlives `app`.
+  int count = arguments.Count();
+  QApplication app(count, arguments.Values());
   CLI::App cli{"Orvo campus file service with its operator console"};
   std::string directory;
   cli.add_option("--dir", directory,
                  "folder that holds orvoDisk.db (default: the program's folder)");
-  CLI11_PARSE(cli, argc, argv);
-  signal(SIGPIPE, SIG_IGN);
-  // A write past the file-size limit must fail that upload (EFBIG), not end the program.
-  signal(SIGXFSZ, SIG_IGN);
+  CLI11_PARSE(cli, count, arguments.Values());
+  orvo::platform::IgnoreBrokenPipeSignals();
   if (directory.empty()) directory = orvo::platform::ExecutableDir();
 
   using namespace orvo::console;

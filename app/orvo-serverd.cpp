@@ -15,6 +15,7 @@
 #include "net/OrvoServer.h"
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessSignals.h"
 #include "service/OrvoService.h"
 
 namespace {
@@ -79,9 +80,6 @@ void PrepareForStop() {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  // A write past the file-size limit must fail that upload (EFBIG), not end the service.
-  signal(SIGXFSZ, SIG_IGN);
 }
 
 void AwaitStop(orvo::service::OrvoService& service) {
@@ -117,6 +115,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
+    orvo::platform::IgnoreBrokenPipeSignals();
     PrepareForStop();
     if (directory.empty()) directory = orvo::platform::ExecutableDir();
     {

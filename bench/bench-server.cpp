@@ -16,6 +16,7 @@
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "platform/Clock.h"
+#include "platform/ProcessSignals.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  orvo::platform::IgnoreBrokenPipeSignals();
 
   try {
     orvo::core::Settings().RootPath.Set(std::filesystem::absolute(root).string());

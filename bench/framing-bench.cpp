@@ -9,6 +9,7 @@
 #include "core/TextList.h"
 #include "net/Framing.h"
 #include "net/OrvoClient.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -76,8 +77,7 @@ void BM_DecodeListReply(benchmark::State& state) {
   record[0] = 0x20;
   for (int i = 0; i < 12; ++i) record[44 + 2 * i] = static_cast<char>('a' + i);
   const auto bytes = static_cast<uint32_t>(records * record.size());
-  std::string reply{static_cast<char>(bytes), static_cast<char>(bytes >> 8),
-                    static_cast<char>(bytes >> 16), static_cast<char>(bytes >> 24)};
+  std::string reply = orvo::platform::Le32Bytes(bytes);
   for (std::size_t i = 0; i < records; ++i) reply += record;
   for (auto _ : state) benchmark::DoNotOptimize(orvo::net::DecodeListReply(reply));
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));

@@ -27,7 +27,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ByteOrder.h"
 #include "platform/ClientSocket.h"
+#include "platform/ProcessSignals.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ void InstallStopHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  orvo::platform::IgnoreBrokenPipeSignals();
 }
 
 double Seconds(Clock::duration d) {
@@ -240,8 +242,7 @@ int RunUpload(const Endpoint& endpoint, const std::string& remote, uint64_t size
     if (!raw) {
       const auto n = static_cast<uint32_t>(size);
       std::string head = "PUT " + remote + "\r\n";
-      head += {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
-               static_cast<char>(n)};
+      head += orvo::platform::Be32Bytes(n);
       socket.SendAll(head.data(), head.size());
     }
     for (uint64_t sent = 0; sent < size;) {

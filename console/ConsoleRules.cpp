@@ -1,6 +1,9 @@
 #include "console/ConsoleRules.h"
 
 #include <algorithm>
+#include <string>
+
+#include "core/IgnoringCase.h"
 
 namespace orvo::console {
 namespace {
@@ -45,8 +48,9 @@ int SortedClassPosition(const QStringList& names, const QString& name) {
 }
 
 int IndexIgnoringCase(const QStringList& items, const QString& text) {
+  const std::string wanted = text.toStdString();
   for (int i = 0; i < items.size(); ++i) {
-    if (items[i].compare(text, Qt::CaseInsensitive) == 0) return i;
+    if (core::EqualIgnoringCase(items[i].toStdString(), wanted)) return i;
   }
   return -1;
 }

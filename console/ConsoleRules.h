@@ -29,7 +29,7 @@ int NextSortWay(int sortWay);
 void SortClassNames(QStringList& names);
 // Where `name` takes its place in `names` (sorted by SortClassNames).
 int SortedClassPosition(const QStringList& names, const QString& name);
-// The first item equal to `text` ignoring letter case, or -1.
+// The first item equal to `text` ignoring letter case (core::EqualIgnoringCase), or -1.
 int IndexIgnoringCase(const QStringList& items, const QString& text);
 
 // The first of `names` (in display order) that contains `text`, letter case counting; -1 for an

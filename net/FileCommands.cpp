@@ -10,6 +10,7 @@
 #include "net/Framing.h"
 #include "net/PathGuard.h"
 #include "net/UploadAllowance.h"
+#include "platform/ByteOrder.h"
 #include "platform/ExclusiveUse.h"
 #include "platform/FileSystem.h"
 #include "platform/FindFiles.h"
@@ -48,12 +49,6 @@ std::string ListingRecords(const std::string& pattern, const PathGuard& guard) {
   if (!path) return {};
   if (const auto entry = platform::DescribeEntry(*path)) records = platform::EncodeFindData(*entry);
   return records;
-}
-
-std::string LittleEndianCount(std::size_t count) {
-  const auto n = static_cast<uint32_t>(count);
-  return {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
-          static_cast<char>(n >> 24)};
 }
 
 // The name of the entry at a resolved path: what a command that creates it creates.
@@ -101,7 +96,7 @@ class UploadSink final : public ByteSink {
 void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots) {
   const std::string records =
       param.empty() ? std::string() : ListingRecords(param, GuardFor(roots));
-  WriteRawBytes(connection, LittleEndianCount(records.size()) + records);
+  WriteRawBytes(connection, platform::Le32Bytes(static_cast<uint32_t>(records.size())) + records);
 }
 
 void DoreqGet(Connection& connection, const std::string& param, const FileRoots& roots) {

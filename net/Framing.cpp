@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/TextList.h"
+#include "platform/ByteOrder.h"
 #include "platform/CodePage.h"
 
 namespace orvo::net {
@@ -35,8 +36,7 @@ void ReadExactly(Connection& connection, char* data, std::size_t size) {
 }  // namespace
 
 std::string EncodeCount(uint32_t count) {
-  return {static_cast<char>(count >> 24), static_cast<char>(count >> 16),
-          static_cast<char>(count >> 8), static_cast<char>(count)};
+  return platform::Be32Bytes(count);
 }
 
 std::string ReadCommandLine(Connection& connection) {
@@ -93,10 +93,10 @@ void SendCountedBlock(Connection& connection, platform::File& file) {
 }
 
 BlockEnd ReceiveCountedBlock(Connection& connection, ByteSink& sink) {
-  unsigned char header[4];
-  ReadExactly(connection, reinterpret_cast<char*>(header), sizeof header);
+  char header[4];
+  ReadExactly(connection, header, sizeof header);
   const auto buffer = std::make_unique<char[]>(kPieceBytes);
-  if (header[0] & 0x80) {
+  if (static_cast<unsigned char>(header[0]) & 0x80) {
     // Until-close form: everything up to the peer's close (orderly or reset) is the payload.
     for (;;) {
       const std::size_t n = ReadSome(connection, buffer.get(), kPieceBytes);
@@ -104,8 +104,7 @@ BlockEnd ReceiveCountedBlock(Connection& connection, ByteSink& sink) {
       sink.Write(buffer.get(), n);
     }
   }
-  const uint64_t size = (uint64_t{header[0]} << 24) | (uint64_t{header[1]} << 16) |
-                        (uint64_t{header[2]} << 8) | header[3];
+  const uint64_t size = platform::LoadBe32(std::string_view(header, sizeof header));
   sink.Reserve(size);
   uint64_t received = 0;
   while (received < size) {

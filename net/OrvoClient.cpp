@@ -5,11 +5,12 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <system_error>
 
 #include "core/TextList.h"
+#include "platform/ByteOrder.h"
 #include "platform/ClientSocket.h"
+#include "platform/PendingFile.h"
 #include "platform/Utf8Path.h"
 
 namespace orvo::net {
@@ -26,21 +27,9 @@ std::string ClosedAfter(uint64_t done, uint64_t total) {
          " bytes";
 }
 
-uint32_t Be32(std::string_view bytes) {
-  uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
-  return value;
-}
-
-uint32_t Le32(std::string_view bytes) {
-  uint32_t value = 0;
-  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[i]);
-  return value;
-}
-
 // A count with the top bit set is the until-close form, which only uploads may use.
 uint32_t ReplyCount(std::string_view fourBytes) {
-  const uint32_t count = Be32(fourBytes);
+  const uint32_t count = platform::LoadBe32(fourBytes);
   if (count > kMaxCountedBlockBytes) {
     throw ClientError(Kind::Protocol, "bad reply: a block count of " + std::to_string(count));
   }
@@ -110,19 +99,10 @@ class FileSink final : public ByteSink {
   std::ofstream out_;
 };
 
+// The download goes to a hidden name beside its target, so a broken one leaves the old file.
 std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
-  std::random_device random;
-  std::uniform_int_distribution<uint32_t> digits;
-  for (;;) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", digits(random));
-    std::string name = ".";
-    name.append(platform::PathText(target.filename())).append(".orvo-").append(suffix);
-    auto candidate = target;
-    candidate.replace_filename(platform::Utf8Path(name));
-    std::error_code error;
-    if (!std::filesystem::exists(candidate, error)) return candidate;
-  }
+  const std::string prefix = "." + platform::PathText(target.filename()) + ".orvo-";
+  return platform::Utf8Path(platform::NameBeside(platform::PathText(target), prefix));
 }
 
 }  // namespace
@@ -212,7 +192,7 @@ class OrvoClient::Exchange {
 std::vector<ListingEntry> DecodeListReply(std::string_view reply) {
   if (reply.empty()) throw ClientError(Kind::NoReply, "no reply");
   if (reply.size() < 4) throw ClientError(Kind::Truncated, ClosedAfter(reply.size(), 4));
-  const uint32_t count = Le32(reply);
+  const uint32_t count = platform::LoadLe32(reply);
   const std::string_view records = reply.substr(4);
   if (count % kListingRecordBytes != 0) {
     throw ClientError(Kind::Protocol, "bad reply: " + std::to_string(count) +

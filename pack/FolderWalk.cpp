@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/CodePage.h"
+#include "platform/PathSyntax.h"
 
 namespace orvo::pack {
 
@@ -15,9 +16,9 @@ FolderWalk::FolderWalk(std::string root, std::optional<LeaveOut> leaveOut)
 bool FolderWalk::InsideTree(const std::string& path) const {
   const std::optional<std::string> real = RealPath(path);
   if (!real) return false;
-  if (host::IsRoot(realRoot_) || *real == realRoot_) return true;
+  if (platform::IsRootPath(realRoot_) || *real == realRoot_) return true;
   return real->size() > realRoot_.size() && real->compare(0, realRoot_.size(), realRoot_) == 0 &&
-         host::IsSeparator((*real)[realRoot_.size()]);
+         platform::IsPathSeparator((*real)[realRoot_.size()]);
 }
 
 void FolderWalk::Enter(std::string path, std::string prefix, bool viaLink) {
@@ -50,7 +51,7 @@ std::optional<TreeFile> FolderWalk::Next() {
       platform::FindData& data = frame.files[frame.nextFile++];
       TreeFile file;
       file.relativePath = frame.prefix + data.name;
-      file.fullPath = host::Join(frame.path, data.name);
+      file.fullPath = platform::JoinPath(frame.path, data.name);
       file.entryName = platform::SanitizeUtf8(file.relativePath);
       // A backslash separates folder levels in the clients' paths; in the archive '/' does.
       std::replace(file.entryName.begin(), file.entryName.end(), '\\', '/');
@@ -60,8 +61,8 @@ std::optional<TreeFile> FolderWalk::Next() {
     if (frame.nextSubfolder < frame.subfolders.size()) {
       const Subfolder& sub = frame.subfolders[frame.nextSubfolder++];
       // Enter may grow the stack, which moves `frame`: copy what it needs first.
-      std::string path = host::Join(frame.path, sub.name);
-      std::string prefix = frame.prefix + sub.name + host::kSeparator;
+      std::string path = platform::JoinPath(frame.path, sub.name);
+      std::string prefix = frame.prefix + sub.name + platform::kPathSeparator;
       Enter(std::move(path), std::move(prefix), sub.link);
       continue;
     }

@@ -1,4 +1,4 @@
-// The host's side of folder packing: path syntax, opening, creating and cutting files, temporary
+// The host's side of folder packing: opening, creating and cutting files, temporary
 // files, the system's error texts and local time. The packing logic above it is the same on every
 // host; each host supplies the functions below from pack/posix/ or pack/windows/. Any thread; what
 // raises says so.
@@ -22,48 +22,6 @@ struct FileIdentity {
 };
 
 namespace host {
-
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-inline bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-#else
-inline constexpr char kSeparator = '/';
-inline bool IsSeparator(char c) {
-  return c == '/';
-}
-#endif
-
-// Whether `path` names the root of its file system ("/", "C:\", "\"), where trailing separators
-// are part of the name.
-inline bool IsRoot(const std::string& path) {
-  if (path.size() == 1) return IsSeparator(path[0]);
-#ifdef _WIN32
-  return path.size() == 3 && path[1] == ':' && IsSeparator(path[2]);
-#else
-  return false;
-#endif
-}
-
-// The path without trailing separators, except where they make a root.
-inline std::string TrimSeparators(std::string path) {
-  while (path.size() > 1 && IsSeparator(path.back()) && !IsRoot(path)) path.pop_back();
-  return path;
-}
-
-// The folder holding `path`: everything before its last separator, that separator kept for a root.
-inline std::string FolderOf(const std::string& path) {
-  std::size_t at = path.size();
-  while (at > 0 && !IsSeparator(path[at - 1])) --at;
-  if (at == 0) return ".";
-  const std::string withSeparator = path.substr(0, at);
-  return IsRoot(withSeparator) ? withSeparator : path.substr(0, at - 1);
-}
-
-inline std::string Join(const std::string& folder, const std::string& name) {
-  return !folder.empty() && IsSeparator(folder.back()) ? folder + name : folder + kSeparator + name;
-}
 
 // The system's text for an error raised by the functions here or by platform::File.
 std::string ErrorText(const std::error_code& code);

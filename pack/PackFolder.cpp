@@ -15,6 +15,7 @@
 #include "pack/FolderWalk.h"
 #include "pack/HostFiles.h"
 #include "pack/ZipArchive.h"
+#include "platform/PathSyntax.h"
 
 namespace orvo::pack {
 namespace {
@@ -190,7 +191,7 @@ class Pipeline {
 }  // namespace
 
 std::string ArchivePathFor(const std::string& folder) {
-  return host::TrimSeparators(folder) + ".zip";
+  return platform::TrimSeparators(folder) + ".zip";
 }
 
 PackResult PackFolder(const std::string& folder, PackProgress& progress, unsigned workers) {
@@ -201,7 +202,7 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress, unsigne
 
 PackResult PackFolder(const std::string& folder, PackProgress& progress,
                       const PackOptions& options) {
-  const std::string root = host::TrimSeparators(folder);
+  const std::string root = platform::TrimSeparators(folder);
   PackResult result;
   result.archivePath = ArchivePathFor(root);
 
@@ -220,7 +221,7 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
   unsigned workers = options.workers;
   if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
   FolderWalk walk(root, LeaveOut{result.archivePath, archive.Identity()});
-  CompressSettings settings{host::FolderOf(result.archivePath), options.memoryBytesPerFile};
+  CompressSettings settings{platform::FolderOf(result.archivePath), options.memoryBytesPerFile};
   std::exception_ptr raised;
   bool writeFailed = false;
   try {

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "pack/HostFiles.h"
+#include "platform/ByteOrder.h"
 #include "platform/FindData.h"
 
 namespace orvo::pack {
@@ -12,30 +13,20 @@ constexpr uint32_t kMarker32 = 0xFFFFFFFF;
 constexpr uint16_t kMarker16 = 0xFFFF;
 constexpr uint16_t kMsDosHost = 0;
 
-void Put(std::string& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-void Put16(std::string& out, uint64_t value) {
-  Put(out, value, 2);
-}
-void Put32(std::string& out, uint64_t value) {
-  Put(out, value, 4);
-}
-void Put64(std::string& out, uint64_t value) {
-  Put(out, value, 8);
-}
+using platform::AppendLe16;
+using platform::AppendLe32;
+using platform::AppendLe64;
 
 // The Zip64 extra field with the given values in the order the format fixes; empty without any.
 std::string Zip64Extra(std::initializer_list<std::pair<bool, uint64_t>> fields) {
   std::string values;
   for (const auto& [present, value] : fields) {
-    if (present) Put64(values, value);
+    if (present) AppendLe64(values, value);
   }
   if (values.empty()) return values;
   std::string extra;
-  Put16(extra, kZip64ExtraTag);
-  Put16(extra, values.size());
+  AppendLe16(extra, kZip64ExtraTag);
+  AppendLe16(extra, values.size());
   return extra + values;
 }
 
@@ -49,17 +40,17 @@ std::string LocalHeader(const EntryRecord& entry, const ZipLimits& limits) {
       zip64 ? Zip64Extra({{true, entry.uncompressedSize}, {true, entry.compressedSize}}) : "";
   std::string out;
   out.reserve(kLocalHeaderBytes + entry.name.size() + extra.size());
-  Put32(out, kLocalHeaderSignature);
-  Put16(out, zip64 ? kZip64Version : kClassicVersion);
-  Put16(out, kUtf8NameFlag);
-  Put16(out, kDeflated);
-  Put16(out, entry.dosTime);
-  Put16(out, entry.dosDate);
-  Put32(out, entry.crc);
-  Put32(out, zip64 ? kMarker32 : entry.compressedSize);
-  Put32(out, zip64 ? kMarker32 : entry.uncompressedSize);
-  Put16(out, entry.name.size());
-  Put16(out, extra.size());
+  AppendLe32(out, kLocalHeaderSignature);
+  AppendLe16(out, zip64 ? kZip64Version : kClassicVersion);
+  AppendLe16(out, kUtf8NameFlag);
+  AppendLe16(out, kDeflated);
+  AppendLe16(out, entry.dosTime);
+  AppendLe16(out, entry.dosDate);
+  AppendLe32(out, entry.crc);
+  AppendLe32(out, zip64 ? kMarker32 : entry.compressedSize);
+  AppendLe32(out, zip64 ? kMarker32 : entry.uncompressedSize);
+  AppendLe16(out, entry.name.size());
+  AppendLe16(out, extra.size());
   out += entry.name;
   out += extra;
   return out;
@@ -75,23 +66,23 @@ std::string CentralRecord(const EntryRecord& entry, const ZipLimits& limits) {
   const uint16_t version = extra.empty() ? kClassicVersion : kZip64Version;
   std::string out;
   out.reserve(46 + entry.name.size() + extra.size());
-  Put32(out, kCentralRecordSignature);
-  Put16(out, kMsDosHost << 8 | version);  // version made by
-  Put16(out, version);                    // version needed to extract
-  Put16(out, kUtf8NameFlag);
-  Put16(out, kDeflated);
-  Put16(out, entry.dosTime);
-  Put16(out, entry.dosDate);
-  Put32(out, entry.crc);
-  Put32(out, bigCompressed ? kMarker32 : entry.compressedSize);
-  Put32(out, bigUncompressed ? kMarker32 : entry.uncompressedSize);
-  Put16(out, entry.name.size());
-  Put16(out, extra.size());
-  Put16(out, 0);  // comment length
-  Put16(out, 0);  // disk number start
-  Put16(out, 0);  // internal attributes
-  Put32(out, entry.externalAttributes);
-  Put32(out, farOffset ? kMarker32 : entry.localHeaderOffset);
+  AppendLe32(out, kCentralRecordSignature);
+  AppendLe16(out, kMsDosHost << 8 | version);  // version made by
+  AppendLe16(out, version);                    // version needed to extract
+  AppendLe16(out, kUtf8NameFlag);
+  AppendLe16(out, kDeflated);
+  AppendLe16(out, entry.dosTime);
+  AppendLe16(out, entry.dosDate);
+  AppendLe32(out, entry.crc);
+  AppendLe32(out, bigCompressed ? kMarker32 : entry.compressedSize);
+  AppendLe32(out, bigUncompressed ? kMarker32 : entry.uncompressedSize);
+  AppendLe16(out, entry.name.size());
+  AppendLe16(out, extra.size());
+  AppendLe16(out, 0);  // comment length
+  AppendLe16(out, 0);  // disk number start
+  AppendLe16(out, 0);  // internal attributes
+  AppendLe32(out, entry.externalAttributes);
+  AppendLe32(out, farOffset ? kMarker32 : entry.localHeaderOffset);
   out += entry.name;
   out += extra;
   return out;
@@ -105,29 +96,29 @@ std::string EndRecords(uint64_t entries, uint64_t directoryOffset, uint64_t dire
   std::string out;
   if (manyEntries || bigDirectory || farDirectory) {
     const uint64_t zip64EndOffset = directoryOffset + directorySize;
-    Put32(out, kZip64EndRecordSignature);
-    Put64(out, 44);  // size of the rest of this record
-    Put16(out, kMsDosHost << 8 | kZip64Version);
-    Put16(out, kZip64Version);
-    Put32(out, 0);  // this disk
-    Put32(out, 0);  // disk where the directory starts
-    Put64(out, entries);
-    Put64(out, entries);
-    Put64(out, directorySize);
-    Put64(out, directoryOffset);
-    Put32(out, kZip64LocatorSignature);
-    Put32(out, 0);  // disk of the Zip64 end record
-    Put64(out, zip64EndOffset);
-    Put32(out, 1);  // number of disks
+    AppendLe32(out, kZip64EndRecordSignature);
+    AppendLe64(out, 44);  // size of the rest of this record
+    AppendLe16(out, kMsDosHost << 8 | kZip64Version);
+    AppendLe16(out, kZip64Version);
+    AppendLe32(out, 0);  // this disk
+    AppendLe32(out, 0);  // disk where the directory starts
+    AppendLe64(out, entries);
+    AppendLe64(out, entries);
+    AppendLe64(out, directorySize);
+    AppendLe64(out, directoryOffset);
+    AppendLe32(out, kZip64LocatorSignature);
+    AppendLe32(out, 0);  // disk of the Zip64 end record
+    AppendLe64(out, zip64EndOffset);
+    AppendLe32(out, 1);  // number of disks
   }
-  Put32(out, kEndRecordSignature);
-  Put16(out, 0);  // this disk
-  Put16(out, 0);  // disk where the directory starts
-  Put16(out, manyEntries ? kMarker16 : entries);
-  Put16(out, manyEntries ? kMarker16 : entries);
-  Put32(out, bigDirectory ? kMarker32 : directorySize);
-  Put32(out, farDirectory ? kMarker32 : directoryOffset);
-  Put16(out, 0);  // comment length
+  AppendLe32(out, kEndRecordSignature);
+  AppendLe16(out, 0);  // this disk
+  AppendLe16(out, 0);  // disk where the directory starts
+  AppendLe16(out, manyEntries ? kMarker16 : entries);
+  AppendLe16(out, manyEntries ? kMarker16 : entries);
+  AppendLe32(out, bigDirectory ? kMarker32 : directorySize);
+  AppendLe32(out, farDirectory ? kMarker32 : directoryOffset);
+  AppendLe16(out, 0);  // comment length
   return out;
 }
 

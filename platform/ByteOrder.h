@@ -40,6 +40,17 @@ void AppendBe(std::string& out, T value) {
   for (std::size_t i = sizeof(T); i-- > 0;) out += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
+// The low 2, 4 or 8 bytes of `value`: a record's field of that width, whatever type holds it.
+inline void AppendLe16(std::string& out, uint64_t value) {
+  AppendLe(out, static_cast<uint16_t>(value));
+}
+inline void AppendLe32(std::string& out, uint64_t value) {
+  AppendLe(out, static_cast<uint32_t>(value));
+}
+inline void AppendLe64(std::string& out, uint64_t value) {
+  AppendLe(out, value);
+}
+
 inline uint16_t LoadLe16(std::string_view bytes, std::size_t at = 0) {
   return LoadLe<uint16_t>(bytes, at);
 }

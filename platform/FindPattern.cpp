@@ -1,44 +1,16 @@
 #include "platform/FindPattern.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <locale.h>
-#include <wctype.h>
-#endif
-
 #include <algorithm>
 #include <string>
 
+#include "platform/CaseFold.h"
 #include "platform/CodePage.h"
 
 namespace orvo::platform {
 namespace {
 
-char16_t Fold(char16_t unit) {
-#ifdef _WIN32
-  // The upper-case table that the file system itself compares names with.
-  wchar_t folded = static_cast<wchar_t>(unit);
-  CharUpperBuffW(&folded, 1);
-  return static_cast<char16_t>(folded);
-#else
-  // Case folding must not depend on the process locale, which the programs never set.
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
-  if (utf8 == locale_t{}) {
-    return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
-  }
-  return static_cast<char16_t>(towupper_l(static_cast<wint_t>(unit), utf8));
-#endif
-}
-
 std::u16string Units(std::string_view utf8) {
   return Utf8ToUtf16(SanitizeUtf8(utf8));
-}
-
-std::u16string Folded(std::string_view utf8) {
-  std::u16string units = Units(utf8);
-  for (char16_t& unit : units) unit = Fold(unit);
-  return units;
 }
 
 }  // namespace
@@ -58,7 +30,7 @@ bool FitsAName(std::string_view component) {
 FindPattern::FindPattern(std::string_view pattern) {
   if (!FitsAName(pattern)) return;
   canMatch_ = true;
-  const std::u16string units = Folded(pattern);
+  const std::u16string units = FoldedUnits(pattern);
   if (units == u"*.*") {
     elements_.push_back({Kind::Star, u'*', 0});
     return;
@@ -97,7 +69,7 @@ FindPattern::FindPattern(std::string_view pattern) {
 // which can take whatever they would have taken before it. So "*a*b*c" costs little per unit.
 bool FindPattern::Matches(std::string_view utf8Name) const {
   if (!canMatch_) return false;
-  const std::u16string name = Folded(utf8Name);
+  const std::u16string name = FoldedUnits(utf8Name);
   const std::size_t end = elements_.size();
   const std::size_t lastDot = name.rfind(u'.');
   // Entries below `low` are never read again, so neither array is cleared below it.

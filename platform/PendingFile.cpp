@@ -4,16 +4,10 @@
 #include <random>
 #include <utility>
 
+#include "platform/PathSyntax.h"
+
 namespace orvo::platform {
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kSeparators = "\\/";
-constexpr const char* kHere = ".\\";
-#else
-constexpr const char* kSeparators = "/";
-constexpr const char* kHere = "./";
-#endif
 
 constexpr std::size_t kSuffixDigits = 16;
 
@@ -28,10 +22,7 @@ std::string RandomSuffix() {
 }  // namespace
 
 std::string NameBeside(const std::string& target, std::string_view prefix) {
-  const std::size_t cut = target.find_last_of(kSeparators);
-  const std::string folder =
-      cut == std::string::npos ? std::string(kHere) : target.substr(0, cut + 1);
-  return folder + std::string(prefix) + RandomSuffix();
+  return JoinPath(FolderOf(target), std::string(prefix) + RandomSuffix());
 }
 
 bool IsNameBeside(std::string_view name, std::string_view prefix) {

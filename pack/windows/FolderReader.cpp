@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "pack/windows/WindowsFiles.h"
+#include "platform/PathSyntax.h"
 #include "platform/windows/FindRecord.h"
 #include "platform/windows/WideText.h"
 
@@ -35,7 +36,7 @@ FolderReader::FolderReader(const std::string& path) : state_(std::make_unique<St
   state_->path = path;
   // Basic information: the walk needs no short names, and the system can skip making them.
   state_->find =
-      FindFirstFileExW(host::LongPath(host::Join(path, "*")).c_str(), FindExInfoBasic,
+      FindFirstFileExW(host::LongPath(platform::JoinPath(path, "*")).c_str(), FindExInfoBasic,
                        &state_->found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   state_->pending = state_->find != INVALID_HANDLE_VALUE;
 }
@@ -73,7 +74,7 @@ std::optional<FolderEntry> FolderReader::Next() {
 bool FolderReader::Is(const FolderEntry& entry, const LeaveOut& leaveOut) const {
   // With no links followed, the archive can lie in the tree under one path only: the one the walk
   // builds from the same root as the archive's path. Names compare as the file system does.
-  const std::wstring path = platform::Wide(host::Join(state_->path, entry.data.name));
+  const std::wstring path = platform::Wide(platform::JoinPath(state_->path, entry.data.name));
   const std::wstring archive = platform::Wide(leaveOut.path);
   return CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), archive.c_str(),
                               static_cast<int>(archive.size()), TRUE) == CSTR_EQUAL;

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/PathSyntax.h"
 #include "platform/windows/WideText.h"
 
 namespace orvo::platform {
@@ -14,14 +15,10 @@ DWORD AttributesOf(const std::string& path) {
   return GetFileAttributesW(Wide(path).c_str());
 }
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
 // Where the levels below the root begin: after "C:\" or after "\\server\share\".
 std::size_t FirstLevel(const std::string& path) {
-  if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+  if (path.size() >= 3 && path[1] == ':' && IsPathSeparator(path[2])) return 3;
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
     std::size_t at = 2;
     for (int part = 0; part < 2 && at != std::string::npos; ++part) {
       at = path.find_first_of("\\/", at);
@@ -68,7 +65,7 @@ bool CreateFolderPath(const std::string& path) {
   for (std::size_t end = path.find_first_of("\\/", FirstLevel(path)); end != std::string::npos;
        end = path.find_first_of("\\/", end + 1)) {
     const std::string level = path.substr(0, end);
-    if (IsSeparator(level.back())) continue;
+    if (IsPathSeparator(level.back())) continue;
     if (!MakeFolder(level) && !IsFolder(level)) return false;
   }
   return MakeFolder(path) || IsFolder(path);

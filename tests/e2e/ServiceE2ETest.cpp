@@ -161,11 +161,13 @@ TEST_F(ServiceE2E, StopsPromptlyWhileATransferRuns) {
 
 TEST_F(ServiceE2E, AdminRefusesBadInputWithoutChangingAnything) {
   AdminOk({"class", "add", "3A"});
+  AdminOk({"class", "add", "Ａ班"});
   const struct {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
       {{"class", "add", "3a"}, "exists already"},
+      {{"class", "add", "ａ班"}, "exists already"},  // full-width letters fold as in the console
       {{"class", "add", ""}, "empty"},
       {{"student", "add", "9Z", "Wang"}, "no class"},
       {{"timetable", "add", "8", "08:00", "08:45", "3A"}, "WEEKDAY"},
@@ -180,7 +182,7 @@ TEST_F(ServiceE2E, AdminRefusesBadInputWithoutChangingAnything) {
     EXPECT_EQ(outcome.status, 1) << c.says;
     EXPECT_NE(outcome.err.find(c.says), std::string::npos) << outcome.err;
   }
-  EXPECT_EQ(Admin({"class", "list"}).out, "3A\n");
+  EXPECT_EQ(Admin({"class", "list"}).out, "3A\nＡ班\n");
   EXPECT_EQ(Admin({"timetable", "list"}).out, "");
   EXPECT_EQ(
       Admin({"settings", "show"})
