@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "pack/windows/WindowsFiles.h"
+#include "platform/PathSyntax.h"
 #include "platform/windows/WideText.h"
 
 namespace orvo::pack::host {
@@ -93,7 +94,8 @@ platform::File OpenTemporary(const std::string& folder) {
   // A name of this process's own, made anew when a file of that name is left from elsewhere. The
   // system deletes the file when its handle closes, also when the process ends without closing.
   static std::atomic<uint32_t> counter{0};
-  const std::wstring base = platform::Wide(Join(folder, "")) + std::wstring(kTemporaryPrefix) +
+  const std::wstring base = platform::Wide(platform::JoinPath(folder, "")) +
+                            std::wstring(kTemporaryPrefix) +
                             std::to_wstring(GetCurrentProcessId()) + L"-";
   for (int attempt = 0;; ++attempt) {
     const std::wstring name = base + std::to_wstring(counter.fetch_add(1)) + L".tmp";
