@@ -49,20 +49,16 @@ class ClientCli : public ::testing::Test {
     fs::create_directories(root());
     fs::create_directories(pub());
     fs::create_directories(local());
-    core::Settings().Reset();
-    core::Settings().RootPath.Set(root());
-    core::Settings().PublicPath.Set(pub());
-    server = std::make_unique<net::TOrvoServer>();
+    state.settings.RootPath.Set(root());
+    state.settings.PublicPath.Set(pub());
+    server = std::make_unique<net::TOrvoServer>(state);
     server->SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(*server, root());
+    orvo::testing::LogInAs(*server, state.settings, root());
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
   }
-  void TearDown() override {
-    server.reset();
-    core::Settings().Reset();
-  }
+  void TearDown() override { server.reset(); }
 
   std::string root() const { return dir / "root"; }
   std::string pub() const { return dir / "pub"; }
@@ -98,6 +94,7 @@ class ClientCli : public ::testing::Test {
   }
 
   TempDir dir;
+  core::ServiceState state;
   fs::path program;
   orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<net::TOrvoServer> server;
@@ -201,9 +198,9 @@ TEST_F(ClientCli, SourceOptionActsAsAnotherPc) {
   const Outcome before = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
   ExpectSuccess(before);
   EXPECT_EQ(before.out, "") << "127.0.0.5 holds no login";
-  ASSERT_NE(server->UserDic().Get("127.0.0.5"), nullptr);
+  ASSERT_TRUE(server->UserDic().Contains("127.0.0.5"));
 
-  orvo::testing::LogInAs(*server, root(), "127.0.0.5");
+  orvo::testing::LogInAs(*server, state.settings, root(), "127.0.0.5");
   const Outcome after = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
   ExpectSuccess(after);
   EXPECT_NE(after.out.find("handout.txt"), std::string::npos) << after.out;

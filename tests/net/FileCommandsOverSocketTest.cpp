@@ -34,17 +34,15 @@ uint32_t LittleEndianAt(const std::string& bytes, size_t offset) {
 class FileCommandsOverSocket : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::Settings().Reset();
-    core::Settings().RootPath.Set((dir.Path() / "root").string());
-    core::Settings().PublicPath.Set((dir.Path() / "public").string());
+    state.settings.RootPath.Set((dir.Path() / "root").string());
+    state.settings.PublicPath.Set((dir.Path() / "public").string());
     std::filesystem::create_directories(dir.Path() / "root");
     std::filesystem::create_directories(dir.Path() / "public");
     server.SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(server, dir.Path() / "root");
+    orvo::testing::LogInAs(server, state.settings, dir.Path() / "root");
     server.SetDefaultPort(0);
     server.SetActive(true);
   }
-  void TearDown() override { core::Settings().Reset(); }
 
   std::string Request(const std::string& line, const std::string& extra = {}) {
     return RawClient::Request(server.BoundPort(), line + "\r\n" + extra);
@@ -73,8 +71,9 @@ class FileCommandsOverSocket : public ::testing::Test {
   }
 
   TempDir dir;
+  core::ServiceState state;
   orvo::testing::KeepLoginsLive accounts;
-  TOrvoServer server;
+  TOrvoServer server{state};
 };
 
 TEST_F(FileCommandsOverSocket, ListSendsOneRecordPerEntryWithoutDotEntries) {

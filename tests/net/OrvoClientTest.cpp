@@ -398,7 +398,8 @@ TEST(ClientFailures, ReplyWhereNoneIsDueIsReported) {
 // The server tells students apart by address, so a client given a source must reach it from
 // exactly there, and a source it cannot use must fail the connection rather than be dropped.
 TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
-  TOrvoServer server;
+  core::ServiceState state;
+  TOrvoServer server(state);
   server.SetDefaultPort(0);
   server.SetActive(true);
   const uint16_t port = server.BoundPort();
@@ -406,11 +407,12 @@ TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
     OrvoClient client("127.0.0.1", port);
     client.SetSource(source);
     EXPECT_TRUE(client.SysLog().empty()) << source << " is not the service's own host";
-    ASSERT_NE(server.UserDic().Get(source), nullptr) << source;
-    EXPECT_EQ(server.UserDic().Get(source)->IP(), source);
+    const auto peer = server.UserDic().Copy(source);
+    ASSERT_TRUE(peer) << source;
+    EXPECT_EQ(peer->IP(), source);
   }
   EXPECT_EQ(server.UserDic().Count(), 2u);
-  EXPECT_EQ(server.UserDic().Get("127.0.0.1"), nullptr);
+  EXPECT_FALSE(server.UserDic().Contains("127.0.0.1"));
 
   const std::string endpoint = "cannot connect to 127.0.0.1:" + std::to_string(port) + " from ";
   const struct {

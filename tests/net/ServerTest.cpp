@@ -35,21 +35,18 @@ bool Eventually(Condition condition) {
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::SysLog().Clear();
-    core::Settings().Reset();
-    core::Settings().RootPath.Set(root.Path().string());
-    server = std::make_unique<TOrvoServer>();
+    state.settings.RootPath.Set(root.Path().string());
+    server = std::make_unique<TOrvoServer>(state);
     server->SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(*server, root.Path());
+    orvo::testing::LogInAs(*server, state.settings, root.Path());
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
   }
-  void TearDown() override { core::Settings().Reset(); }
-
   std::string Request(const std::string& bytes) { return RawClient::Request(port, bytes); }
 
   TempDir root;
+  core::ServiceState state;
   orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<TOrvoServer> server;
   uint16_t port = 0;
@@ -65,8 +62,7 @@ TEST_F(ServerTest, CommandWordsMatchExactlyAndEveryLineIsLogged) {
        {"list /tmp\r\n", " LIST /tmp\r\n", "NOPE x\r\n", "\r\n", "\xEF\xBB\xBFLIST /\r\n"}) {
     EXPECT_EQ(Request(line), "") << line;
   }
-  EXPECT_EQ(core::SysLog().Text(),
-            "list /tmp\r\n LIST /tmp\r\nNOPE x\r\n\r\n\xEF\xBB\xBFLIST /\r\n");
+  EXPECT_EQ(state.sysLog.Text(), "list /tmp\r\n LIST /tmp\r\nNOPE x\r\n\r\n\xEF\xBB\xBFLIST /\r\n");
 }
 
 TEST_F(ServerTest, ListWithoutParameterRunsWithAnEmptyOne) {
@@ -77,7 +73,7 @@ TEST_F(ServerTest, PasswordsNeverReachTheLog) {
   Request("LOGIN 一班 张三 my secret\r\n");
   Request("CHGPSW 一班 张三 new\r\n");
   Request("LOGIN 一班 张三\r\n");
-  EXPECT_EQ(core::SysLog().Text(),
+  EXPECT_EQ(state.sysLog.Text(),
             "LOGIN 一班 张三 ******\r\nCHGPSW 一班 张三 ******\r\nLOGIN 一班 张三\r\n");
   const std::string reply = Request("GETSYSLOG\r\n");
   EXPECT_EQ(reply.find("secret"), std::string::npos);
@@ -89,9 +85,9 @@ TEST_F(ServerTest, LineLimitIsSixteenKibibytesBeforeTheTerminator) {
   ASSERT_GT(reply.size(), 4u);
   EXPECT_NE(reply.find(atLimit), std::string::npos);
 
-  core::SysLog().Clear();
+  state.sysLog.Clear();
   EXPECT_EQ(Request(atLimit + "y\r\n"), "");
-  EXPECT_EQ(core::SysLog().Count(), 0u) << "a refused line is not logged";
+  EXPECT_EQ(state.sysLog.Count(), 0u) << "a refused line is not logged";
 }
 
 TEST_F(ServerTest, TerminatorSplitAcrossSegmentsEndsTheLine) {
@@ -128,9 +124,10 @@ TEST_F(ServerTest, PeerTableKeepsOneRecordPerAddress) {
     client.ReadToClose();
   }
   EXPECT_EQ(server->UserDic().Count(), 3u);
-  ASSERT_NE(server->UserDic().Get("127.0.0.2"), nullptr);
-  EXPECT_EQ(server->UserDic().Get("127.0.0.2")->IP(), "127.0.0.2");
-  EXPECT_EQ(server->UserDic().Get("127.0.0.2")->ID(), 0u);
+  const auto peer = server->UserDic().Copy("127.0.0.2");
+  ASSERT_TRUE(peer);
+  EXPECT_EQ(peer->IP(), "127.0.0.2");
+  EXPECT_EQ(peer->ID(), 0u);
 }
 
 TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
@@ -142,7 +139,7 @@ TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
   }
   client->Send("GETSYSLOG\r\n");
   EXPECT_EQ(client->ReadToClose(), Counted("GETSYSLOG\r\n"));
-  EXPECT_NE(server->UserDic().Get("::1"), nullptr);
+  EXPECT_TRUE(server->UserDic().Contains("::1"));
 }
 
 TEST_F(ServerTest, SecondServerOnTheSamePortFailsNamingThePort) {

@@ -32,7 +32,9 @@ constexpr uint32_t kStartTick = 1000000;
 class GateTest : public ::testing::Test {
  protected:
   GateTest()
-      : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")), raw_(path_), db_(path_, clock_) {
+      : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")),
+        raw_(path_),
+        db_(path_, settings_, clock_) {
     clock_.SetTickCount(kStartTick);
     At(kMonday, 8, 10);
     AddStudent("A", "zs", "张三", "pw");
@@ -68,19 +70,15 @@ class GateTest : public ::testing::Test {
 
   std::string CurrentGroup() { return Login("").currGroupName; }
 
-  // Whether another thread could take the database lock now.
+  // Whether another thread gets an operation through now: a database lock left held would keep
+  // it waiting for good.
   bool LockIsFree() {
-    return std::async(std::launch::async,
-                      [this] {
-                        const bool taken = db_.Lock().try_lock();
-                        if (taken) db_.Lock().unlock();
-                        return taken;
-                      })
-        .get();
+    return std::async(std::launch::async, [this] { return db_.TimeTableCount() >= 0; }).get();
   }
 
   TempDir dir_;
   platform::ManualClock clock_;
+  core::SettingsValues settings_;
   std::string path_;
   RawConnection raw_;
   TOrvoDiskDb db_;
@@ -286,6 +284,17 @@ TEST_F(GateTest, PauseLetsEveryClassInAndKeepsTheLastDataServer) {
   // The credentials are still looked up.
   EXPECT_FALSE(Login("B").accepted);
   EXPECT_FALSE(Login("A", "zs", "wrong").accepted);
+}
+
+TEST_F(GateTest, CurrentClassIsTheOneTheGateAdmitsNow) {
+  db_.AddTimeTable("1", "08:00", "08:45", "A");
+  EXPECT_EQ(db_.CurrentGroupName(), "A");
+  At(kMonday, 9, 0);
+  NextEvaluationDue();
+  EXPECT_EQ(db_.CurrentGroupName(), "");
+  EXPECT_EQ(CurrentGroup(), "") << "as a login sees it";
+  db_.SetStopTimeTable(true);
+  EXPECT_EQ(db_.CurrentGroupName(), "*");
 }
 
 TEST_F(GateTest, TurningThePauseOffKeepsEveryClassInUntilTheNextEvaluationIsDue) {
