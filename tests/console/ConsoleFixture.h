@@ -1,7 +1,7 @@
 // A console on a fresh database: a temporary folder holding orvoDisk.db (made from the schema), a
 // service on a free port with a hand-set clock, the main window over it with scripted dialogs, and
-// the other windows attached. The autostart folder points into a temporary folder too, and the
-// process-wide settings values start from their initial values.
+// the other windows attached. The autostart folder points into a temporary folder too; each
+// service brings its own settings values and log.
 #pragma once
 
 #include <gtest/gtest.h>

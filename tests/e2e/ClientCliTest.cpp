@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLogin.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "tests/support/Process.h"

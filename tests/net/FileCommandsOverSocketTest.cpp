@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "platform/Utf8Path.h"
 #include "tests/support/RawClient.h"

@@ -21,8 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/SettingsValues.h"
-#include "core/SysStringS.h"
+#include "core/ServiceState.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "service/OrvoService.h"

@@ -6,8 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/SettingsValues.h"
-#include "core/SysStringS.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "platform/ListenerSocket.h"
 #include "platform/SocketAddress.h"
