@@ -20,7 +20,7 @@ namespace orvo::net {
 struct FileRoots {
   std::string rootPath;
   std::string publicPath;
-  UploadRules upload;
+  UploadRules upload{};
 };
 
 void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots);

@@ -142,7 +142,7 @@ TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
 }
 
 TEST_F(ServerTest, SecondServerOnTheSamePortFailsNamingThePort) {
-  TOrvoServer second;
+  TOrvoServer second(state);
   second.SetDefaultPort(port);
   try {
     second.SetActive(true);
