@@ -16,6 +16,7 @@
 
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
+#include "core/ServiceState.h"
 #include "platform/CommandLine.h"
 #include "platform/ControlChannel.h"
 #include "platform/FileSystem.h"
@@ -465,11 +466,12 @@ int main(int argc, char** argv) {
       default:
         break;
     }
-    TOrvoDiskDb db(DatabasePath(o));
+    orvo::core::ServiceState state;
+    TOrvoDiskDb db(DatabasePath(o), state.settings);
     // An older database gains the options table, as the service's start would give it.
     db.EnsureOptionsTable();
     // Student folders are made under the saved root folder, as the service would make them.
-    orvo::service::LoadSettings(db);
+    orvo::service::LoadSettings(db, state);
     bool changes = true;
     switch (action) {
       case Action::ClassAdd:

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   TSMainFrm mainFrm(service, dialogs, QSystemTrayIcon::isSystemTrayAvailable());
   TAddUserFrm addUserFrm;
   TTimeTableFrm timeTableFrm(service, dialogs);
-  TLogFrm logFrm(dialogs);
+  TLogFrm logFrm(service.State().sysLog, dialogs);
   TMoneyFrm moneyFrm;
   TOnlineFrm onlineFrm(service, dialogs);
   mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm, &onlineFrm);

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "core/SplitAtFirst.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
@@ -24,6 +24,8 @@ using namespace orvo::net;
 
 class OpenAccounts final : public AccountCommands {
  public:
+  explicit OpenAccounts(const orvo::core::SettingsValues& settings) : settings_(settings) {}
+
   void DoReqUList(Connection& connection, const std::string&) override {
     SendTextList(connection, {});
   }
@@ -37,15 +39,17 @@ class OpenAccounts final : public AccountCommands {
     login.group = group.head;
     login.name = id.head;
     login.userName = id.head;
-    login.rootPath = orvo::core::Settings().RootPath.Get() + '\\' + group.head + '\\' + id.head;
+    login.rootPath = settings_.RootPath.Get() + '\\' + group.head + '\\' + id.head;
     login.time = orvo::platform::SystemClock().Now();
-    const std::vector<std::string> reply = {login.rootPath,
-                                            orvo::core::Settings().PublicPath.Get()};
+    const std::vector<std::string> reply = {login.rootPath, settings_.PublicPath.Get()};
     peers.With(connection.PeerAddress(), [&](TOrvoUser& peer) { peer.SetLogin(std::move(login)); });
     SendTextList(connection, reply);
   }
   void DoReqChgPsw(Connection&, const std::string&, const LoginRecord*) override {}
   uint32_t LoginLiveMs(const LoginRecord&) override { return 3'600'000; }
+
+ private:
+  const orvo::core::SettingsValues& settings_;
 };
 
 }  // namespace
@@ -69,10 +73,11 @@ int main(int argc, char** argv) {
   orvo::platform::IgnoreBrokenPipeSignals();
 
   try {
-    orvo::core::Settings().RootPath.Set(std::filesystem::absolute(root).string());
-    orvo::core::Settings().PublicPath.Set(std::filesystem::absolute(publicPath).string());
-    OpenAccounts accounts;
-    orvo::net::TOrvoServer server;
+    orvo::core::ServiceState state;
+    state.settings.RootPath.Set(std::filesystem::absolute(root).string());
+    state.settings.PublicPath.Set(std::filesystem::absolute(publicPath).string());
+    OpenAccounts accounts(state.settings);
+    orvo::net::TOrvoServer server(state);
     server.SetAccountCommands(&accounts);
     server.SetDefaultPort(port);
     server.SetActive(true);

@@ -3,7 +3,6 @@
 // that the indexes keep the cost from growing with the class.
 // The databases live in a temporary folder under /tmp that is removed when the program ends.
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -63,8 +62,10 @@ BenchFolder& Folder() {
 // and kept open for every run of the benchmarks that use it. With `folders` the students' folders
 // are made under a root folder of its own, as the service makes them.
 struct ClassDatabase {
+  std::unique_ptr<orvo::core::SettingsValues> settings;  // the root folder, as the service has it
   std::unique_ptr<TOrvoDiskDb> db;
-  std::string root;  // empty: no student folders
+  std::unique_ptr<orvo::store::TSimpleDb> undo;  // a second connection that clears up between runs
+  std::string root;                              // empty: no student folders
 };
 
 ClassDatabase& Database(const std::string& use, int students, bool folders) {
@@ -78,12 +79,14 @@ ClassDatabase& Database(const std::string& use, int students, bool folders) {
   const fs::path file = base / (key + ".db");
   orvo::store::CreateDatabaseFile(file.string(), std::string(orvo::store::SchemaSql()));
   ClassDatabase entry;
-  entry.db = std::make_unique<TOrvoDiskDb>(file.string());
+  entry.settings = std::make_unique<orvo::core::SettingsValues>();
+  entry.db = std::make_unique<TOrvoDiskDb>(file.string(), *entry.settings);
+  entry.undo = std::make_unique<orvo::store::TSimpleDb>(file.string());
   if (folders) {
     entry.root = (base / (key + "-root")).string();
     fs::create_directories(entry.root);
   }
-  orvo::core::Settings().RootPath.Set(entry.root);
+  entry.settings->RootPath.Set(entry.root);
   entry.db->AddGroup(kClass);
   std::vector<std::string> names;
   for (int i = 0; i < students; ++i) names.push_back(StudentName("s", i));
@@ -120,12 +123,10 @@ void BM_AddUserList(benchmark::State& state) {
   const bool folders = state.range(1) != 0;
   ClassDatabase& entry = Database("add", students, folders);
   TOrvoDiskDb& db = *entry.db;
-  orvo::core::Settings().RootPath.Set(entry.root);
 
   std::vector<std::string> fresh;
   for (int i = 0; i < kAddedNames; ++i) fresh.push_back(StudentName("n", i));
-  const std::string undo =
-      "delete from Users where GroupName='" + std::string(kClass) + "' and UserName like 'n%'";
+  const std::string added = "GroupName='" + std::string(kClass) + "' and UserName like 'n%'";
   for (auto _ : state) {
     std::vector<std::string> names = fresh;
     db.AddUser(names, kClass);
@@ -135,8 +136,10 @@ void BM_AddUserList(benchmark::State& state) {
       state.ResumeTiming();
       break;
     }
-    if (sqlite3_exec(db.Connection(), undo.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-      state.SkipWithError(sqlite3_errmsg(db.Connection()));
+    try {
+      entry.undo->Delete("Users", added);
+    } catch (const orvo::store::DbError& error) {
+      state.SkipWithError(error.what());
       state.ResumeTiming();
       break;
     }

@@ -10,8 +10,8 @@
 
 namespace orvo::console {
 
-TLogFrm::TLogFrm(Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
+TLogFrm::TLogFrm(core::TSysStringS& sysLog, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), sysLog_(sysLog), dialogs_(dialogs) {
   setObjectName(QStringLiteral("LogFrm"));
   setWindowTitle(QStringLiteral("查看日志"));
 
@@ -50,7 +50,7 @@ void TLogFrm::ShowSysLog() {
 
 void TLogFrm::RefreshLog() {
   // One call to Text is one consistent snapshot; lines appended after it show at the next refresh.
-  const QString text = QString::fromStdString(core::SysLog().Text());
+  const QString text = QString::fromStdString(sysLog_.Text());
   QStringList lines = text.split(QStringLiteral("\r\n"));
   // Every line ends with CR LF, so the last piece is the empty text after the final one.
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
@@ -59,7 +59,7 @@ void TLogFrm::RefreshLog() {
 }
 
 void TLogFrm::Button1Click() {
-  core::SysLog().Clear();
+  sysLog_.Clear();
   LogList->clear();
 }
 

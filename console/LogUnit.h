@@ -1,7 +1,7 @@
 // TLogFrm: the log window, shown by the main window's "查看记录" link. It shows a snapshot of the
 // system log, one item per line, taken when it is shown or "刷新" is clicked; "清除日志" empties
 // the log and the list. The log itself is thread-safe, so connection threads keep appending while
-// the window reads it. Window thread only.
+// the window reads it. The log is the service's and must outlive the window. Window thread only.
 #pragma once
 
 #include <QWidget>
@@ -9,13 +9,17 @@
 class QListWidget;
 class QPushButton;
 
+namespace orvo::core {
+class TSysStringS;
+}
+
 namespace orvo::console {
 
 class Dialogs;
 
 class TLogFrm final : public QWidget {
  public:
-  explicit TLogFrm(Dialogs& dialogs, QWidget* parent = nullptr);
+  TLogFrm(core::TSysStringS& sysLog, Dialogs& dialogs, QWidget* parent = nullptr);
 
   // Refreshes the list, then shows the window and brings it to the front.
   void ShowSysLog();
@@ -29,6 +33,7 @@ class TLogFrm final : public QWidget {
   QPushButton* Button2;
 
  private:
+  core::TSysStringS& sysLog_;
   // Kept so that this window reports through the same dialogs as the others.
   [[maybe_unused]] Dialogs& dialogs_;
 };

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -65,19 +64,6 @@ QLabel* MakeColouredLabel(QWidget* parent, const char* name, const QString& text
 const QStringList TTimeTableFrm::kWeekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
                                               QStringLiteral("星期三"), QStringLiteral("星期四"),
                                               QStringLiteral("星期五")};
-
-const std::array<const char*, 10> TTimeTableFrm::kCreateTableLines = {
-    "CREATE TABLE [TimeTable]",
-    "(",
-    "[Id] INTEGER PRIMARY KEY AUTOINCREMENT,",
-    "[Week] INTEGER,",
-    "[BeginTime] DATETIME,",
-    "[EndTime] DATETIME,",
-    "[GroupName] VARCHAR(36),",
-    "[ServerIP] VARCHAR(36),",
-    "[ServerPort] INTEGER",
-    ");",
-};
 
 TTimeTableFrm::TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -308,15 +294,7 @@ void TTimeTableFrm::ComboBox2Change() {
 }
 
 void TTimeTableFrm::Button1Click() {
-  Guarded([this] {
-    store::TOrvoDiskDb& db = Db();
-    // The statement lines belong to the shared query object, which connection threads use too.
-    const std::lock_guard<std::recursive_mutex> guard(db.Lock());
-    store::TQuery& query = db.Query();
-    query.ClearSQL();
-    for (const char* line : kCreateTableLines) query.AddSQL(line);
-    query.ExecSQL();
-  });
+  Guarded([this] { Db().CreateTimeTableTable(); });
 }
 
 }  // namespace orvo::console

@@ -38,8 +38,6 @@ class TTimeTableFrm final : public QWidget {
  public:
   // The five weekday texts of both weekday boxes; item i stands for Week i + 1.
   static const QStringList kWeekdays;
-  // The ten lines of the TimeTable table's creating statement, run by the hidden Button1.
-  static const std::array<const char*, 10> kCreateTableLines;
 
   // Builds the controls and runs FormCreate, which fills the list from `service`'s database.
   TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QWidget* parent = nullptr);
@@ -54,6 +52,7 @@ class TTimeTableFrm final : public QWidget {
   void Button3Click();
   void Button4Click();
   void ComboBox2Change();
+  // The hidden button: creates the TimeTable table where an older database lacks it.
   void Button1Click();
 
   QTableWidget* ListView1;

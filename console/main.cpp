@@ -303,7 +303,7 @@ void TSMainFrm::FormCreate() {
     // before both exist. A failure leaves neither database nor server behind.
     service_.Start();
     startError_.clear();
-    const core::SettingsValues& settings = core::Settings();
+    const core::SettingsValues& settings = service_.State().settings;
     RootPathEdit->setText(Text(settings.RootPath.Get()));
     PublicPathEdit->setText(Text(settings.PublicPath.Get()));
     CheckBox2->setChecked(settings.GroupList.load() == 1);
@@ -401,35 +401,35 @@ void TSMainFrm::Button1Click() {
   const std::optional<QString> folder = dialogs_.PickFolder(Label1->text());
   if (!folder) return;
   RootPathEdit->setText(*folder);
-  core::Settings().RootPath.Set(Utf8(*folder));
+  service_.State().settings.RootPath.Set(Utf8(*folder));
 }
 
 void TSMainFrm::Button2Click() {
   const std::optional<QString> folder = dialogs_.PickFolder(Label2->text());
   if (!folder) return;
   PublicPathEdit->setText(*folder);
-  core::Settings().PublicPath.Set(Utf8(*folder));
+  service_.State().settings.PublicPath.Set(Utf8(*folder));
 }
 
 void TSMainFrm::Button3Click() {
   Guarded([this] {
-    const core::SettingsValues& settings = core::Settings();
+    const core::SettingsValues& settings = service_.State().settings;
     Db().SetSetting(settings.RootPath.Get(), settings.PublicPath.Get(), settings.GroupList.load(),
                     settings.UserList.load(), settings.AutoRun.load());
   });
 }
 
 void TSMainFrm::CheckBox2Click() {
-  core::Settings().GroupList.store(CheckBox2->isChecked() ? 1 : 0);
+  service_.State().settings.GroupList.store(CheckBox2->isChecked() ? 1 : 0);
 }
 
 void TSMainFrm::CheckBox3Click() {
   const int32_t state = CheckBox3->isChecked() ? 1 : 0;
   // Equal when start-up ticks the box for a saved AutoRun 1: start-up never writes the entry.
-  if (state == core::Settings().AutoRun.load()) return;
-  Guarded([state] {
+  if (state == service_.State().settings.AutoRun.load()) return;
+  Guarded([this, state] {
     core::SetAutoStart(state == 1, kAutoStartName);
-    core::Settings().AutoRun.store(state);
+    service_.State().settings.AutoRun.store(state);
   });
 }
 
@@ -599,7 +599,7 @@ void TSMainFrm::Button9Click() {
 void TSMainFrm::Label9Click() {
   Guarded([this] {
     // Only the current class is wanted; the verdict of an empty login does not matter.
-    const QString current = Text(Db().CheckLogin("", "", "").currGroupName);
+    const QString current = Text(Db().CurrentGroupName());
     ComboBox1->setCurrentIndex(IndexIgnoringCase(ClassNames(), current));
     ComboBox1Change();
     dialogs_.Info(current.isEmpty() ? QStringLiteral("当前班级：无") : current);

@@ -87,11 +87,6 @@ void OptionValues::Load(const std::map<std::string, std::string>& rows) {
   SysLogHosts.Set(text(kSysLogHosts));
 }
 
-OptionValues& Options() {
-  static OptionValues values;
-  return values;
-}
-
 std::vector<std::string> OptionItems(std::string_view text) {
   std::vector<std::string> items;
   std::string item;

@@ -47,11 +47,7 @@ struct OptionValues {
   // Every option from `rows` (name to stored text); an option without a row, or whose text is not
   // valid, takes its default.
   void Load(const std::map<std::string, std::string>& rows);
-  // Back to every default.
-  void Reset() { Load({}); }
 };
-
-OptionValues& Options();
 
 // The items of a list option ("a, b c;d"): split at commas, semicolons and blanks, empties dropped.
 std::vector<std::string> OptionItems(std::string_view text);

@@ -1,4 +1,5 @@
-// The process-wide settings values RootPath, PublicPath, GroupList, UserList and AutoRun.
+// The settings values RootPath, PublicPath, GroupList, UserList and AutoRun as the service holds
+// them (core/ServiceState.h).
 // The window (or service) thread replaces them whole while connection threads read them: a text
 // is swapped as a new immutable string, never edited in place, and the flags are atomics, so a
 // reader always sees an old or a new value, never half of one.
@@ -35,17 +36,6 @@ struct SettingsValues {
   std::atomic<int32_t> GroupList{0};  // 1 lets the server answer ULIST
   std::atomic<int32_t> UserList{1};   // 1 lets the server answer GLIST
   std::atomic<int32_t> AutoRun{0};    // mirrors start at logon
-
-  // Back to the values held before any settings row was loaded.
-  void Reset() {
-    RootPath.Set({});
-    PublicPath.Set({});
-    GroupList = 0;
-    UserList = 1;
-    AutoRun = 0;
-  }
 };
-
-SettingsValues& Settings();
 
 }  // namespace orvo::core

@@ -108,9 +108,4 @@ void TSysStringS::Savetostream(std::string& stream) const {
   for (const auto& line : FItems) AppendTextListLine(stream, line);
 }
 
-TSysStringS& SysLog() {
-  static TSysStringS log;
-  return log;
-}
-
 }  // namespace orvo::core

@@ -35,7 +35,4 @@ class TSysStringS {
 // and bidirectional marks as \uXXXX: what the log shows of a line, always one line as received.
 std::string EscapeControls(const std::string& text);
 
-// The process-wide system log. It outlives every server, so no connection thread can outlive it.
-TSysStringS& SysLog();
-
 }  // namespace orvo::core

@@ -1,12 +1,14 @@
 // TThreadSafeDic: a dictionary from keys to owned objects behind its own lock.
 // Any thread may call it; every operation holds FLock for its whole duration, and Add never
-// replaces an entry that exists. Nothing hands out a pointer or reference to a value: a value is
-// only reached inside With or ForEach, under the lock, so no reader can race a writer.
+// replaces an entry that exists. No reference to an entry leaves the lock: callers read and
+// change entries inside With or ForEach, or take a copy with Copy.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 namespace orvo::core {
@@ -32,13 +34,21 @@ class TThreadSafeDic {
     return FItems.contains(key);
   }
 
+  // The value under `key` as it is now, or nullopt when absent.
+  std::optional<V> Copy(const K& key) const requires std::copy_constructible<V> {
+    std::lock_guard guard(FLock);
+    const auto it = FItems.find(key);
+    if (it == FItems.end()) return std::nullopt;
+    return *it->second;
+  }
+
   std::size_t Count() const {
     std::lock_guard guard(FLock);
     return FItems.size();
   }
 
   // Runs `fn` on the value under `key` while holding the lock; returns false when absent.
-  // `fn` must not take another lock or do I/O.
+  // `fn` must not take another lock or do I/O, and keeps no reference to the value.
   template <typename Fn>
   bool With(const K& key, Fn&& fn) {
     std::lock_guard guard(FLock);

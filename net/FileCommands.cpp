@@ -122,8 +122,8 @@ void DoreqPut(Connection& connection, const std::string& param, const FileRoots&
   if (!path || guard.HoldsRoot(*path) || !platform::IsPortableName(NameOf(*path))) return;
   auto upload = platform::ReplacementFile::Open(*path);
   if (!upload) return;
-  const uint64_t allowance =
-      UploadAllowance({*path, upload->ReplacedBytes(), StudentFolderHolding(*path, roots)});
+  const uint64_t allowance = UploadAllowance(
+      {*path, upload->ReplacedBytes(), StudentFolderHolding(*path, roots)}, roots.upload);
   UploadSink sink(upload->Content(), allowance);
   try {
     ReceiveCountedBlock(connection, sink);

@@ -11,14 +11,16 @@
 #include <vector>
 
 #include "net/Connection.h"
+#include "net/UploadAllowance.h"
 
 namespace orvo::net {
 
 // The trees the file commands may reach, in the clients' form: the logged-in student's own
-// folder (the tree a quota counts) and the public folder.
+// folder (the tree a quota counts) and the public folder; and the limits an upload meets there.
 struct FileRoots {
   std::string rootPath;
   std::string publicPath;
+  UploadRules upload{};
 };
 
 void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/Options.h"
-
 namespace orvo::net {
 namespace {
 
@@ -18,8 +16,7 @@ uint32_t Minutes(uint32_t minutes) {
 
 }  // namespace
 
-ThrottleRules ThrottleRules::FromOptions() {
-  const core::OptionValues& options = core::Options();
+ThrottleRules ThrottleRules::FromOptions(const core::OptionValues& options) {
   return {options.LoginFailLimit.load(), Minutes(options.LoginFailWindowMinutes.load()),
           Minutes(options.LoginBlockMinutes.load())};
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "core/Options.h"
 #include "net/OrvoServer.h"
 
 namespace orvo::net {
@@ -15,8 +16,8 @@ struct ThrottleRules {
   uint32_t windowMs = 5 * 60'000;
   uint32_t blockMs = 5 * 60'000;
 
-  // The rules as the options hold them now.
-  static ThrottleRules FromOptions();
+  // The rules as `options` hold them now.
+  static ThrottleRules FromOptions(const core::OptionValues& options);
 };
 
 // Whether `peer` may try a LOGIN at `tick`; a block that has run out is lifted here.

@@ -12,10 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/Options.h"
-#include "core/SettingsValues.h"
 #include "core/SplitAtFirst.h"
-#include "core/SysStringS.h"
 #include "net/FileCommands.h"
 #include "net/Framing.h"
 #include "net/LogMasking.h"
@@ -67,20 +64,20 @@ bool IsFolderLevel(const std::string& name) {
 
 // The trees a login reaches: its student's own folder under the current root folder, and the
 // public folder. A login whose names cannot make a folder reaches the public folder only.
-FileRoots RootsOf(const LoginRecord& login) {
-  const std::string root = core::Settings().RootPath.Get();
+FileRoots RootsOf(const LoginRecord& login, const core::ServiceState& state) {
+  const std::string root = state.settings.RootPath.Get();
   std::string own;
   if (!root.empty() && IsFolderLevel(login.group) && IsFolderLevel(login.name)) {
     own = root + '\\' + login.group + '\\' + login.name;
   }
-  return {std::move(own), core::Settings().PublicPath.Get()};
+  return {std::move(own), state.settings.PublicPath.Get(), UploadRules::FromOptions(state.options)};
 }
 
-bool MaySeeLog(const std::string& address) {
+bool MaySeeLog(const std::string& address, const core::OptionValues& options) {
   for (const char* own : kOwnHost) {
     if (address == own) return true;
   }
-  for (const std::string& allowed : core::OptionItems(core::Options().SysLogHosts.Get())) {
+  for (const std::string& allowed : core::OptionItems(options.SysLogHosts.Get())) {
     if (address == allowed) return true;
   }
   return false;
@@ -100,6 +97,7 @@ bool IsFileCommand(const std::string& word) {
 
 class TOrvoServer::Impl {
  public:
+  explicit Impl(core::ServiceState& serviceState) : state(serviceState) {}
   ~Impl() { Deactivate(); }
 
   void Activate() {
@@ -147,6 +145,7 @@ class TOrvoServer::Impl {
   uint16_t boundPort = 0;
   bool active = false;
   AccountCommands* accounts = nullptr;
+  core::ServiceState& state;
   TPeerTable peers;
 
  private:
@@ -238,7 +237,7 @@ class TOrvoServer::Impl {
     if (!peers.Contains(connection.PeerAddress())) return;
     const std::string line = ReadCommandLine(connection);
     std::string logged = MaskForLog(line);
-    core::SysLog().Add(logged);
+    state.sysLog.Add(logged);
     peers.With(connection.PeerAddress(),
                [&](TOrvoUser& peer) { peer.NoteCommand(core::EscapeControls(logged)); });
     const core::HeadTail command = core::SplitAtFirst(line, ' ');
@@ -264,7 +263,7 @@ class TOrvoServer::Impl {
                            const std::string& param) {
     const std::optional<LoginRecord> login = LiveLogin(connection.PeerAddress());
     if (!login) return AnswerRefused(connection, word);
-    const FileRoots roots = RootsOf(*login);
+    const FileRoots roots = RootsOf(*login, state);
     if (word == "LIST") return DoReqList(connection, param, roots);
     if (word == "GET") return DoreqGet(connection, param, roots);
     if (word == "PUT") return DoreqPut(connection, param, roots);
@@ -273,12 +272,12 @@ class TOrvoServer::Impl {
     if (word == "MOVE") return DoReqMove(connection, param, roots);
   }
 
-  static void DoReqGetSysLog(Connection& connection) {
+  void DoReqGetSysLog(Connection& connection) {
     std::string buffer;
     // Everyone's classes, login ids and file names: for the service's host and the addresses
     // the operator named only.
-    if (MaySeeLog(connection.PeerAddress())) {
-      core::SysLog().Savetostream(buffer);  // copied under the log's lock, sent after release
+    if (MaySeeLog(connection.PeerAddress(), state.options)) {
+      state.sysLog.Savetostream(buffer);  // copied under the log's lock, sent after release
     }
     SendCountedBlock(connection, buffer);
   }
@@ -336,7 +335,7 @@ class TOrvoServer::Impl {
   std::size_t runningWorkers = 0;
 };
 
-TOrvoServer::TOrvoServer() : impl_(std::make_unique<Impl>()) {}
+TOrvoServer::TOrvoServer(core::ServiceState& state) : impl_(std::make_unique<Impl>(state)) {}
 TOrvoServer::~TOrvoServer() = default;
 
 void TOrvoServer::SetDefaultPort(uint16_t port) {

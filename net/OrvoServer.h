@@ -4,6 +4,7 @@
 // word and closes the connection.
 // Created, activated, deactivated and destroyed by one owning thread; the handlers run on
 // connection threads. Deactivation closes live connections and waits for every thread it started.
+// The settings, options and system log it serves by are its owner's (core/ServiceState.h).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ServiceState.h"
 #include "core/ThreadSafeDic.h"
 #include "net/Connection.h"
 #include "platform/Clock.h"
@@ -122,7 +124,8 @@ class TOrvoServer {
   // The service port the console and the headless service use.
   static constexpr uint16_t kServicePort = 18783;
 
-  TOrvoServer();
+  // `state` must outlive the server.
+  explicit TOrvoServer(core::ServiceState& state);
   ~TOrvoServer();
   TOrvoServer(const TOrvoServer&) = delete;
   TOrvoServer& operator=(const TOrvoServer&) = delete;

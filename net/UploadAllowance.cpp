@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "core/Options.h"
 #include "platform/ResolvePath.h"
 #include "platform/TreeFiles.h"
 #include "platform/VolumeSpace.h"
@@ -33,14 +32,17 @@ uint64_t FreeSpaceReserve(int64_t option, uint64_t volumeBytes) {
   return std::min(core::kAutoReserveCapBytes, share);
 }
 
-uint64_t UploadAllowance(const UploadPlace& place) {
+UploadRules UploadRules::FromOptions(const core::OptionValues& options) {
+  return {options.FreeSpaceReserveBytes.load(), options.StudentQuotaBytes.load()};
+}
+
+uint64_t UploadAllowance(const UploadPlace& place, const UploadRules& rules) {
   uint64_t allowance = kUnlimited;
   if (const auto space = platform::SpaceOfVolume(platform::ParentFolder(place.target))) {
-    const uint64_t reserve =
-        FreeSpaceReserve(core::Options().FreeSpaceReserveBytes.load(), space->totalBytes);
+    const uint64_t reserve = FreeSpaceReserve(rules.freeSpaceReserveBytes, space->totalBytes);
     allowance = Above(space->freeBytes, reserve);
   }
-  const uint64_t quota = core::Options().StudentQuotaBytes.load();
+  const uint64_t quota = rules.studentQuotaBytes;
   if (quota != 0 && place.studentFolder) {
     // The replaced file leaves the folder when the upload takes its place.
     const uint64_t kept = Above(BytesBelow(*place.studentFolder), place.replacedBytes);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "net/AccountCommands.h"
+#include "service/DiskAccountCommands.h"
 
 namespace orvo::service {
 
@@ -10,7 +10,7 @@ OnlineLoginTexts DescribeLogin(const net::OnlineLogin& online) {
   return {online.address,
           online.login.group,
           online.login.userName,
-          net::FormatServerTime(online.login.time),
+          FormatServerTime(online.login.time),
           std::to_string(online.commands),
           online.lastCommand};
 }

@@ -1,27 +1,18 @@
 #include "service/OrvoService.h"
 
-#include <sqlite3.h>
-
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
 
-#include "core/Options.h"
-#include "core/SettingsValues.h"
 #include "net/FileCommands.h"
 #include "platform/ControlChannel.h"
 #include "platform/Utf8Path.h"
 #include "service/ControlRequests.h"
 
 namespace orvo::service {
-namespace {
 
-constexpr const char* kTables[] = {"Setting", "Groups", "Users", "TimeTable"};
-
-}  // namespace
-
-void LoadSettings(store::TOrvoDiskDb& db) {
-  core::SettingsValues& settings = core::Settings();
+void LoadSettings(store::TOrvoDiskDb& db, core::ServiceState& state) {
+  core::SettingsValues& settings = state.settings;
   std::string root = settings.RootPath.Get();
   std::string publicPath = settings.PublicPath.Get();
   int32_t groupList = settings.GroupList.load();
@@ -33,13 +24,15 @@ void LoadSettings(store::TOrvoDiskDb& db) {
   settings.GroupList.store(groupList);
   settings.UserList.store(userList);
   settings.AutoRun.store(autoRun);
-  core::Options().Load(db.OptionRows());
+  state.options.Load(db.OptionRows());
 }
 
-OrvoService::OrvoService(std::string directory, uint16_t port, const platform::Clock& clock)
+OrvoService::OrvoService(std::string directory, uint16_t port, const platform::Clock& clock,
+                         std::chrono::milliseconds busyTimeout)
     : databasePath_(platform::JoinPath(std::move(directory), store::kDatabaseFileName)),
       port_(port),
-      clock_(clock) {}
+      clock_(clock),
+      busyTimeout_(busyTimeout) {}
 
 OrvoService::~OrvoService() {
   Stop();
@@ -47,27 +40,22 @@ OrvoService::~OrvoService() {
 
 void OrvoService::Start() {
   try {
-    db_ = std::make_unique<store::TOrvoDiskDb>(databasePath_, clock_);
-    // The engine quietly opens a file it may not write for reading only; the service would then
-    // fail every password change and every edit later. It must not start on such a file.
-    if (sqlite3_db_readonly(db_->Connection(), "main") == 1) {
-      throw store::DbError(sqlite3_errstr(SQLITE_READONLY));
-    }
-    for (const char* table : kTables) {
-      std::lock_guard guard(db_->Lock());
-      db_->Select(table);
-    }
+    db_ =
+        std::make_unique<store::TOrvoDiskDb>(databasePath_, state_.settings, clock_, busyTimeout_);
+    // A file opened for reading only would fail every password change and every edit later:
+    // the service must not start on such a file, nor on one that lacks a table.
+    db_->CheckUsable();
     // An older database gains the options table; nothing else in it changes.
     db_->EnsureOptionsTable();
-    LoadSettings(*db_);
+    LoadSettings(*db_, state_);
   } catch (const std::exception& e) {
     db_.reset();
     throw std::runtime_error("cannot open database " + databasePath_ + ": " + e.what());
   }
-  accounts_ = std::make_unique<net::TDiskAccountCommands>(*db_, clock_);
+  accounts_ = std::make_unique<TDiskAccountCommands>(*db_, state_, clock_);
   // Uploads a killed service left half done; none of them can be in progress yet.
-  net::RemoveStaleUploads({core::Settings().RootPath.Get(), core::Settings().PublicPath.Get()});
-  server_ = std::make_unique<net::TOrvoServer>();
+  net::RemoveStaleUploads({state_.settings.RootPath.Get(), state_.settings.PublicPath.Get()});
+  server_ = std::make_unique<net::TOrvoServer>(state_);
   server_->SetAccountCommands(accounts_.get());
   server_->SetClock(clock_);
   server_->SetDefaultPort(port_);
@@ -120,7 +108,7 @@ void OrvoService::Stop() {
 
 void OrvoService::ReloadSettings() {
   if (!db_) return;
-  LoadSettings(*db_);
+  LoadSettings(*db_, state_);
   // The students, the timetable or the grace time may have changed too.
   if (server_) server_->RecheckLogins();
 }

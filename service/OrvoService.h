@@ -1,8 +1,11 @@
 // OrvoService: the one place that brings the service up and down, for the console and the
 // headless program alike. Start opens the database in the application directory, loads the saved
 // settings and only then starts listening, so no request is served before both exist.
-// Created, started and stopped by one owning thread; Db() and Server() are for that thread and
-// for the window handlers. Start raises std::runtime_error with a message naming the file or port.
+// It owns the service state (settings values, options, system log) that the database object, the
+// account handlers and the server read.
+// Created, started and stopped by one owning thread; Db(), Server() and State() are for that
+// thread and for the window handlers. Start raises std::runtime_error with a message naming the
+// file or port.
 #pragma once
 
 #include <chrono>
@@ -13,9 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "net/AccountCommands.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "platform/Clock.h"
+#include "service/DiskAccountCommands.h"
 #include "store/OrvoDiskDbUnit.h"
 
 namespace orvo::platform {
@@ -30,8 +34,10 @@ inline constexpr std::chrono::milliseconds kStartupPauseDelay{1000};
 class OrvoService {
  public:
   // `directory` holds orvoDisk.db (a trailing separator is optional); `port` 0 picks a free one.
+  // `busyTimeout`: how long a statement waits for a file another program holds.
   OrvoService(std::string directory, uint16_t port,
-              const platform::Clock& clock = platform::SystemClock());
+              const platform::Clock& clock = platform::SystemClock(),
+              std::chrono::milliseconds busyTimeout = store::kDefaultBusyTimeout);
   ~OrvoService();  // stops
   OrvoService(const OrvoService&) = delete;
   OrvoService& operator=(const OrvoService&) = delete;
@@ -42,8 +48,8 @@ class OrvoService {
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
 
-  // Reads the settings row and the options again into the process-wide values, and has every
-  // login checked again at its next command.
+  // Reads the settings row and the options again into the service state, and has every login
+  // checked again at its next command.
   void ReloadSettings();
   // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
   bool PauseGateIfTimetableEmpty();
@@ -58,6 +64,8 @@ class OrvoService {
   bool Running() const { return server_ && server_->Active(); }
   store::TOrvoDiskDb* Db() { return db_.get(); }
   net::TOrvoServer* Server() { return server_.get(); }
+  // The settings values, options and system log; they live as long as the service object.
+  core::ServiceState& State() { return state_; }
 
  private:
   // Serves the control channel of the database's folder; raises (leaving nothing open) when
@@ -67,8 +75,10 @@ class OrvoService {
   std::string databasePath_;
   uint16_t port_;
   const platform::Clock& clock_;
+  std::chrono::milliseconds busyTimeout_;
+  core::ServiceState state_;  // declared before everything that reads it
   std::unique_ptr<store::TOrvoDiskDb> db_;
-  std::unique_ptr<net::TDiskAccountCommands> accounts_;
+  std::unique_ptr<TDiskAccountCommands> accounts_;
   std::unique_ptr<net::TOrvoServer> server_;
   std::unique_ptr<platform::ControlListener> control_;
   std::string controlProblem_;
@@ -79,8 +89,8 @@ class OrvoService {
   std::thread pauseTimer_;
 };
 
-// The settings row into the process-wide settings values (values without a row stay as they are)
-// and the options into the process-wide option values (an option without a row takes its default).
-void LoadSettings(store::TOrvoDiskDb& db);
+// The settings row into `state`'s settings values (values without a row stay as they are) and the
+// options into its option values (an option without a row takes its default).
+void LoadSettings(store::TOrvoDiskDb& db, core::ServiceState& state);
 
 }  // namespace orvo::service

@@ -4,11 +4,27 @@
 
 #include <algorithm>
 
-#include "core/SettingsValues.h"
 #include "platform/FileSystem.h"
 
 namespace orvo::store {
 namespace {
+
+// The tables the service reads; a file without one of them is not the service's database.
+constexpr const char* kServiceTables[] = {"Setting", "Groups", "Users", "TimeTable"};
+
+// The TimeTable table as an older database lacked it, one line per column as it was written.
+constexpr const char* kCreateTimeTableLines[] = {
+    "CREATE TABLE [TimeTable]",
+    "(",
+    "[Id] INTEGER PRIMARY KEY AUTOINCREMENT,",
+    "[Week] INTEGER,",
+    "[BeginTime] DATETIME,",
+    "[EndTime] DATETIME,",
+    "[GroupName] VARCHAR(36),",
+    "[ServerIP] VARCHAR(36),",
+    "[ServerPort] INTEGER",
+    ");",
+};
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -29,11 +45,11 @@ bool ClimbsOut(const std::string& name) {
   }
 }
 
-// The student folder RootPath\class\name, made with every missing level. Nothing is reported when
+// The student folder root\class\name, made with every missing level. Nothing is reported when
 // it cannot be made. Without a root folder the path would start at the file-system root, and a
 // name with a ".." level would reach outside the root folder: then no folder is made at all.
-void MakeStudentFolder(const std::string& aGroup, const std::string& aName) {
-  const std::string root = core::Settings().RootPath.Get();
+void MakeStudentFolder(const std::string& root, const std::string& aGroup,
+                       const std::string& aName) {
   if (root.empty() || ClimbsOut(aGroup) || ClimbsOut(aName)) return;
   std::string folder = root + "\\" + aGroup + "\\" + aName;
   std::replace(folder.begin(), folder.end(), '\\', '/');
@@ -42,26 +58,41 @@ void MakeStudentFolder(const std::string& aGroup, const std::string& aName) {
 
 }  // namespace
 
-TOrvoDiskDb::TOrvoDiskDb(const std::string& DbFileName, const platform::Clock& clock)
-    : TSimpleDb(DbFileName), FClock(clock) {}
+TOrvoDiskDb::TOrvoDiskDb(const std::string& DbFileName, const core::SettingsValues& settings,
+                         const platform::Clock& clock, std::chrono::milliseconds busyTimeout)
+    : FDb(DbFileName, busyTimeout), FSettings(settings), FClock(clock) {}
 
 TOrvoDiskDb::~TOrvoDiskDb() = default;
 
+void TOrvoDiskDb::CheckUsable() {
+  const Guard guard(FLock);
+  FDb.RequireWritable();
+  for (const char* table : kServiceTables) FDb.Select(table);
+}
+
 void TOrvoDiskDb::CreateTable() {}
+
+void TOrvoDiskDb::CreateTimeTableTable() {
+  const Guard guard(FLock);
+  TQuery& query = FDb.Query();
+  query.ClearSQL();
+  for (const char* line : kCreateTimeTableLines) query.AddSQL(line);
+  query.ExecSQL();
+}
 
 void TOrvoDiskDb::GroupListAdmin(std::vector<std::string>& aList) {
   const Guard guard(FLock);
   aList.clear();
-  Select("Groups");
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select("Groups");
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     aList.push_back(query.FieldByName("GroupName").AsString());
   }
 }
 
 void TOrvoDiskDb::UserList(const std::string& aGroup, std::vector<std::string>& aList) {
   const Guard guard(FLock);
-  Select("Users", "GroupName=" + QuotedStr(aGroup));
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select("Users", "GroupName=" + QuotedStr(aGroup));
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     aList.push_back(query.FieldByName("UserName").AsString());
   }
 }
@@ -69,8 +100,8 @@ void TOrvoDiskDb::UserList(const std::string& aGroup, std::vector<std::string>& 
 std::vector<StudentRow> TOrvoDiskDb::Students(const std::string& aGroup) {
   const Guard guard(FLock);
   std::vector<StudentRow> rows;
-  Select("Users", "GroupName=" + QuotedStr(aGroup));
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select("Users", "GroupName=" + QuotedStr(aGroup));
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     StudentRow row;
     row.id = query.FieldByName("Id").AsInteger();
     row.groupName = query.FieldByName("GroupName").AsString();
@@ -89,81 +120,83 @@ std::vector<StudentRow> TOrvoDiskDb::Students(const std::string& aGroup) {
 void TOrvoDiskDb::AddGroup(const std::string& aName) {
   const Guard guard(FLock);
   const std::string name = QuotedStr(aName);
-  if (Select("Groups", "GroupName=" + name) == 0) Insert("Groups", {"GroupName"}, {name});
+  if (FDb.Select("Groups", "GroupName=" + name) == 0) FDb.Insert("Groups", {"GroupName"}, {name});
 }
 
 void TOrvoDiskDb::DeleteGroup(const std::string& aName) {
   const Guard guard(FLock);
-  Delete("Groups", "GroupName=" + QuotedStr(aName));
+  FDb.Delete("Groups", "GroupName=" + QuotedStr(aName));
 }
 
 void TOrvoDiskDb::AddUser(const std::string& aName, const std::string& aGroup) {
   const Guard guard(FLock);
-  if (Select("Users", StudentCondition(aGroup, aName)) != 0) return;
-  Insert("Users", {"UserId", "UserName", "PassWord", "GroupName"},
-         {QuotedStr(aName), QuotedStr(aName), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
-  MakeStudentFolder(aGroup, aName);
+  if (FDb.Select("Users", StudentCondition(aGroup, aName)) != 0) return;
+  FDb.Insert("Users", {"UserId", "UserName", "PassWord", "GroupName"},
+             {QuotedStr(aName), QuotedStr(aName), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
+  MakeStudentFolder(FSettings.RootPath.Get(), aGroup, aName);
 }
 
 void TOrvoDiskDb::AddUser(std::vector<std::string>& NameList, const std::string& aGroup) {
   const Guard guard(FLock);
   // Every name is tested before the first insert, so a name typed twice passes twice.
   for (std::size_t i = NameList.size(); i-- > 0;) {
-    if (NameList[i].empty() || Select("Users", StudentCondition(aGroup, NameList[i])) > 0) {
+    if (NameList[i].empty() || FDb.Select("Users", StudentCondition(aGroup, NameList[i])) > 0) {
       NameList.erase(NameList.begin() + static_cast<std::ptrdiff_t>(i));
     }
   }
-  StartTransaction();
+  FDb.StartTransaction();
   try {
     for (const std::string& name : NameList) {
-      Insert("Users", {"UserId", "UserName", "PassWord", "GroupName"},
-             {QuotedStr(name), QuotedStr(name), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
-      MakeStudentFolder(aGroup, name);
+      FDb.Insert(
+          "Users", {"UserId", "UserName", "PassWord", "GroupName"},
+          {QuotedStr(name), QuotedStr(name), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
+      MakeStudentFolder(FSettings.RootPath.Get(), aGroup, name);
     }
   } catch (...) {
     // The students inserted before the failure are kept: commit them, then report the failure.
     try {
-      Commit();
+      FDb.Commit();
     } catch (const DbError&) {
       // The insert's failure is the one the caller hears of.
     }
     throw;
   }
-  Commit();
+  FDb.Commit();
 }
 
 void TOrvoDiskDb::DeleteUser(const std::string& aName, const std::string& aGroup) {
   const Guard guard(FLock);
-  Delete("Users", StudentCondition(aGroup, aName));
+  FDb.Delete("Users", StudentCondition(aGroup, aName));
 }
 
 bool TOrvoDiskDb::ChangePSW(const std::string& aGroup, const std::string& aUserId,
                             const std::string& aNewPSW) {
   const Guard guard(FLock);
-  Update("Users", {"Password"}, {QuotedStr(aNewPSW)},
-         "GroupName=" + QuotedStr(aGroup) + " and UserId=" + QuotedStr(aUserId));
+  FDb.Update("Users", {"Password"}, {QuotedStr(aNewPSW)},
+             "GroupName=" + QuotedStr(aGroup) + " and UserId=" + QuotedStr(aUserId));
   return true;
 }
 
 bool TOrvoDiskDb::StudentEnrolled(int32_t aId, const std::string& aGroup,
                                   const std::string& aUserId) {
   const Guard guard(FLock);
-  return Select("Users", "Id=" + std::to_string(aId) + " and GroupName=" + QuotedStr(aGroup) +
-                             " and UserId=" + QuotedStr(aUserId)) > 0 &&
-         Select("Groups", "GroupName=" + QuotedStr(aGroup)) > 0;
+  return FDb.Select("Users", "Id=" + std::to_string(aId) + " and GroupName=" + QuotedStr(aGroup) +
+                                 " and UserId=" + QuotedStr(aUserId)) > 0 &&
+         FDb.Select("Groups", "GroupName=" + QuotedStr(aGroup)) > 0;
 }
 
 void TOrvoDiskDb::EnsureOptionsTable() {
   const Guard guard(FLock);
-  Query().SetSQL("create table if not exists [Options] ([Name] TEXT PRIMARY KEY, [Value] TEXT)");
-  Query().ExecSQL();
+  FDb.Query().SetSQL(
+      "create table if not exists [Options] ([Name] TEXT PRIMARY KEY, [Value] TEXT)");
+  FDb.Query().ExecSQL();
 }
 
 std::map<std::string, std::string> TOrvoDiskDb::OptionRows() {
   const Guard guard(FLock);
   std::map<std::string, std::string> rows;
-  Select("Options");
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select("Options");
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     rows[query.FieldByName("Name").AsString()] = query.FieldByName("Value").AsString();
   }
   return rows;
@@ -171,21 +204,21 @@ std::map<std::string, std::string> TOrvoDiskDb::OptionRows() {
 
 void TOrvoDiskDb::SetOption(const std::string& aName, const std::string& aValue) {
   const Guard guard(FLock);
-  Query().SetSQL("insert or replace into [Options] ([Name], [Value]) values (" + QuotedStr(aName) +
-                 ", " + QuotedStr(aValue) + ")");
-  Query().ExecSQL();
+  FDb.Query().SetSQL("insert or replace into [Options] ([Name], [Value]) values (" +
+                     QuotedStr(aName) + ", " + QuotedStr(aValue) + ")");
+  FDb.Query().ExecSQL();
 }
 
 void TOrvoDiskDb::ResetOption(const std::string& aName) {
   const Guard guard(FLock);
-  Delete("Options", "Name=" + QuotedStr(aName));
+  FDb.Delete("Options", "Name=" + QuotedStr(aName));
 }
 
 void TOrvoDiskDb::GetSetting(std::string& RootPath, std::string& PublicPath, int32_t& GroupList,
                              int32_t& UserList, int32_t& AutoRun) {
   const Guard guard(FLock);
-  if (Select("Setting") <= 0) return;
-  const TQuery& query = Query();
+  if (FDb.Select("Setting") <= 0) return;
+  const TQuery& query = FDb.Query();
   // Read everything before assigning anything, so a bad value leaves all five as they were.
   std::string root = query.FieldByName("RootPath").AsString();
   std::string pub = query.FieldByName("PublicPath").AsString();
@@ -202,16 +235,16 @@ void TOrvoDiskDb::GetSetting(std::string& RootPath, std::string& PublicPath, int
 void TOrvoDiskDb::SetSetting(const std::string& RootPath, const std::string& PublicPath,
                              int32_t GroupList, int32_t UserList, int32_t AutoRun) {
   const Guard guard(FLock);
-  const int32_t rows = Select("Setting");
+  const int32_t rows = FDb.Select("Setting");
   const std::vector<std::string> fields = {"RootPath", "PublicPath", "GroupList", "UserList",
                                            "AutoRun"};
   const std::vector<std::string> values = {QuotedStr(RootPath), QuotedStr(PublicPath),
                                            std::to_string(GroupList), std::to_string(UserList),
                                            std::to_string(AutoRun)};
   if (rows == 0) {
-    Insert("Setting", fields, values);
+    FDb.Insert("Setting", fields, values);
   } else {
-    Update("Setting", fields, values);  // every row: a file with two rows keeps them equal
+    FDb.Update("Setting", fields, values);  // every row: a file with two rows keeps them equal
   }
 }
 

@@ -1,12 +1,12 @@
-// TOrvoDiskDb: the one database object of the process. It adds the database lock FLock and the
-// operations on classes, students, saved settings and the timetable gate to TSimpleDb.
+// TOrvoDiskDb: the one database object of the process. It keeps its TSimpleDb to itself and offers
+// the operations on classes, students, saved settings and the timetable gate over it.
 // Any thread may call any operation: each takes FLock for its whole run (so the shared cursor has
 // one user at a time) and never does network I/O under it. Failures raise DbError (engine
 // messages) or TimeTextError ("'%s' is not a valid time") after the lock is released.
-// Code that runs its own Select through the inherited layer and walks Query() must hold Lock().
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/SettingsValues.h"
 #include "platform/Clock.h"
 #include "store/SimpleDbUnit.h"
 
@@ -62,17 +63,27 @@ struct TimeTableRow {
 // the class. Items are separated by , ， 、 ; ； / | and blanks.
 bool LessonAdmits(std::string_view lessonGroups, std::string_view aGroup);
 
-class TOrvoDiskDb : public TSimpleDb {
+class TOrvoDiskDb {
  public:
-  explicit TOrvoDiskDb(const std::string& DbFileName,
-                       const platform::Clock& clock = platform::SystemClock());
-  ~TOrvoDiskDb() override;
+  // `settings` gives the root folder under which students' folders are made; it, like the clock,
+  // must outlive the object. `busyTimeout` as for TSimpleDb.
+  TOrvoDiskDb(const std::string& DbFileName, const core::SettingsValues& settings,
+              const platform::Clock& clock = platform::SystemClock(),
+              std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+  ~TOrvoDiskDb();
+  TOrvoDiskDb(const TOrvoDiskDb&) = delete;
+  TOrvoDiskDb& operator=(const TOrvoDiskDb&) = delete;
 
-  // FLock, for callers that walk the cursor themselves.
-  std::recursive_mutex& Lock() { return FLock; }
+  const std::string& Filename() const { return FDb.Filename(); }
+
+  // Raises DbError unless the file can be written and holds the four tables of the service
+  // (Setting, Groups, Users, TimeTable), each with the engine's message.
+  void CheckUsable();
 
   // --- classes, students and settings ---
   void CreateTable();  // does nothing: tables are never created by the service
+  // Creates the TimeTable table as an older database lacked it; raises DbError when it exists.
+  void CreateTimeTableTable();
   void GroupListAdmin(std::vector<std::string>& aList);
   void UserList(const std::string& aGroup, std::vector<std::string>& aList);
   void AddGroup(const std::string& aName);
@@ -108,6 +119,8 @@ class TOrvoDiskDb : public TSimpleDb {
   // class is on, until its end plus `graceMs`; after it, what is left of the grace time; 0 when
   // the class has neither. While the gate is paused, kLoginLiveWhilePaused.
   uint32_t LoginLiveMs(const std::string& aGroup, uint32_t graceMs);
+  // The class the timetable lets in now: "*" while the gate is paused, empty when no lesson is on.
+  std::string CurrentGroupName();
   int32_t CurrWeekTemp() const;
   void SetCurrWeekTemp(int32_t Value);
   bool StopTimeTable() const { return FStopTimeTable.load(); }
@@ -126,6 +139,8 @@ class TOrvoDiskDb : public TSimpleDb {
 
   // Not part of the object's logical state: const reads take it too.
   mutable std::recursive_mutex FLock;
+  TSimpleDb FDb;  // guarded by FLock: its one cursor is shared by every operation
+  const core::SettingsValues& FSettings;
   const platform::Clock& FClock;
   uint32_t FCurrTick = 0;      // guarded by FLock
   int32_t FCurrWeekTemp = -1;  // guarded by FLock

@@ -9,10 +9,6 @@
 namespace orvo::store {
 namespace {
 
-// A file locked by another process (the admin tool) is waited for this long before a statement
-// gives up with the engine's "database is locked".
-constexpr int kBusyTimeoutMs = 5000;
-
 struct StatementDeleter {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 };
@@ -187,16 +183,8 @@ TField TQuery::FieldByName(std::string_view name) const {
   throw DbError("Field '" + std::string(name) + "' not found");
 }
 
-TSimpleDb::TSimpleDb(const std::string& DbFileName) : FFileName(DbFileName) {
-  OpenConnection();
-}
-
-TSimpleDb::~TSimpleDb() {
-  FQuery.reset();
-  sqlite3_close_v2(FConnection);
-}
-
-void TSimpleDb::OpenConnection() {
+TSimpleDb::TSimpleDb(const std::string& DbFileName, std::chrono::milliseconds busyTimeout)
+    : FFileName(DbFileName) {
   sqlite3* connection = nullptr;
   // Read-write without SQLITE_OPEN_CREATE: a missing file is a failure, never a new empty one.
   const int rc = sqlite3_open_v2(FFileName.c_str(), &connection,
@@ -206,7 +194,7 @@ void TSimpleDb::OpenConnection() {
     sqlite3_close_v2(connection);
     throw DbError(message);
   }
-  sqlite3_busy_timeout(connection, kBusyTimeoutMs);
+  sqlite3_busy_timeout(connection, static_cast<int>(busyTimeout.count()));
   try {
     FQuery = std::make_unique<TQuery>(connection);
   } catch (...) {
@@ -214,6 +202,15 @@ void TSimpleDb::OpenConnection() {
     throw;
   }
   FConnection = connection;
+}
+
+TSimpleDb::~TSimpleDb() {
+  FQuery.reset();
+  sqlite3_close_v2(FConnection);
+}
+
+void TSimpleDb::RequireWritable() const {
+  if (sqlite3_db_readonly(FConnection, "main") == 1) throw DbError(sqlite3_errstr(SQLITE_READONLY));
 }
 
 int32_t TSimpleDb::RunSelect(const std::string& statement, const std::string& countStatement) {

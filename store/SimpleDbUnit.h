@@ -1,9 +1,11 @@
 // TSimpleDb: the thin layer over the one SQLite database file. It owns one connection and one
 // query cursor, builds whole statements as text from fixed shapes (values arrive already quoted)
-// and raises DbError carrying the engine's message unchanged. It takes no lock: callers hold the
-// database lock of TOrvoDiskDb from building a statement until they have read its result.
+// and raises DbError carrying the engine's message unchanged. It takes no lock: its owner (the
+// TOrvoDiskDb that keeps it private) holds the database lock from building a statement until it
+// has read the result.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -72,18 +74,25 @@ class TQuery {
   bool eof_ = true;
 };
 
+// A file locked by another connection (the admin tool) is waited for this long before a statement
+// gives up with the engine's "database is locked".
+inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
 class TSimpleDb {
  public:
   // Opens an existing file for reading and writing; never creates it. Raises DbError with the
   // engine's message when the file cannot be opened, leaving no file behind.
-  explicit TSimpleDb(const std::string& DbFileName);
-  virtual ~TSimpleDb();
+  explicit TSimpleDb(const std::string& DbFileName,
+                     std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+  ~TSimpleDb();
   TSimpleDb(const TSimpleDb&) = delete;
   TSimpleDb& operator=(const TSimpleDb&) = delete;
 
   const std::string& Filename() const { return FFileName; }
-  sqlite3* Connection() const { return FConnection; }
   TQuery& Query() { return *FQuery; }
+  // The engine opens a file it may not write for reading only, without a word: raises DbError
+  // ("attempt to write a readonly database") when it did.
+  void RequireWritable() const;
 
   // "select * from %s", "... where %s", "... where %s=%s": the number of rows matched; the cursor
   // stays on the first row.
@@ -108,9 +117,6 @@ class TSimpleDb {
   void Commit();
 
  private:
-  // Opens the connection and its cursor; called by the constructor only, so it is not virtual (a
-  // derived class could not take part in it anyway).
-  void OpenConnection();
   int32_t RunSelect(const std::string& statement, const std::string& countStatement);
   int32_t RunChange(const std::string& statement);
 

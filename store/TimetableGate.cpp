@@ -96,8 +96,8 @@ void TOrvoDiskDb::EnsureCurrGroup() {
   const platform::LocalDateTime now = FClock.Now();
   const int32_t weekday = FCurrWeekTemp >= 0 ? FCurrWeekTemp : now.dayOfWeek;
   const int32_t timeOfDay = MillisecondsOfDay(now);
-  Select(kTimeTable);
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select(kTimeTable);
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     // Both texts of every row reached are parsed, whatever its weekday, so a bad text stops the
     // evaluation even on a day it does not apply to.
     const int32_t begin = ParseTimeText(query.FieldByName("BeginTime").AsString());
@@ -124,10 +124,10 @@ LoginResult TOrvoDiskDb::CheckLogin(const std::string& aGroup, const std::string
                                   " and UserId=" + QuotedStr(aUserId) +
                                   " and PassWord=" + QuotedStr(aPassword);
     // Duplicated rows make the login impossible rather than picking one of them.
-    if (Select("Users", condition) == 1) {
+    if (FDb.Select("Users", condition) == 1) {
       result.accepted = true;
-      result.userRowId = Query().FieldByName("Id").AsInteger();
-      result.userName = Query().FieldByName("UserName").AsString();
+      result.userRowId = FDb.Query().FieldByName("Id").AsInteger();
+      result.userName = FDb.Query().FieldByName("UserName").AsString();
     }
   }
   result.currGroupName = CurrGroupName;
@@ -143,8 +143,8 @@ uint32_t TOrvoDiskDb::LoginLiveMs(const std::string& aGroup, uint32_t graceMs) {
   const int32_t weekday = FCurrWeekTemp >= 0 ? FCurrWeekTemp : now.dayOfWeek;
   const int64_t timeOfDay = MillisecondsOfDay(now);
   int64_t live = 0;
-  Select(kTimeTable, "Week=" + std::to_string(weekday));
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select(kTimeTable, "Week=" + std::to_string(weekday));
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     if (!LessonAdmits(query.FieldByName("GroupName").AsString(), aGroup)) continue;
     int64_t begin = 0;
     int64_t end = 0;
@@ -158,6 +158,12 @@ uint32_t TOrvoDiskDb::LoginLiveMs(const std::string& aGroup, uint32_t graceMs) {
     if (timeOfDay > begin && timeOfDay < until) live = std::max(live, until - timeOfDay);
   }
   return static_cast<uint32_t>(std::min<int64_t>(live, std::numeric_limits<uint32_t>::max()));
+}
+
+std::string TOrvoDiskDb::CurrentGroupName() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  EnsureCurrGroup();
+  return CurrGroupName;
 }
 
 int32_t TOrvoDiskDb::CurrWeekTemp() const {
@@ -176,19 +182,19 @@ void TOrvoDiskDb::AddTimeTable(const std::string& Week, const std::string& Begin
                                const std::string& EndTime, const std::string& GroupName) {
   RequireInteger(Week);
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  Insert(kTimeTable, {"Week", "BeginTime", "EndTime", "GroupName"},
-         {Week, QuotedStr(BeginTime), QuotedStr(EndTime), QuotedStr(GroupName)});
+  FDb.Insert(kTimeTable, {"Week", "BeginTime", "EndTime", "GroupName"},
+             {Week, QuotedStr(BeginTime), QuotedStr(EndTime), QuotedStr(GroupName)});
 }
 
 void TOrvoDiskDb::DeleteTimeTable(const std::string& aID) {
   RequireInteger(aID);
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  Delete(kTimeTable, "Id=" + aID);
+  FDb.Delete(kTimeTable, "Id=" + aID);
 }
 
 void TOrvoDiskDb::DeleteTimeTableAll() {
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  DeleteAll(kTimeTable);
+  FDb.DeleteAll(kTimeTable);
 }
 
 void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
@@ -201,8 +207,8 @@ void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
       TwoDigits(now.hour) + platform::HostRegional().timeSeparator + TwoDigits(now.minute);
   const std::string condition = "Week=" + std::to_string(weekday) + " and BeginTime<" +
                                 QuotedStr(time) + " and EndTime>" + QuotedStr(time);
-  if (Select(kTimeTable, condition) == 0) return;
-  TQuery& query = Query();
+  if (FDb.Select(kTimeTable, condition) == 0) return;
+  TQuery& query = FDb.Query();
   const std::string serverIp = query.FieldByName("ServerIP").AsString();
   if (serverIp != CurrDataHost) {
     CurrDataHost = serverIp;
@@ -213,15 +219,15 @@ void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
     aList.push_back(groupName);
     return;
   }
-  Select("Groups");
+  FDb.Select("Groups");
   for (; !query.Eof(); query.Next()) aList.push_back(query.FieldByName("GroupName").AsString());
 }
 
 std::vector<TimeTableRow> TOrvoDiskDb::TimeTableRows() {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   std::vector<TimeTableRow> rows;
-  Select(kTimeTable);
-  for (TQuery& query = Query(); !query.Eof(); query.Next()) {
+  FDb.Select(kTimeTable);
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
     TimeTableRow row;
     row.id = query.FieldByName("Id").AsInteger();
     row.week = query.FieldByName("Week").AsInteger();
@@ -237,7 +243,7 @@ std::vector<TimeTableRow> TOrvoDiskDb::TimeTableRows() {
 
 int32_t TOrvoDiskDb::TimeTableCount() {
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  return Select(kTimeTable);
+  return FDb.Select(kTimeTable);
 }
 
 }  // namespace orvo::store

@@ -1,7 +1,7 @@
 // A console on a fresh database: a temporary folder holding orvoDisk.db (made from the schema), a
 // service on a free port with a hand-set clock, the main window over it with scripted dialogs, and
-// the other windows attached. The autostart folder points into a temporary folder too, and the
-// process-wide settings values start from their initial values.
+// the other windows attached. The autostart folder points into a temporary folder too; each
+// service brings its own settings values and log.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@
 #include "console/OnlineUnit.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "platform/Clock.h"
 #include "service/OrvoService.h"
 #include "tests/console/ScriptedDialogs.h"
@@ -35,7 +35,6 @@ namespace orvo::testing {
 class ConsoleTest : public ::testing::Test {
  protected:
   ConsoleTest() {
-    core::Settings().Reset();
     ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
     CreateDatabaseFromSchema(DatabasePath());
     // Far from the clock's start, so the gate's first check reads the timetable.
@@ -44,7 +43,6 @@ class ConsoleTest : public ::testing::Test {
   ~ConsoleTest() override {
     Stop();
     ::unsetenv("XDG_CONFIG_HOME");
-    core::Settings().Reset();
   }
   void TearDown() override {
     EXPECT_TRUE(dialogs.AllAnswersUsed()) << "a scripted answer was left";
@@ -68,7 +66,7 @@ class ConsoleTest : public ::testing::Test {
     window = std::make_unique<console::TSMainFrm>(*service, dialogs, trayAvailable);
     addUser = std::make_unique<console::TAddUserFrm>();
     timeTable = std::make_unique<console::TTimeTableFrm>(*service, dialogs);
-    log = std::make_unique<console::TLogFrm>(dialogs);
+    log = std::make_unique<console::TLogFrm>(service->State().sysLog, dialogs);
     money = std::make_unique<console::TMoneyFrm>();
     online = std::make_unique<console::TOnlineFrm>(*service, dialogs);
     window->AttachWindows(addUser.get(), timeTable.get(), log.get(), money.get(), online.get());
@@ -78,8 +76,8 @@ class ConsoleTest : public ::testing::Test {
     window->Timer1->stop();
     return *window;
   }
-  // Ends the program as a restart would: windows gone, service stopped, settings values back to
-  // what a new process starts with.
+  // Ends the program as a restart would: windows gone, service stopped and with it the settings
+  // values and the log it held.
   void Stop() {
     online.reset();
     money.reset();
@@ -88,8 +86,11 @@ class ConsoleTest : public ::testing::Test {
     addUser.reset();
     window.reset();
     service.reset();
-    core::Settings().Reset();
   }
+
+  // The running service's settings values and log, as the windows read them.
+  core::SettingsValues& Settings() { return service->State().settings; }
+  core::TSysStringS& SysLog() { return service->State().sysLog; }
 
   template <typename Widget>
   Widget* Find(const char* name) {

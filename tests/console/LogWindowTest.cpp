@@ -12,9 +12,6 @@ namespace {
 
 class LogWindowTest : public ConsoleTest {
  protected:
-  LogWindowTest() { core::SysLog().Clear(); }
-  ~LogWindowTest() override { core::SysLog().Clear(); }
-
   net::OrvoClient Client() {
     net::OrvoClient client("127.0.0.1", service->Port());
     client.SetTimeout(10000);
@@ -42,7 +39,7 @@ TEST_F(LogWindowTest, ShowsASnapshotThatOnlyRefreshingRenews) {
   EXPECT_TRUE(Items().empty()) << "an empty log gives an empty list";
 
   Client().Login("一班", "s01", "secret");
-  core::SysLog().Add("第二行");
+  SysLog().Add("第二行");
   window->Label8Click();  // the link again, with the window open: refreshed
   ASSERT_EQ(Items().size(), 2u);
   EXPECT_TRUE(Items()[0].startsWith(QStringLiteral("LOGIN"))) << Items()[0].toStdString();
@@ -50,7 +47,7 @@ TEST_F(LogWindowTest, ShowsASnapshotThatOnlyRefreshingRenews) {
   EXPECT_FALSE(Items()[0].contains(QStringLiteral("secret"))) << "passwords never reach the log";
   EXPECT_EQ(Items()[1], QStringLiteral("第二行"));
 
-  core::SysLog().Add("third");
+  SysLog().Add("third");
   EXPECT_EQ(Items().size(), 2u) << "the window never updates by itself";
   log->Button2Click();
   EXPECT_EQ(Items().size(), 3u);
@@ -59,14 +56,14 @@ TEST_F(LogWindowTest, ShowsASnapshotThatOnlyRefreshingRenews) {
 
 TEST_F(LogWindowTest, ClearingEmptiesTheWindowAndTheLogClientsRead) {
   Start();
-  core::SysLog().Add("one");
-  core::SysLog().Add("two");
+  SysLog().Add("one");
+  SysLog().Add("two");
   log->ShowSysLog();
   ASSERT_EQ(Items().size(), 2u);
 
   log->Button1Click();
   EXPECT_TRUE(Items().empty());
-  EXPECT_EQ(core::SysLog().Count(), 0u);
+  EXPECT_EQ(SysLog().Count(), 0u);
   // Every request line is logged before it runs, so a client now reads only its own request.
   EXPECT_EQ(Client().SysLog(), std::vector<std::string>{"GETSYSLOG"});
 }

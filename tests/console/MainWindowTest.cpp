@@ -96,8 +96,8 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsRowStaysVisibleAfterTheTimer) {
   EXPECT_TRUE(Edit("PublicPathEdit")->text().isEmpty());
   EXPECT_FALSE(Box("CheckBox2")->isChecked());
   EXPECT_FALSE(Box("CheckBox3")->isChecked());
-  EXPECT_EQ(core::Settings().UserList.load(), 1);
-  EXPECT_EQ(core::Settings().GroupList.load(), 0);
+  EXPECT_EQ(Settings().UserList.load(), 1);
+  EXPECT_EQ(Settings().GroupList.load(), 0);
   EXPECT_TRUE(service->Running());
 
   frm.Timer1Timer();
@@ -122,8 +122,8 @@ TEST_F(MainWindowTest, SettingsRowFillsTheControlsWithoutWritingTheAutostartEntr
   EXPECT_TRUE(Box("CheckBox2")->isChecked());
   EXPECT_TRUE(Box("CheckBox3")->isChecked());
   EXPECT_FALSE(Box("CheckBox4")->isChecked());
-  EXPECT_EQ(core::Settings().GroupList.load(), 1);
-  EXPECT_EQ(core::Settings().AutoRun.load(), 1);
+  EXPECT_EQ(Settings().GroupList.load(), 1);
+  EXPECT_EQ(Settings().AutoRun.load(), 1);
   EXPECT_FALSE(fs::exists(AutostartEntry()));
   EXPECT_EQ(ClassItems(), (QStringList{"A班", "b班", "c班"}));
   EXPECT_EQ(Classes()->currentIndex(), -1);
@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, GroupListOtherThanOneLeavesTheBoxClearAndTheValueAlone) {
   Sql("insert into Setting values ('', '', 2, 1, 0);");
   Start();
   EXPECT_FALSE(Box("CheckBox2")->isChecked());
-  EXPECT_EQ(core::Settings().GroupList.load(), 2);
+  EXPECT_EQ(Settings().GroupList.load(), 2);
 }
 
 TEST_F(MainWindowTest, TimerPausesTheGateOnlyOnAnEmptyTimetable) {

@@ -34,12 +34,12 @@ TEST_F(SettingsPanelTest, FolderPickersTakeTheChosenFolderAndCancelChangesNothin
     EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Folder);
     EXPECT_EQ(dialogs.AllShown()[0].text, QString::fromUtf8(picker.prompt));
     EXPECT_EQ(Edit(picker.edit)->text(), QStringLiteral("/srv/班级 一"));
-    EXPECT_EQ((core::Settings().*picker.value).Get(), "/srv/班级 一");
+    EXPECT_EQ((Settings().*picker.value).Get(), "/srv/班级 一");
 
     dialogs.AnswerFolder(std::nullopt);
     (frm.*picker.click)();
     EXPECT_EQ(Edit(picker.edit)->text(), QStringLiteral("/srv/班级 一"));
-    EXPECT_EQ((core::Settings().*picker.value).Get(), "/srv/班级 一");
+    EXPECT_EQ((Settings().*picker.value).Get(), "/srv/班级 一");
   }
   // Picking stores nothing; only saving does.
   EXPECT_TRUE(Column("select count(*) from Setting") == std::vector<std::string>{"0"});
@@ -56,7 +56,7 @@ TEST_F(SettingsPanelTest, SavedValuesComeBackAtTheNextStartUnsavedOnesDoNot) {
   dialogs.AnswerFolder(QStringLiteral("/srv/elsewhere"));
   first.Button1Click();
   Box("CheckBox2")->setChecked(false);
-  EXPECT_EQ(core::Settings().GroupList.load(), 0);
+  EXPECT_EQ(Settings().GroupList.load(), 0);
   Stop();
 
   console::TSMainFrm& second = Start();
@@ -64,9 +64,9 @@ TEST_F(SettingsPanelTest, SavedValuesComeBackAtTheNextStartUnsavedOnesDoNot) {
   EXPECT_EQ(Edit("RootPathEdit")->text(), QStringLiteral("/srv/root"));
   EXPECT_EQ(Edit("PublicPathEdit")->text(), QStringLiteral("/srv/public"));
   EXPECT_TRUE(Box("CheckBox2")->isChecked());
-  EXPECT_EQ(core::Settings().GroupList.load(), 1);
-  EXPECT_EQ(core::Settings().UserList.load(), 1);
-  EXPECT_EQ(core::Settings().RootPath.Get(), "/srv/root");
+  EXPECT_EQ(Settings().GroupList.load(), 1);
+  EXPECT_EQ(Settings().UserList.load(), 1);
+  EXPECT_EQ(Settings().RootPath.Get(), "/srv/root");
   EXPECT_TRUE(dialogs.Errors().empty());
 }
 
@@ -79,7 +79,7 @@ TEST_F(SettingsPanelTest, SaveFailureIsReportedAndValuesStay) {
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_TRUE(dialogs.Errors()[0].contains(QStringLiteral("Setting")))
       << dialogs.Errors()[0].toStdString();
-  EXPECT_EQ(core::Settings().RootPath.Get(), "/srv/root");
+  EXPECT_EQ(Settings().RootPath.Get(), "/srv/root");
 }
 
 TEST_F(SettingsPanelTest, ShowStudentListBoxSwitchesGroupListAtOnce) {
@@ -88,9 +88,9 @@ TEST_F(SettingsPanelTest, ShowStudentListBoxSwitchesGroupListAtOnce) {
   QCheckBox* box = Box("CheckBox2");
   QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
   EXPECT_TRUE(box->isChecked());
-  EXPECT_EQ(core::Settings().GroupList.load(), 1);
+  EXPECT_EQ(Settings().GroupList.load(), 1);
   box->setChecked(false);
-  EXPECT_EQ(core::Settings().GroupList.load(), 0);
+  EXPECT_EQ(Settings().GroupList.load(), 0);
 }
 
 TEST_F(SettingsPanelTest, AutostartBoxWritesAndRemovesTheEntryAtOnce) {
@@ -98,13 +98,13 @@ TEST_F(SettingsPanelTest, AutostartBoxWritesAndRemovesTheEntryAtOnce) {
   QCheckBox* box = Box("CheckBox3");
   box->setChecked(true);
   EXPECT_TRUE(dialogs.AllShown().empty());
-  EXPECT_EQ(core::Settings().AutoRun.load(), 1);
+  EXPECT_EQ(Settings().AutoRun.load(), 1);
   ASSERT_TRUE(fs::exists(AutostartEntry()));
   const std::string entry = TempDir::Read(AutostartEntry());
   EXPECT_NE(entry.find("Exec=" + platform::ExecutablePath() + "\n"), std::string::npos) << entry;
 
   box->setChecked(false);
-  EXPECT_EQ(core::Settings().AutoRun.load(), 0);
+  EXPECT_EQ(Settings().AutoRun.load(), 0);
   EXPECT_FALSE(fs::exists(AutostartEntry()));
   EXPECT_TRUE(dialogs.AllShown().empty());
   // Not saved: the next start shows the box as last saved, whatever the entry says.
@@ -125,12 +125,12 @@ TEST_F(SettingsPanelTest, AutostartFailureIsReportedAndAutoRunKeepsItsValue) {
   EXPECT_EQ(dialogs.Errors(),
             std::vector<QString>{QStringLiteral("Failed to set data for 'orvoDiskServer'")});
   EXPECT_TRUE(box->isChecked());
-  EXPECT_EQ(core::Settings().AutoRun.load(), 0);
+  EXPECT_EQ(Settings().AutoRun.load(), 0);
   // Back to the old state: equal to AutoRun, so nothing happens at all.
   dialogs.Forget();
   box->setChecked(false);
   EXPECT_TRUE(dialogs.AllShown().empty());
-  EXPECT_EQ(core::Settings().AutoRun.load(), 0);
+  EXPECT_EQ(Settings().AutoRun.load(), 0);
 }
 
 TEST_F(SettingsPanelTest, PauseBoxSwitchesTheGate) {

@@ -14,26 +14,52 @@ struct Record {
   int value;
 };
 
-TEST(ThreadSafeDic, AddNeverReplacesAnExistingEntry) {
-  TThreadSafeDic<std::string, Record> dic;
-  EXPECT_TRUE(dic.Add("k", std::make_unique<Record>(1)));
-  EXPECT_FALSE(dic.Add("k", std::make_unique<Record>(2)));
-  int value = 0;
-  EXPECT_TRUE(dic.With("k", [&](const Record& r) { value = r.value; }));
-  EXPECT_EQ(value, 1);
-  EXPECT_FALSE(dic.Contains("K")) << "keys compare case-sensitively";
-  dic.Remove("k");
-  EXPECT_FALSE(dic.Contains("k"));
-  EXPECT_FALSE(dic.With("k", [](Record&) { ADD_FAILURE() << "an absent key runs nothing"; }));
-}
+using Dic = TThreadSafeDic<std::string, Record>;
 
-// A value is reached only under the lock: no operation returns a pointer or reference that a
-// caller could read after another thread has changed the value under With.
-template <typename Dic>
-concept HandsOutValues = requires(Dic& dic, const std::string& key) {
+// Whatever a caller can keep of an entry past the lock: a pointer or reference to it.
+template <typename D>
+concept HandsOutEntries = requires(D& dic, const std::string& key) {
   dic.Get(key);
 };
-static_assert(!HandsOutValues<TThreadSafeDic<std::string, Record>>);
+static_assert(!HandsOutEntries<Dic>, "entries are reached under the lock or copied, never lent");
+
+TEST(ThreadSafeDic, AddNeverReplacesAnExistingEntry) {
+  Dic dic;
+  EXPECT_TRUE(dic.Add("k", std::make_unique<Record>(1)));
+  EXPECT_FALSE(dic.Add("k", std::make_unique<Record>(2)));
+  ASSERT_TRUE(dic.Copy("k"));
+  EXPECT_EQ(dic.Copy("k")->value, 1);
+  EXPECT_FALSE(dic.Contains("K")) << "keys compare case-sensitively";
+  EXPECT_FALSE(dic.Copy("K"));
+  dic.Remove("k");
+  EXPECT_FALSE(dic.Contains("k"));
+  EXPECT_FALSE(dic.With("k", [](Record&) { FAIL() << "no entry to visit"; }));
+}
+
+TEST(ThreadSafeDic, ACopyIsTakenWholeWhileOthersChangeTheEntry) {
+  struct Pair {
+    int first = 0;
+    int second = 0;
+  };
+  TThreadSafeDic<std::string, Pair> dic;
+  dic.Add("peer", std::make_unique<Pair>());
+  std::thread writer([&dic] {
+    for (int i = 1; i <= 20000; ++i) {
+      dic.With("peer", [i](Pair& pair) {
+        pair.first = i;
+        pair.second = i;
+      });
+    }
+  });
+  int torn = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const auto copy = dic.Copy("peer");
+    if (!copy || copy->first != copy->second) ++torn;
+  }
+  writer.join();
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(dic.Copy("peer")->first, 20000) << "the copy is of the entry, not a snapshot kept";
+}
 
 TEST(ThreadSafeDic, ReadersUnderWithSeeWholeUpdates) {
   struct Pair {
@@ -59,7 +85,7 @@ TEST(ThreadSafeDic, ReadersUnderWithSeeWholeUpdates) {
 }
 
 TEST(ThreadSafeDic, RacingAddsOfOneKeyKeepExactlyOneRecord) {
-  TThreadSafeDic<std::string, Record> dic;
+  Dic dic;
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&dic, t] {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLogin.h"
@@ -49,20 +49,16 @@ class ClientCli : public ::testing::Test {
     fs::create_directories(root());
     fs::create_directories(pub());
     fs::create_directories(local());
-    core::Settings().Reset();
-    core::Settings().RootPath.Set(root());
-    core::Settings().PublicPath.Set(pub());
-    server = std::make_unique<net::TOrvoServer>();
+    state.settings.RootPath.Set(root());
+    state.settings.PublicPath.Set(pub());
+    server = std::make_unique<net::TOrvoServer>(state);
     server->SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(*server, root());
+    orvo::testing::LogInAs(*server, state.settings, root());
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
   }
-  void TearDown() override {
-    server.reset();
-    core::Settings().Reset();
-  }
+  void TearDown() override { server.reset(); }
 
   std::string root() const { return dir / "root"; }
   std::string pub() const { return dir / "pub"; }
@@ -98,6 +94,7 @@ class ClientCli : public ::testing::Test {
   }
 
   TempDir dir;
+  core::ServiceState state;
   fs::path program;
   orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<net::TOrvoServer> server;
@@ -203,7 +200,7 @@ TEST_F(ClientCli, SourceOptionActsAsAnotherPc) {
   EXPECT_EQ(before.out, "") << "127.0.0.5 holds no login";
   ASSERT_TRUE(server->UserDic().Contains("127.0.0.5"));
 
-  orvo::testing::LogInAs(*server, root(), "127.0.0.5");
+  orvo::testing::LogInAs(*server, state.settings, root(), "127.0.0.5");
   const Outcome after = Orvo({"--source", "127.0.0.5", "ls", pub() + "/*"});
   ExpectSuccess(after);
   EXPECT_NE(after.out.find("handout.txt"), std::string::npos) << after.out;

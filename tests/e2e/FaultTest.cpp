@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "tests/support/Eventually.h"
@@ -326,13 +326,13 @@ TEST_F(FaultTest, ServiceWithThreeHundredLiveConnectionsStopsPromptlyOnSigterm) 
 TEST(StoppingTheServer,
      DestructionWithThreeHundredLiveConnectionsReturnsPromptlyAndEndsItsThreads) {
   TempDir dir;
-  core::Settings().Reset();
-  core::Settings().RootPath.Set(dir.Path().string());
+  core::ServiceState state;
+  state.settings.RootPath.Set(dir.Path().string());
   // The thread sanitizer starts a helper thread of its own with the first thread of the process;
   // one thread run to its end first keeps that helper out of the count.
   std::thread([] {}).join();
   const std::size_t threadsBefore = ThreadsOfThisProcess();
-  auto server = std::make_unique<net::TOrvoServer>();
+  auto server = std::make_unique<net::TOrvoServer>(state);
   server->SetDefaultPort(0);
   server->SetActive(true);
   std::vector<std::unique_ptr<RawClient>> clients;
@@ -349,7 +349,6 @@ TEST(StoppingTheServer,
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << "every thread the server started ended";
   for (auto& client : clients) EXPECT_EQ(client->ReadToClose(), "");
-  core::Settings().Reset();
 }
 
 }  // namespace

@@ -22,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Options.h"
 #include "net/Framing.h"
 #include "net/ListingRecord.h"
 #include "platform/ByteOrder.h"
@@ -75,24 +74,6 @@ std::size_t EntriesIn(const std::string& folder) {
   return static_cast<std::size_t>(
       std::distance(fs::directory_iterator(U8(folder)), fs::directory_iterator()));
 }
-
-// The upload limits for one test; the values before it come back afterwards.
-class UploadLimits {
- public:
-  UploadLimits(int64_t reserveBytes, uint64_t quotaBytes)
-      : reserve_(core::Options().FreeSpaceReserveBytes.exchange(reserveBytes)),
-        quota_(core::Options().StudentQuotaBytes.exchange(quotaBytes)) {}
-  ~UploadLimits() {
-    core::Options().FreeSpaceReserveBytes = reserve_;
-    core::Options().StudentQuotaBytes = quota_;
-  }
-  UploadLimits(const UploadLimits&) = delete;
-  UploadLimits& operator=(const UploadLimits&) = delete;
-
- private:
-  int64_t reserve_;
-  uint64_t quota_;
-};
 
 std::string UntilClose(const std::string& payload) {
   return std::string("\xFF\xFF\xFF\xFF", 4) + payload;
@@ -448,7 +429,7 @@ TEST_F(FileCommandsTest, PutThatWindowsWouldRefuseReadsNothing) {
 TEST_F(FileCommandsTest, PutThatWouldEatIntoTheFreeSpaceReserveKeepsTheOldFile) {
   const std::string path = Write("doc.txt", "old");
   {
-    const UploadLimits limits(std::numeric_limits<int64_t>::max(), 0);
+    roots.upload = {std::numeric_limits<int64_t>::max(), 0};
     MemoryStream stream(Block("new content"));
     Connection connection(stream);
     EXPECT_NO_THROW(DoreqPut(connection, In("doc.txt"), roots));
@@ -458,7 +439,7 @@ TEST_F(FileCommandsTest, PutThatWouldEatIntoTheFreeSpaceReserveKeepsTheOldFile) 
     EXPECT_EQ(TempDir::Read(path), "old");
     EXPECT_EQ(EntriesIn(Local("")), 1u) << "no new file, no temporary left";
   }
-  const UploadLimits limits(0, 0);
+  roots.upload = {0, 0};
   Run(DoreqPut, In("doc.txt"), Block("new content"));
   EXPECT_EQ(TempDir::Read(path), "new content") << "without a reserve the same upload goes in";
 }
@@ -472,7 +453,7 @@ struct QuotaCase {
 
 TEST_F(FileCommandsTest, QuotaCountsTheStudentsFolderWithoutTheFileBeingReplaced) {
   // The student's folder holds 60 bytes of a 100-byte quota; the public folder counts for nothing.
-  const UploadLimits limits(0, 100);
+  roots.upload = {0, 100};
   const auto contentOf = [&](const std::string& relative) {
     const std::string path = base + "/" + relative;
     return fs::exists(path) ? TempDir::Read(path) : std::string();
@@ -696,7 +677,7 @@ TEST_F(FileCommandsTest, PutThatRunsOutOfSpaceMidwayKeepsTheOldFile) {
 }
 
 TEST_F(FileCommandsTest, UploadTakesNoSpaceAheadOfItsBytes) {
-  const UploadLimits limits(0, 0);
+  roots.upload = {0, 0};
   constexpr uint32_t kAnnounced = 64u << 20;
   WhileUploadStalls(In("big.iso"), roots, EncodeCount(kAnnounced) + std::string(1000, 'b'), "",
                     [&] {

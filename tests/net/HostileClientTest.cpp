@@ -21,8 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/SettingsValues.h"
-#include "core/SysStringS.h"
+#include "core/ServiceState.h"
 #include "net/Framing.h"
 #include "net/OrvoServer.h"
 #include "service/OrvoService.h"
@@ -58,17 +57,15 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
 class HostileClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::SysLog().Clear();
-    core::Settings().Reset();
     fs::create_directories(dir.Path() / "root");
     fs::create_directories(dir.Path() / "public");
     dir.Write("outside/secret.txt", "secret");
     root = (dir.Path() / "root").string();
-    core::Settings().RootPath.Set(root);
-    core::Settings().PublicPath.Set((dir.Path() / "public").string());
-    server = std::make_unique<TOrvoServer>();
+    state.settings.RootPath.Set(root);
+    state.settings.PublicPath.Set((dir.Path() / "public").string());
+    server = std::make_unique<TOrvoServer>(state);
     server->SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(*server, root);
+    orvo::testing::LogInAs(*server, state.settings, root);
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
@@ -80,7 +77,6 @@ class HostileClient : public ::testing::Test {
     EXPECT_TRUE(Eventually([&] { return server->LiveConnections() == 0; }))
         << server->LiveConnections() << " connections still live";
     server.reset();
-    core::Settings().Reset();
   }
 
   std::string Request(const std::string& line, const std::string& extra = {}) {
@@ -113,6 +109,7 @@ class HostileClient : public ::testing::Test {
 
   TempDir dir;
   std::string root;
+  core::ServiceState state;
   orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<TOrvoServer> server;
   uint16_t port = 0;
@@ -291,7 +288,7 @@ TEST_F(HostileClient, OverlongLineIsCutOffWithoutWaitingForItsEnd) {
     // The server closed first; the send is cut off.
   }
   EXPECT_EQ(client.ReadToClose(), "");
-  EXPECT_EQ(core::SysLog().Count(), 0u) << "a refused line is not logged";
+  EXPECT_EQ(state.sysLog.Count(), 0u) << "a refused line is not logged";
 }
 
 TEST_F(HostileClient, SlowSenderIsServedAndHoldsUpNoOneElse) {
@@ -434,8 +431,6 @@ TEST_F(HostileClient, UntilCloseUploadsFromTwentyClientsAtOnceAllLand) {
 class HostileLogin : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::SysLog().Clear();
-    core::Settings().Reset();
     orvo::testing::CreateDatabaseFromSchema(dir / store::kDatabaseFileName);
     service = std::make_unique<service::OrvoService>(dir.Path().string(), 0);
     service->Start();
@@ -449,7 +444,6 @@ class HostileLogin : public ::testing::Test {
     EXPECT_GT(RawClient::Request(port, "GETSYSLOG\r\n").size(), 4u);
     EXPECT_TRUE(Eventually([&] { return service->Server()->LiveConnections() == 0; }));
     service.reset();
-    core::Settings().Reset();
   }
 
   std::string Request(const std::string& line, const std::string& source = "127.0.0.1") {
@@ -488,7 +482,7 @@ TEST_F(HostileLogin, GuessingAtSpeedIsRefusedAndTheRightPasswordStillWorks) {
   // The guesses were logged, their passwords were not.
   const std::string log = Request("GETSYSLOG");
   EXPECT_EQ(log.find("guess-"), std::string::npos);
-  EXPECT_EQ(core::SysLog().Count(), static_cast<std::size_t>(kThreads * kGuessesEach + 2));
+  EXPECT_EQ(service->State().sysLog.Count(), static_cast<std::size_t>(kThreads * kGuessesEach + 2));
 }
 
 TEST_F(HostileLogin, ChgpswFromAnAddressWithoutThatStudentsLoginChangesNothing) {

@@ -9,7 +9,6 @@
 
 #include "net/OrvoClient.h"
 #include "net/OrvoServer.h"
-#include "platform/ByteOrder.h"
 #include "platform/CodePage.h"
 #include "platform/Socket.h"
 #include "tests/support/TempDir.h"
@@ -20,12 +19,21 @@ namespace {
 using orvo::testing::TempDir;
 using Kind = ClientError::Kind;
 
-using platform::AppendLe;
-using platform::Le32Bytes;
+std::string Le32(uint32_t n) {
+  return {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+          static_cast<char>(n >> 24)};
+}
+
+std::string Le64(uint64_t n) {
+  return Le32(static_cast<uint32_t>(n)) + Le32(static_cast<uint32_t>(n >> 32));
+}
 
 std::string Utf16Field(const std::u16string& text, std::size_t units) {
   std::string field;
-  for (char16_t unit : text) AppendLe<uint16_t>(field, unit);
+  for (char16_t unit : text) {
+    field += static_cast<char>(unit & 0xFF);
+    field += static_cast<char>(unit >> 8);
+  }
   field.resize(units * 2, '\0');
   return field;
 }
@@ -46,16 +54,10 @@ RecordFields Named(std::u16string name) {
 }
 
 std::string Record(const RecordFields& f) {
-  std::string r;
-  AppendLe(r, f.attributes);
-  AppendLe(r, f.created);
-  AppendLe(r, f.accessed);
-  AppendLe(r, f.written);
-  AppendLe(r, static_cast<uint32_t>(f.size >> 32));
-  AppendLe(r, static_cast<uint32_t>(f.size));
-  AppendLe(r, f.reserved0);
-  AppendLe(r, uint32_t{0xDEADBEEF});
-  r += Utf16Field(f.name, 260) + Utf16Field(f.alternate, 14);
+  std::string r = Le32(f.attributes) + Le64(f.created) + Le64(f.accessed) + Le64(f.written) +
+                  Le32(static_cast<uint32_t>(f.size >> 32)) + Le32(static_cast<uint32_t>(f.size)) +
+                  Le32(f.reserved0) + Le32(0xDEADBEEF) + Utf16Field(f.name, 260) +
+                  Utf16Field(f.alternate, 14);
   EXPECT_EQ(r.size(), kListingRecordBytes);
   return r;
 }
@@ -63,7 +65,7 @@ std::string Record(const RecordFields& f) {
 std::string ListReply(const std::vector<std::string>& records) {
   std::string body;
   for (const auto& r : records) body += r;
-  return Le32Bytes(static_cast<uint32_t>(body.size())) + body;
+  return Le32(static_cast<uint32_t>(body.size())) + body;
 }
 
 // Expects `action` to raise a ClientError of `kind` whose message is exactly `message`.
@@ -132,10 +134,10 @@ TEST(ListReply, BadRepliesNameWhatWentWrong) {
   } cases[] = {
       {"", Kind::NoReply, "no reply"},
       {std::string("\x50\x02", 2), Kind::Truncated, "connection closed after 2 of 4 bytes"},
-      {Le32Bytes(1184) + one, Kind::Truncated, "connection closed after 592 of 1184 bytes"},
-      {Le32Bytes(100) + std::string(100, '\0'), Kind::Protocol,
+      {Le32(1184) + one, Kind::Truncated, "connection closed after 592 of 1184 bytes"},
+      {Le32(100) + std::string(100, '\0'), Kind::Protocol,
        "bad reply: 100 bytes of listing records is not a whole number of records"},
-      {Le32Bytes(592) + one + "z", Kind::Protocol, "unexpected bytes after the reply"},
+      {Le32(592) + one + "z", Kind::Protocol, "unexpected bytes after the reply"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -396,7 +398,8 @@ TEST(ClientFailures, ReplyWhereNoneIsDueIsReported) {
 // The server tells students apart by address, so a client given a source must reach it from
 // exactly there, and a source it cannot use must fail the connection rather than be dropped.
 TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
-  TOrvoServer server;
+  core::ServiceState state;
+  TOrvoServer server(state);
   server.SetDefaultPort(0);
   server.SetActive(true);
   const uint16_t port = server.BoundPort();
@@ -404,10 +407,9 @@ TEST(ClientSource, ConnectionsLeaveFromTheGivenAddress) {
     OrvoClient client("127.0.0.1", port);
     client.SetSource(source);
     EXPECT_TRUE(client.SysLog().empty()) << source << " is not the service's own host";
-    std::string ip;
-    ASSERT_TRUE(server.UserDic().With(source, [&](const TOrvoUser& peer) { ip = peer.IP(); }))
-        << source;
-    EXPECT_EQ(ip, source);
+    const auto peer = server.UserDic().Copy(source);
+    ASSERT_TRUE(peer) << source;
+    EXPECT_EQ(peer->IP(), source);
   }
   EXPECT_EQ(server.UserDic().Count(), 2u);
   EXPECT_FALSE(server.UserDic().Contains("127.0.0.1"));

@@ -6,12 +6,10 @@
 #include <system_error>
 #include <thread>
 
-#include "core/SettingsValues.h"
-#include "core/SysStringS.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 #include "platform/ListenerSocket.h"
 #include "platform/SocketAddress.h"
-#include "tests/support/Eventually.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLogin.h"
@@ -20,29 +18,34 @@ namespace orvo::net {
 namespace {
 
 using orvo::testing::Counted;
-using orvo::testing::Eventually;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 using namespace std::chrono_literals;
 
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int i = 0; i < 2000; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(5ms);
+  }
+  return false;
+}
+
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::SysLog().Clear();
-    core::Settings().Reset();
-    core::Settings().RootPath.Set(root.Path().string());
-    server = std::make_unique<TOrvoServer>();
+    state.settings.RootPath.Set(root.Path().string());
+    server = std::make_unique<TOrvoServer>(state);
     server->SetAccountCommands(&accounts);
-    orvo::testing::LogInAs(*server, root.Path());
+    orvo::testing::LogInAs(*server, state.settings, root.Path());
     server->SetDefaultPort(0);
     server->SetActive(true);
     port = server->BoundPort();
   }
-  void TearDown() override { core::Settings().Reset(); }
-
   std::string Request(const std::string& bytes) { return RawClient::Request(port, bytes); }
 
   TempDir root;
+  core::ServiceState state;
   orvo::testing::KeepLoginsLive accounts;
   std::unique_ptr<TOrvoServer> server;
   uint16_t port = 0;
@@ -58,8 +61,7 @@ TEST_F(ServerTest, CommandWordsMatchExactlyAndEveryLineIsLogged) {
        {"list /tmp\r\n", " LIST /tmp\r\n", "NOPE x\r\n", "\r\n", "\xEF\xBB\xBFLIST /\r\n"}) {
     EXPECT_EQ(Request(line), "") << line;
   }
-  EXPECT_EQ(core::SysLog().Text(),
-            "list /tmp\r\n LIST /tmp\r\nNOPE x\r\n\r\n\xEF\xBB\xBFLIST /\r\n");
+  EXPECT_EQ(state.sysLog.Text(), "list /tmp\r\n LIST /tmp\r\nNOPE x\r\n\r\n\xEF\xBB\xBFLIST /\r\n");
 }
 
 TEST_F(ServerTest, ListWithoutParameterRunsWithAnEmptyOne) {
@@ -70,7 +72,7 @@ TEST_F(ServerTest, PasswordsNeverReachTheLog) {
   Request("LOGIN 一班 张三 my secret\r\n");
   Request("CHGPSW 一班 张三 new\r\n");
   Request("LOGIN 一班 张三\r\n");
-  EXPECT_EQ(core::SysLog().Text(),
+  EXPECT_EQ(state.sysLog.Text(),
             "LOGIN 一班 张三 ******\r\nCHGPSW 一班 张三 ******\r\nLOGIN 一班 张三\r\n");
   const std::string reply = Request("GETSYSLOG\r\n");
   EXPECT_EQ(reply.find("secret"), std::string::npos);
@@ -82,9 +84,9 @@ TEST_F(ServerTest, LineLimitIsSixteenKibibytesBeforeTheTerminator) {
   ASSERT_GT(reply.size(), 4u);
   EXPECT_NE(reply.find(atLimit), std::string::npos);
 
-  core::SysLog().Clear();
+  state.sysLog.Clear();
   EXPECT_EQ(Request(atLimit + "y\r\n"), "");
-  EXPECT_EQ(core::SysLog().Count(), 0u) << "a refused line is not logged";
+  EXPECT_EQ(state.sysLog.Count(), 0u) << "a refused line is not logged";
 }
 
 TEST_F(ServerTest, TerminatorSplitAcrossSegmentsEndsTheLine) {
@@ -121,14 +123,10 @@ TEST_F(ServerTest, PeerTableKeepsOneRecordPerAddress) {
     client.ReadToClose();
   }
   EXPECT_EQ(server->UserDic().Count(), 3u);
-  std::string ip;
-  uint32_t id = 1;
-  ASSERT_TRUE(server->UserDic().With("127.0.0.2", [&](const TOrvoUser& peer) {
-    ip = peer.IP();
-    id = peer.ID();
-  }));
-  EXPECT_EQ(ip, "127.0.0.2");
-  EXPECT_EQ(id, 0u);
+  const auto peer = server->UserDic().Copy("127.0.0.2");
+  ASSERT_TRUE(peer);
+  EXPECT_EQ(peer->IP(), "127.0.0.2");
+  EXPECT_EQ(peer->ID(), 0u);
 }
 
 TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
@@ -144,7 +142,7 @@ TEST_F(ServerTest, ServesIpv6ClientsWhereTheHostHasIpv6) {
 }
 
 TEST_F(ServerTest, SecondServerOnTheSamePortFailsNamingThePort) {
-  TOrvoServer second;
+  TOrvoServer second(state);
   second.SetDefaultPort(port);
   try {
     second.SetActive(true);

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/Options.h"
-#include "core/SettingsValues.h"
 #include "platform/Clock.h"
 #include "platform/ControlChannel.h"
 #include "service/OrvoService.h"
@@ -34,8 +32,6 @@ const std::string kEmptyListing(4, '\0');
 class ControlRequests : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::Settings().Reset();
-    core::Options().Reset();
     orvo::testing::CreateDatabaseFromSchema(dir / store::kDatabaseFileName);
     clock.SetNow({2026, 12, 7, 8, 10, 5, 0, 1});
     clock.SetTickCount(10'000'000);
@@ -52,11 +48,7 @@ class ControlRequests : public ::testing::Test {
     dir.Write("root/C1/Li/essay.txt", "Li's essay");
     port = service->Port();
   }
-  void TearDown() override {
-    service.reset();
-    core::Settings().Reset();
-    core::Options().Reset();
-  }
+  void TearDown() override { service.reset(); }
 
   std::string Request(const std::string& from, const std::string& line,
                       const std::string& extra = {}) {

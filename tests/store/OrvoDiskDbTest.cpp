@@ -35,15 +35,12 @@ class OrvoDiskDbTest : public ::testing::Test {
   OrvoDiskDbTest()
       : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")),
         raw_(path_),
-        db_(std::make_unique<TOrvoDiskDb>(path_)) {
-    core::Settings().Reset();
-  }
-  ~OrvoDiskDbTest() override { core::Settings().Reset(); }
+        db_(std::make_unique<TOrvoDiskDb>(path_, settings_)) {}
 
   // Student folders go under <temp>/root.
   std::string UseRootFolder() {
     const std::string root = dir_ / "root";
-    core::Settings().RootPath.Set(root);
+    settings_.RootPath.Set(root);
     return root;
   }
 
@@ -65,6 +62,7 @@ class OrvoDiskDbTest : public ::testing::Test {
   }
 
   TempDir dir_;
+  core::SettingsValues settings_;
   std::string path_;
   RawConnection raw_;
   std::unique_ptr<TOrvoDiskDb> db_;
@@ -198,13 +196,13 @@ TEST_F(OrvoDiskDbTest, NamesThatClimbOutOfTheRootGetARowButNoFolder) {
 
 TEST_F(OrvoDiskDbTest, StudentIsAddedWhenItsFolderCannotBeMade) {
   dir_.Write("root/3A", "a file where the class folder should be");
-  core::Settings().RootPath.Set(dir_ / "root");
+  settings_.RootPath.Set(dir_ / "root");
   Names list = {"Li"};
   EXPECT_NO_THROW(db_->AddUser(list, "3A"));
   EXPECT_EQ(UserList("3A"), Names{"Li"});
 
   // Without a root folder the path would start at "/": nothing is made there.
-  core::Settings().RootPath.Set("");
+  settings_.RootPath.Set("");
   const std::string group = "orvo-test-" + dir_.Path().filename().string();
   list = {"Li"};
   db_->AddUser(list, group);
@@ -245,12 +243,37 @@ TEST_F(OrvoDiskDbTest, FailureReachesTheCallerWithTheLockReleased) {
   } catch (const DbError& error) {
     EXPECT_STREQ(error.what(), "no such table: Groups");
   }
-  bool lockedByOther = false;
-  std::thread([&] {
-    lockedByOther = db_->Lock().try_lock();
-    if (lockedByOther) db_->Lock().unlock();
-  }).join();
-  EXPECT_TRUE(lockedByOther);
+  // A lock left held would keep another thread's operation waiting for good.
+  int32_t weekday = 0;
+  std::thread([&] { weekday = db_->CurrWeekTemp(); }).join();
+  EXPECT_EQ(weekday, -1);
+}
+
+TEST_F(OrvoDiskDbTest, UsableFileNeedsEachOfTheFourTables) {
+  EXPECT_NO_THROW(db_->CheckUsable());
+  for (const std::string table : {"Setting", "Groups", "Users", "TimeTable"}) {
+    SCOPED_TRACE(table);
+    raw_.Exec("ALTER TABLE " + table + " RENAME TO Kept");
+    try {
+      db_->CheckUsable();
+      ADD_FAILURE() << "usable without " << table;
+    } catch (const DbError& error) {
+      EXPECT_EQ(error.what(), "no such table: " + table);
+    }
+    raw_.Exec("ALTER TABLE Kept RENAME TO " + table);
+  }
+}
+
+TEST_F(OrvoDiskDbTest, TimetableTableIsCreatedWhereMissingAndRefusedWhereItExists) {
+  EXPECT_THROW(db_->CreateTimeTableTable(), DbError);
+  raw_.Exec("DROP TABLE TimeTable");
+  db_->CreateTimeTableTable();
+  db_->AddTimeTable("1", "08:00", "08:45", "3A");
+  const std::vector<TimeTableRow> rows = db_->TimeTableRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].id, 1) << "the engine numbers the rows";
+  EXPECT_EQ(rows[0].groupName, "3A");
+  EXPECT_NO_THROW(db_->CheckUsable());
 }
 
 TEST_F(OrvoDiskDbTest, SettingsAreInsertedOnceThenUpdated) {
@@ -261,14 +284,13 @@ TEST_F(OrvoDiskDbTest, SettingsAreInsertedOnceThenUpdated) {
   EXPECT_EQ(pub, "unchanged");
   EXPECT_EQ(groupList + userList + autoRun, 21) << "an empty table changes nothing";
 
+  const std::string row =
+      "select RootPath || '|' || PublicPath || '|' || GroupList || UserList || "
+      "AutoRun from Setting";
   db_->SetSetting("/srv/stu", "/srv/pub", 0, 1, 0);
-  EXPECT_EQ(db_->Query().SQL(),
-            Names{"insert into Setting (RootPath,PublicPath,GroupList,UserList,AutoRun) values "
-                  "('/srv/stu','/srv/pub',0,1,0);"});
+  EXPECT_EQ(raw_.Column(row), Names{"/srv/stu|/srv/pub|010"});
   db_->SetSetting("/srv/O'Neil", "/公共", 1, 0, 1);
-  EXPECT_EQ(db_->Query().SQL(), Names{"update Setting SET RootPath='/srv/O''Neil',PublicPath='/"
-                                      "公共',GroupList=1,UserList=0,AutoRun=1;"});
-  EXPECT_EQ(raw_.Column("select count(*) from Setting"), Names{"1"});
+  EXPECT_EQ(raw_.Column(row), Names{"/srv/O'Neil|/公共|101"}) << "the one row, updated";
 
   db_->GetSetting(root, pub, groupList, userList, autoRun);
   EXPECT_EQ(root, "/srv/O'Neil");

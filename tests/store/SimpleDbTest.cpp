@@ -6,6 +6,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,7 +25,10 @@ namespace fs = std::filesystem;
 
 class SimpleDbTest : public ::testing::Test {
  protected:
-  SimpleDbTest() : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")), raw_(path_), db_(path_) {}
+  SimpleDbTest()
+      : path_(CreateDatabaseFromSchema(dir_ / "orvoDisk.db")),
+        raw_(path_),
+        db_(path_, orvo::testing::kShortBusyTimeout) {}
 
   std::vector<std::string> Walk(const std::string& column) {
     std::vector<std::string> values;
@@ -39,6 +43,10 @@ class SimpleDbTest : public ::testing::Test {
   RawConnection raw_;
   TSimpleDb db_;
 };
+
+// Opening is the constructor's own work: no overridable step that a derived class would find
+// skipped while the base is being built.
+static_assert(!std::is_polymorphic_v<TSimpleDb>, "TSimpleDb has no virtual steps");
 
 TEST(SimpleDbOpen, MissingFileFailsWithTheEngineMessageAndIsNotCreated) {
   TempDir dir;

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 #include "store/CreateDatabase.h"
 
 namespace orvo::testing {
+
+// The busy timeout of a connection under test that meets a file another connection holds: long
+// enough for the engine's retries, short enough that no test sits out the programs' 5 s.
+inline constexpr std::chrono::milliseconds kShortBusyTimeout{100};
 
 // Creates the database file at `path` (which must not exist yet) from the schema built into the
 // store library (store/schema.sql as the build was configured), and returns the path.

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/SettingsValues.h"
+#include "core/ServiceState.h"
 #include "net/OrvoServer.h"
 
 namespace orvo::testing {
@@ -22,11 +22,13 @@ class KeepLoginsLive final : public net::AccountCommands {
   uint32_t LoginLiveMs(const net::LoginRecord&) override { return 60'000; }
 };
 
-// Gives `address` a live login whose student folder is `studentFolder` (absolute).
-inline void LogInAs(net::TOrvoServer& server, const std::filesystem::path& studentFolder,
+// Gives `address` a live login whose student folder is `studentFolder` (absolute); `settings` are
+// those the server was given.
+inline void LogInAs(net::TOrvoServer& server, core::SettingsValues& settings,
+                    const std::filesystem::path& studentFolder,
                     const std::string& address = "127.0.0.1") {
   const std::filesystem::path folder = studentFolder.lexically_normal();
-  core::Settings().RootPath.Set(folder.parent_path().parent_path().string());
+  settings.RootPath.Set(folder.parent_path().parent_path().string());
   net::LoginRecord login;
   login.group = folder.parent_path().filename().string();
   login.name = folder.filename().string();

@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/Options.h"
-#include "core/SettingsValues.h"
-#include "core/SysStringS.h"
 #include "net/Framing.h"
 #include "platform/Clock.h"
 #include "service/OrvoService.h"
@@ -17,7 +14,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
-namespace orvo::net {
+namespace orvo::service {
 namespace {
 
 using orvo::testing::Counted;
@@ -34,12 +31,9 @@ constexpr uint32_t kMinute = 60'000;
 class LoginAccess : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::SysLog().Clear();
-    core::Settings().Reset();
-    core::Options().Reset();
     orvo::testing::CreateDatabaseFromSchema(dir / store::kDatabaseFileName);
     At(8, 10);  // Monday, in C1's lesson
-    service = std::make_unique<service::OrvoService>(dir.Path().string(), 0, clock);
+    service = std::make_unique<OrvoService>(dir.Path().string(), 0, clock);
     service->Start();
     store::TOrvoDiskDb& db = *service->Db();
     db.SetSetting(Root(), Public(), 0, 1, 0);
@@ -55,11 +49,7 @@ class LoginAccess : public ::testing::Test {
     dir.Write("root/C1/Wu/essay.txt", "Wu's essay");
     port = service->Port();
   }
-  void TearDown() override {
-    service.reset();
-    core::Settings().Reset();
-    core::Options().Reset();
-  }
+  void TearDown() override { service.reset(); }
 
   void At(int hour, int minute) {
     clock.SetNow({2026, 12, 7, hour, minute, 0, 0, 1});
@@ -96,7 +86,7 @@ class LoginAccess : public ::testing::Test {
 
   TempDir dir;
   platform::ManualClock clock;
-  std::unique_ptr<service::OrvoService> service;
+  std::unique_ptr<OrvoService> service;
   uint16_t port = 0;
 };
 
@@ -310,4 +300,4 @@ TEST_F(LoginAccess, TheLogIsForTheServicesHostAndNamedAddressesAndKeepsOneLinePe
 }
 
 }  // namespace
-}  // namespace orvo::net
+}  // namespace orvo::service

@@ -1,18 +1,22 @@
-#include "net/AccountCommands.h"
+#include "service/DiskAccountCommands.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "core/Options.h"
-#include "core/SettingsValues.h"
 #include "core/SplitAtFirst.h"
 #include "net/Framing.h"
 #include "net/LoginThrottle.h"
 #include "platform/Regional.h"
 
-namespace orvo::net {
+namespace orvo::service {
 namespace {
+
+using net::Connection;
+using net::LoginRecord;
+using net::SendTextList;
+using net::TOrvoUser;
+using net::TPeerTable;
 
 struct Credentials {
   std::string group;
@@ -44,7 +48,7 @@ void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string&
   const std::string& address = connection.PeerAddress();
   const uint32_t tick = clock_.TickCount();
   bool allowed = true;
-  peers.With(address, [&](TOrvoUser& peer) { allowed = LoginAllowed(peer, tick); });
+  peers.With(address, [&](TOrvoUser& peer) { allowed = net::LoginAllowed(peer, tick); });
   // A blocked address is answered as a refused login, without asking the database.
   if (!allowed) return SendTextList(connection, {});
 
@@ -53,9 +57,9 @@ void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string&
   std::vector<std::string> lines;
   if (result.accepted) {
     const std::string studentFolder =
-        core::Settings().RootPath.Get() + '\\' + login.group + '\\' + login.userId;
-    lines = {studentFolder,        core::Settings().PublicPath.Get(), result.userName,
-             kPublicFolderCaption, FormatServerTime(clock_.Now()),    result.currDataHost,
+        state_.settings.RootPath.Get() + '\\' + login.group + '\\' + login.userId;
+    lines = {studentFolder,        state_.settings.PublicPath.Get(), result.userName,
+             kPublicFolderCaption, FormatServerTime(clock_.Now()),   result.currDataHost,
              result.currDataPort};
     LoginRecord record;
     record.id = result.userRowId;
@@ -68,8 +72,8 @@ void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string&
   } else if (result.classAdmitted) {
     // Only a wrong login id or password counts as a guess: a class trying before its lesson
     // learns nothing and is not blocked for it.
-    const ThrottleRules rules = ThrottleRules::FromOptions();
-    peers.With(address, [&](TOrvoUser& peer) { NoteRefusedLogin(peer, tick, rules); });
+    const net::ThrottleRules rules = net::ThrottleRules::FromOptions(state_.options);
+    peers.With(address, [&](TOrvoUser& peer) { net::NoteRefusedLogin(peer, tick, rules); });
   }
   SendTextList(connection, lines);
 }
@@ -87,20 +91,20 @@ void TDiskAccountCommands::DoReqChgPsw(Connection& /*connection*/, const std::st
 
 uint32_t TDiskAccountCommands::LoginLiveMs(const LoginRecord& login) {
   if (!db_.StudentEnrolled(login.id, login.group, login.name)) return 0;
-  const uint64_t graceMs = uint64_t{core::Options().LoginGraceMinutes.load()} * 60'000;
+  const uint64_t graceMs = uint64_t{state_.options.LoginGraceMinutes.load()} * 60'000;
   return db_.LoginLiveMs(login.group, static_cast<uint32_t>(std::min<uint64_t>(graceMs, 1u << 30)));
 }
 
 void TDiskAccountCommands::DoReqUList(Connection& connection, const std::string& param) {
   std::vector<std::string> lines;
-  if (core::Settings().GroupList.load() == 1) db_.UserList(param, lines);
+  if (state_.settings.GroupList.load() == 1) db_.UserList(param, lines);
   SendTextList(connection, lines);
 }
 
 void TDiskAccountCommands::DoReqGList(Connection& connection, const std::string& /*param*/) {
   std::vector<std::string> lines;
-  if (core::Settings().UserList.load() == 1) db_.GroupListAdmin(lines);
+  if (state_.settings.UserList.load() == 1) db_.GroupListAdmin(lines);
   SendTextList(connection, lines);
 }
 
-}  // namespace orvo::net
+}  // namespace orvo::service
