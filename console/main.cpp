@@ -357,7 +357,8 @@ void TSMainFrm::FormClose() {
   if (closed_) return;
   closed_ = true;
   if (TrayIcon1) TrayIcon1->hide();
-  service_.Stop();  // no more listening; live connections closed and their threads joined
+  packFolder_->Stop();  // a packing under way ends here, before the window can go
+  service_.Stop();      // no more listening; live connections closed and their threads joined
   if (onClosed_) onClosed_();
 }
 

@@ -105,6 +105,8 @@ class TSMainFrm final : public QWidget {
   int SortCol() const { return sortCol_; }
   int SortWay() const { return sortWay_; }
   bool Exiting() const { return exiting_; }
+  // The folder packing behind Button10.
+  PackFolderAction& Packing() { return *packFolder_; }
   bool TrayAvailable() const { return trayAvailable_; }
 
   // Upper panel.

@@ -30,12 +30,22 @@ struct PackProgress {
   virtual void FilePacking(const std::string& relativePath) = 0;
 };
 
+// What stopped a packing, so that callers tell failures apart without reading messages.
+enum class PackError {
+  None,
+  CreateArchive,  // the archive could not be created; nothing was packed
+  OpenFile,       // the folder or one of its files could not be opened
+  ReadFile,       // a file could not be read to its end
+  WriteArchive,   // the archive (or a temporary file beside it) could not be written
+};
+
 struct PackResult {
   std::string archivePath;
   // Files in the archive as it was closed.
   std::size_t entries = 0;
   // Every file of the tree went in; `error` is empty.
   bool complete = false;
+  PackError errorKind = PackError::None;
   // A closed, readable archive of `entries` files lies at archivePath. After "Cannot open file"
   // and most write failures the archive is finished with the files packed before the failure;
   // false when it could not be created, or could not be finished and was removed.
