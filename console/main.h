@@ -1,5 +1,6 @@
 // TSMainFrm: the main window of the operator console. Its creation brings the service up through
-// OrvoService; its controls keep the folders, the options, the classes and their students; only
+// OrvoService; its controls show the folders, the options, the classes and their students, whose
+// logic lives in ClassListControl (the controls are built in MainWindowLayout.cpp); only
 // "退出" closes it for good, which stops the service. Handlers are public so that tests drive the
 // window as the operator does; a failure inside one is shown through Dialogs::Error and ends that
 // handler. Window thread only.

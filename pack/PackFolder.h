@@ -25,8 +25,8 @@ namespace orvo::pack {
 struct PackProgress {
   virtual ~PackProgress() = default;
   // Before each file, in entry order, with its path relative to the packed folder (the host's
-  // separator between levels, as on disk). The console shows it and lets the window process its
-  // events here.
+  // separator between levels, as on disk). The console shows it, and raises here to end a
+  // packing early.
   virtual void FilePacking(const std::string& relativePath) = 0;
 };
 

@@ -63,6 +63,15 @@ class PackButtonTest : public ConsoleTest {
  protected:
   QLabel* Label4() { return Find<QLabel>("Label4"); }
   void WaitForPacking() { WaitFor(window->Packing()); }
+  // Starts the console and, through Button10, a packing of MakeTree's folder that `held` holds.
+  std::string StartHeldPacking(HeldPacker& held) {
+    Start();
+    const std::string folder = MakeTree();
+    window->Packing().UsePacker(held.Packer());
+    dialogs.AnswerFolder(Q(folder));
+    window->Button10Click();
+    return folder;
+  }
   QString Q(const std::string& text) { return QString::fromStdString(text); }
 
   // A holds a.txt and the subfolder B with b.txt.
@@ -193,12 +202,8 @@ TEST_F(PackButtonTest, FileThatCannotBeOpenedEndsThePackingAndSaysWhatWasKept) {
 }
 
 TEST_F(PackButtonTest, SecondPackingIsRefusedWhileOneRuns) {
-  Start();
-  const std::string folder = MakeTree();
   HeldPacker held;
-  window->Packing().UsePacker(held.Packer());
-  dialogs.AnswerFolder(Q(folder));
-  window->Button10Click();
+  const std::string folder = StartHeldPacking(held);
   window->Button10Click();  // the operator clicks again while the first packing is held
 
   EXPECT_EQ(dialogs.Texts(Kind::Folder).size(), 1u) << "no second folder asked for";
@@ -246,12 +251,8 @@ TEST_F(PackButtonTest, QuitWhilePackingShowsNothingMoreAndLeavesNoHalfArchive) {
 }
 
 TEST_F(PackButtonTest, QuitStopsAHeldPackingAndRemovesItsArchive) {
-  Start();
-  const std::string folder = MakeTree();
   HeldPacker held;
-  window->Packing().UsePacker(held.Packer());
-  dialogs.AnswerFolder(Q(folder));
-  window->Button10Click();
+  const std::string folder = StartHeldPacking(held);
   window->Button6Click();
 
   EXPECT_FALSE(window->Packing().Running());
