@@ -4,18 +4,12 @@
 #include <string>
 #include <tuple>
 
+#include "console/WindowSupport.h"
 #include "net/OrvoServer.h"
 #include "service/OnlineView.h"
 #include "service/OrvoService.h"
 
 namespace orvo::console {
-namespace {
-
-QString Text(const std::string& utf8) {
-  return QString::fromStdString(utf8);
-}
-
-}  // namespace
 
 bool OnlineControl::Serving() const {
   return service_.Running();
@@ -49,7 +43,7 @@ std::size_t OnlineControl::End(const QStringList& addresses) {
   if (!Serving()) return 0;
   std::size_t ended = 0;
   for (const QString& address : addresses) {
-    if (service_.Server()->EndLogin(address.toStdString())) ++ended;
+    if (service_.Server()->EndLogin(Utf8(address))) ++ended;
   }
   return ended;
 }
@@ -62,7 +56,7 @@ std::size_t OnlineControl::Unblock(const QStringList& addresses) {
   if (!Serving()) return 0;
   std::size_t lifted = 0;
   for (const QString& address : addresses) {
-    if (service_.Server()->Unblock(address.toStdString())) ++lifted;
+    if (service_.Server()->Unblock(Utf8(address))) ++lifted;
   }
   return lifted;
 }

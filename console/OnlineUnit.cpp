@@ -6,23 +6,16 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSet>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "console/Dialogs.h"
+#include "console/WindowSupport.h"
 
 namespace orvo::console {
 namespace {
-
-template <typename Widget, typename... Args>
-Widget* Make(QWidget* parent, const char* name, Args&&... args) {
-  auto* widget = new Widget(std::forward<Args>(args)..., parent);
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
 
 // The address column (the first) of the selected rows.
 QStringList SelectedAddresses(const QTableWidget& list) {
@@ -61,9 +54,7 @@ TOnlineFrm::TOnlineFrm(service::OrvoService& service, Dialogs& dialogs, QWidget*
   setWindowTitle(QStringLiteral("在线学生"));
   BuildControls();
   resize(720, 480);
-  if (const QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(*this);
 }
 
 void TOnlineFrm::BuildControls() {

@@ -1,51 +1,64 @@
 #include "console/PackFolderAction.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QMetaObject>
 #include <exception>
+#include <memory>
 #include <optional>
-#include <string>
 #include <utility>
 
 #include "console/Dialogs.h"
+#include "console/WindowSupport.h"
 #include "pack/PackFolder.h"
 
 namespace orvo::console {
+
+// What the worker hands to the window thread: the packer's result, or the failure it raised.
+struct PackFolderAction::Outcome {
+  pack::PackResult result;
+  std::optional<QString> raised;
+};
+
 namespace {
 
-// Shows each file before it goes in and lets the window handle what piled up meanwhile.
+// Raised from the progress object to end a packing that was asked to stop.
+struct PackingStopped {};
+
+// Shows each file before it goes in; ends the packing there once a stop was asked for.
 class StatusProgress final : public pack::PackProgress {
  public:
-  explicit StatusProgress(const std::function<void(const QString&)>& showStatus)
-      : showStatus_(showStatus) {}
+  StatusProgress(std::function<void(const QString&)> post, std::stop_token stop)
+      : post_(std::move(post)), stop_(std::move(stop)) {}
 
   void FilePacking(const std::string& relativePath) override {
-    showStatus_(PackFolderAction::kPackingText + QString::fromStdString(relativePath));
-    QCoreApplication::processEvents();
+    if (stop_.stop_requested()) throw PackingStopped{};
+    post_(PackFolderAction::kPackingText + Text(relativePath));
   }
 
  private:
-  const std::function<void(const QString&)>& showStatus_;
+  std::function<void(const QString&)> post_;
+  std::stop_token stop_;
 };
 
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
+pack::PackResult PackWithAllCores(const std::string& folder, pack::PackProgress& progress,
+                                  std::stop_token) {
+  return pack::PackFolder(folder, progress);
 }
 
-// The error box's text. After a file that could not be opened or read the archive was still
-// finished with the files before it, which the operator should know; write failures already say
-// what became of the archive.
-QString ErrorText(const pack::PackResult& result) {
+}  // namespace
+
+QString PackErrorText(const pack::PackResult& result) {
   std::string text = result.error;
-  if (result.archiveKept &&
-      (StartsWith(text, "Cannot open file") || StartsWith(text, "Cannot read file"))) {
+  const bool readFailure = result.errorKind == pack::PackError::OpenFile ||
+                           result.errorKind == pack::PackError::ReadFile;
+  if (result.archiveKept && readFailure) {
     text += "\nThe archive \"" + result.archivePath + "\" was finished with the " +
             std::to_string(result.entries) + (result.entries == 1 ? " file" : " files") +
             " packed before.";
   }
-  return QString::fromStdString(text);
+  return Text(text);
 }
-
-}  // namespace
 
 const QString PackFolderAction::kPrompt = QStringLiteral("选择要打包的文件夹");
 const QString PackFolderAction::kPackingText = QStringLiteral("正在打包文件：");
@@ -53,10 +66,13 @@ const QString PackFolderAction::kFinishedText = QStringLiteral("打包完成："
 const QString PackFolderAction::kBusyText = QStringLiteral("正在打包文件夹，请等它完成后再打包");
 
 PackFolderAction::PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus)
-    : dialogs_(dialogs), showStatus_(std::move(showStatus)) {}
+    : dialogs_(dialogs), showStatus_(std::move(showStatus)), packer_(PackWithAllCores) {}
+
+PackFolderAction::~PackFolderAction() {
+  Stop();
+}
 
 void PackFolderAction::Run() {
-  // Reached again from the events processed between two files of a packing under way.
   if (running_) {
     dialogs_.Info(kBusyText);
     return;
@@ -64,18 +80,50 @@ void PackFolderAction::Run() {
   const std::optional<QString> folder = dialogs_.PickFolder(kPrompt);
   if (!folder) return;
   running_ = true;
-  try {
-    StatusProgress progress(showStatus_);
-    const pack::PackResult result = pack::PackFolder(folder->toStdString(), progress);
-    if (result.complete) {
-      showStatus_(kFinishedText + QString::fromStdString(result.archivePath));
-    } else {
-      dialogs_.Error(ErrorText(result));
-    }
-  } catch (const std::exception& e) {
-    dialogs_.Error(QString::fromUtf8(e.what()));
-  }
+  worker_ = std::jthread(
+      [this, path = Utf8(*folder)](std::stop_token stop) { Pack(path, std::move(stop)); });
+}
+
+void PackFolderAction::Stop() {
+  if (!worker_.joinable()) return;
+  worker_.request_stop();
+  worker_.join();
+  // The thread has ended, so nothing more is posted; what it posted before is not shown.
+  QCoreApplication::removePostedEvents(&inbox_);
   running_ = false;
+}
+
+void PackFolderAction::Post(std::function<void()> show) {
+  QMetaObject::invokeMethod(&inbox_, std::move(show), Qt::QueuedConnection);
+}
+
+void PackFolderAction::Pack(const std::string& folder, std::stop_token stop) {
+  StatusProgress progress(
+      [this](const QString& status) { Post([this, status] { showStatus_(status); }); }, stop);
+  auto outcome = std::make_shared<Outcome>();
+  try {
+    outcome->result = packer_(folder, progress, stop);
+  } catch (const PackingStopped&) {
+    // The packer finished the archive with the files before; half an archive under the full
+    // one's name would mislead, so it goes.
+    QFile::remove(Text(pack::ArchivePathFor(folder)));
+    return;
+  } catch (const std::exception& e) {
+    outcome->raised = QString::fromUtf8(e.what());
+  }
+  Post([this, outcome] { Finished(*outcome); });
+}
+
+void PackFolderAction::Finished(const Outcome& outcome) {
+  worker_.join();  // it posted this as its last act
+  running_ = false;
+  if (outcome.raised) {
+    dialogs_.Error(*outcome.raised);
+  } else if (outcome.result.complete) {
+    showStatus_(kFinishedText + Text(outcome.result.archivePath));
+  } else {
+    dialogs_.Error(PackErrorText(outcome.result));
+  }
 }
 
 }  // namespace orvo::console

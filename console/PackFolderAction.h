@@ -1,15 +1,30 @@
 // The "文件夹打包" action of the main window: asks for a folder, packs it into a zip archive beside
-// it and reports each file and the end in a status text. The window keeps processing its events
-// between two files, so the operator can go on working meanwhile; a second packing asked for
-// during one is refused. Failures go to an error box. Window thread only.
+// it on a worker thread and reports each file and the end in a status text, so the window stays
+// responsive meanwhile. A second packing asked for during one is refused; Stop (and destruction)
+// ends a packing under way and removes its unfinished archive. Failures go to an error box.
+// Window thread only; the packer runs on the worker thread.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <functional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+namespace orvo::pack {
+struct PackProgress;
+struct PackResult;
+}  // namespace orvo::pack
 
 namespace orvo::console {
 
 class Dialogs;
+
+// The error box's text for a packing that did not complete. After a file that could not be opened
+// or read the archive was still finished with the files before it, which the operator should
+// know; write failures already say what became of the archive.
+QString PackErrorText(const pack::PackResult& result);
 
 class PackFolderAction {
  public:
@@ -18,17 +33,43 @@ class PackFolderAction {
   static const QString kFinishedText;  // followed by the archive's path
   static const QString kBusyText;
 
-  // `showStatus` puts a text in the window's status label.
-  PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus);
+  // Packs `folder` reporting to `progress`; `stop` is asked when the packing should end early
+  // (the progress object then raises at the next file).
+  using Packer = std::function<pack::PackResult(
+      const std::string& folder, pack::PackProgress& progress, std::stop_token stop)>;
 
-  // Picks a folder and packs it; nothing happens when the picker is cancelled.
+  // `showStatus` puts a text in the window's status label; it runs on the window thread.
+  PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus);
+  ~PackFolderAction();
+  PackFolderAction(const PackFolderAction&) = delete;
+  PackFolderAction& operator=(const PackFolderAction&) = delete;
+
+  // Replaces pack::PackFolder, so that tests can hold a packing where they need it.
+  void UsePacker(Packer packer) { packer_ = std::move(packer); }
+
+  // Picks a folder and starts packing it; nothing happens when the picker is cancelled.
   void Run();
+  // From Run until the end has been shown, or until Stop.
   bool Running() const { return running_; }
+  // Ends a packing under way and waits for its thread; its unfinished archive is removed and
+  // nothing more is shown for it.
+  void Stop();
 
  private:
+  struct Outcome;
+  // The worker thread's body.
+  void Pack(const std::string& folder, std::stop_token stop);
+  // Runs `show` on the window thread, unless Stop comes first.
+  void Post(std::function<void()> show);
+  void Finished(const Outcome& outcome);
+
   Dialogs& dialogs_;
   std::function<void(const QString&)> showStatus_;
+  Packer packer_;
   bool running_ = false;
+  // Receives the worker's posts on the window thread; Stop drops those not yet delivered.
+  QObject inbox_;
+  std::jthread worker_;
 };
 
 }  // namespace orvo::console

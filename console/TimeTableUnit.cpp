@@ -10,73 +10,31 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cstdint>
-#include <exception>
-#include <stdexcept>
-#include <string>
-#include <utility>
+#include <optional>
 
-#include "console/ConsoleRules.h"
 #include "console/Dialogs.h"
-#include "net/OrvoServer.h"
-#include "service/OrvoService.h"
-#include "store/OrvoDiskDbUnit.h"
-#include "store/TimeText.h"
-#include "store/TimetableOrder.h"
+#include "console/WindowSupport.h"
 
 namespace orvo::console {
 namespace {
 
-const QColor kGreen(0x00, 0x80, 0x00);
 const QColor kRed(0xC0, 0x00, 0x00);
 constexpr int kPanelHeight = 128;
 
-std::string Utf8(const QString& text) {
-  return text.toStdString();
-}
-
-QString Text(const std::string& utf8) {
-  return QString::fromStdString(utf8);
-}
-
-template <typename Widget, typename... Args>
-Widget* Make(QWidget* parent, const char* name, Args&&... args) {
-  auto* widget = new Widget(std::forward<Args>(args)..., parent);
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
-
-QLabel* MakeColouredLabel(QWidget* parent, const char* name, const QString& text,
-                          const QColor& colour) {
-  auto* label = Make<QLabel>(parent, name, text);
-  QPalette colours = label->palette();
-  colours.setColor(QPalette::WindowText, colour);
-  label->setPalette(colours);
-  return label;
-}
-
 }  // namespace
-
-const QStringList TTimeTableFrm::kWeekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
-                                              QStringLiteral("星期三"), QStringLiteral("星期四"),
-                                              QStringLiteral("星期五")};
 
 TTimeTableFrm::TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      service_(service),
+      control_(service),
       dialogs_(dialogs) {
   setObjectName(QStringLiteral("TimeTableFrm"));
   setWindowTitle(QStringLiteral("课程表设置"));
   BuildControls();
   setFixedSize(639, 514);
-  if (const QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(*this);
   FormCreate();
 }
 
@@ -93,7 +51,7 @@ void TTimeTableFrm::BuildControls() {
   Panel1->setFixedHeight(kPanelHeight);
   ComboBox1 = Make<QComboBox>(Panel1, "ComboBox1");
   ComboBox1->setEditable(false);
-  ComboBox1->addItems(kWeekdays);
+  ComboBox1->addItems(TimeTableControl::kWeekdays);
   ComboBox1->setCurrentIndex(0);
   Label3 = Make<QLabel>(Panel1, "Label3", QStringLiteral("班级"));
   Edit3 = Make<QLineEdit>(Panel1, "Edit3");
@@ -107,7 +65,7 @@ void TTimeTableFrm::BuildControls() {
   Label6 = Make<QLabel>(Panel1, "Label6", QStringLiteral("临时调整课表为"));
   ComboBox2 = Make<QComboBox>(Panel1, "ComboBox2");
   ComboBox2->setEditable(false);
-  ComboBox2->addItems(kWeekdays);
+  ComboBox2->addItems(TimeTableControl::kWeekdays);
   ComboBox2->setCurrentIndex(-1);
   Button2 = Make<QPushButton>(Panel1, "Button2", QStringLiteral("添加项目"));
   Button3 = Make<QPushButton>(Panel1, "Button3", QStringLiteral("删除选中项目"));
@@ -149,25 +107,12 @@ void TTimeTableFrm::BuildControls() {
   connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
 }
 
-store::TOrvoDiskDb& TTimeTableFrm::Db() {
-  if (store::TOrvoDiskDb* db = service_.Db()) return *db;
-  throw std::runtime_error("the database is not open");
-}
-
 void TTimeTableFrm::Guarded(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    dialogs_.Error(QString::fromUtf8(e.what()));
-  }
-}
-
-void TTimeTableFrm::TimetableChanged() {
-  if (net::TOrvoServer* server = service_.Server()) server->RecheckLogins();
+  console::Guarded(dialogs_, body);
 }
 
 void TTimeTableFrm::FormCreate() {
-  if (!service_.Db()) {
+  if (!control_.DatabaseOpen()) {
     // Start-up failed before the database opened: there is nothing to list or change.
     for (QWidget* control : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
                              static_cast<QWidget*>(Button3), static_cast<QWidget*>(Button4),
@@ -192,37 +137,13 @@ int TTimeTableFrm::SelectedRow() const {
 void TTimeTableFrm::RefreshListView() {
   ShowRows({});
   Guarded([this] {
-    // TimeTableRows holds the database lock for its whole walk over the cursor.
-    const std::vector<store::TimeTableRow> stored = Db().TimeTableRows();
-    std::vector<TimeTableTexts> rows;
-    rows.reserve(stored.size());
-    for (const store::TimeTableRow& row : stored) {
-      const bool listed = row.week >= 1 && row.week <= ComboBox1->count();
-      rows.push_back({QString::number(row.id),
-                      listed ? ComboBox1->itemText(row.week - 1) : QString(), Text(row.beginTime),
-                      Text(row.endTime), Text(row.groupName)});
-    }
-    // Stable, so that rows comparing equal keep their Id order.
-    std::stable_sort(rows.begin(), rows.end(),
-                     [this](const TimeTableTexts& a, const TimeTableTexts& b) {
-                       return ListView1Compare(a, b) < 0;
-                     });
-    ShowRows(rows);
+    control_.Load();
+    ShowRows(control_.Rows());
   });
 }
 
 int TTimeTableFrm::ListView1Compare(const TimeTableTexts& a, const TimeTableTexts& b) const {
-  QStringList weekdays;
-  for (int i = 0; i < ComboBox1->count(); ++i) weekdays.append(ComboBox1->itemText(i));
-  // Back to the stored shape, so the window orders rows exactly as the store's display rule does
-  // (a cell naming no weekday is Week 0, which sorts before Monday).
-  const auto row = [&weekdays](const TimeTableTexts& texts) {
-    store::TimeTableRow stored;
-    stored.week = IndexIgnoringCase(weekdays, texts[1]) + 1;
-    stored.beginTime = Utf8(texts[2]);
-    return stored;
-  };
-  return store::CompareForDisplay(row(a), row(b));
+  return TimeTableControl::Compare(a, b);
 }
 
 void TTimeTableFrm::ListView1DblClick() {
@@ -240,20 +161,13 @@ void TTimeTableFrm::ListView1DblClick() {
 }
 
 void TTimeTableFrm::Button2Click() {
-  if (Edit3->text().isEmpty()) {
-    dialogs_.Info(QStringLiteral("信息不能为空"));
-    return;
-  }
-  int32_t ignored = 0;
-  if (!store::TryParseTimeText(Utf8(Edit1->text()), ignored) ||
-      !store::TryParseTimeText(Utf8(Edit2->text()), ignored)) {
-    dialogs_.Info(QStringLiteral("时间格式错误"));
-    return;
-  }
   Guarded([this] {
-    Db().AddTimeTable(std::to_string(ComboBox1->currentIndex() + 1), Utf8(Edit1->text()),
-                      Utf8(Edit2->text()), Utf8(Edit3->text()));
-    TimetableChanged();
+    const std::optional<QString> refusal =
+        control_.Add(ComboBox1->currentIndex() + 1, Edit1->text(), Edit2->text(), Edit3->text());
+    if (refusal) {
+      dialogs_.Info(*refusal);
+      return;
+    }
     Edit1->clear();
     Edit2->clear();
     Edit3->clear();
@@ -266,8 +180,7 @@ void TTimeTableFrm::Button3Click() {
   if (r < 0) return;
   const QString id = ListView1->item(r, 0)->text();
   Guarded([this, &id] {
-    Db().DeleteTimeTable(Utf8(id));
-    TimetableChanged();
+    control_.Delete(id);
     RefreshListView();
   });
 }
@@ -278,8 +191,7 @@ void TTimeTableFrm::Button4Click() {
     return;
   }
   Guarded([this] {
-    Db().DeleteTimeTableAll();
-    TimetableChanged();
+    control_.DeleteAll();
     RefreshListView();
   });
 }
@@ -287,14 +199,11 @@ void TTimeTableFrm::Button4Click() {
 void TTimeTableFrm::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
   if (index < 0) return;
-  Guarded([this, index] {
-    Db().SetCurrWeekTemp(index + 1);
-    TimetableChanged();
-  });
+  Guarded([this, index] { control_.SetWeekOverride(index + 1); });
 }
 
 void TTimeTableFrm::Button1Click() {
-  Guarded([this] { Db().CreateTimeTableTable(); });
+  Guarded([this] { control_.CreateTable(); });
 }
 
 }  // namespace orvo::console

@@ -8,9 +8,9 @@
 
 #include <QString>
 #include <QWidget>
-#include <array>
 #include <functional>
-#include <vector>
+
+#include "console/TimeTableControl.h"
 
 class QComboBox;
 class QFrame;
@@ -22,35 +22,31 @@ class QTableWidget;
 namespace orvo::service {
 class OrvoService;
 }
-namespace orvo::store {
-class TOrvoDiskDb;
-}
 
 namespace orvo::console {
 
 class Dialogs;
 
-// The texts of a timetable list row: Id, weekday, start time, end time, class.
-inline constexpr int kTimeTableColumns = 5;
-using TimeTableTexts = std::array<QString, kTimeTableColumns>;
-
 class TTimeTableFrm final : public QWidget {
  public:
-  // The five weekday texts of both weekday boxes; item i stands for Week i + 1.
-  static const QStringList kWeekdays;
-
   // Builds the controls and runs FormCreate, which fills the list from `service`'s database.
   TTimeTableFrm(service::OrvoService& service, Dialogs& dialogs, QWidget* parent = nullptr);
 
+  // Lists the timetable, or says the database never opened and turns the buttons off.
   void FormCreate();
   // Fills the list again from the TimeTable table and sorts it.
   void RefreshListView();
   // Negative when row `a` comes first, 0 when the two are equal, positive when `b` does.
   int ListView1Compare(const TimeTableTexts& a, const TimeTableTexts& b) const;
+  // A double click copies the selected row into the entry fields.
   void ListView1DblClick();
+  // "添加项目": adds the entered row, after checking the class and both times.
   void Button2Click();
+  // "删除选中项目": deletes the selected row.
   void Button3Click();
+  // "删除全部": deletes every row, once confirmed.
   void Button4Click();
+  // "临时调整课表为": has the gate take the picked weekday for today.
   void ComboBox2Change();
   // The hidden button: creates the TimeTable table where an older database lacks it.
   void Button1Click();
@@ -76,17 +72,12 @@ class TTimeTableFrm final : public QWidget {
 
  private:
   void BuildControls();
-  // The started service's database; raises std::runtime_error when it never opened.
-  store::TOrvoDiskDb& Db();
   // Runs `body`, showing a raised failure's message in an error box.
   void Guarded(const std::function<void()>& body);
-  // Has every login judged by the changed timetable at its next command, not only once its
-  // last answer runs out.
-  void TimetableChanged();
   void ShowRows(const std::vector<TimeTableTexts>& rows);
   int SelectedRow() const;
 
-  service::OrvoService& service_;
+  TimeTableControl control_;
   Dialogs& dialogs_;
 };
 

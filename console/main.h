@@ -1,5 +1,6 @@
 // TSMainFrm: the main window of the operator console. Its creation brings the service up through
-// OrvoService; its controls keep the folders, the options, the classes and their students; only
+// OrvoService; its controls show the folders, the options, the classes and their students, whose
+// logic lives in ClassListControl (the controls are built in MainWindowLayout.cpp); only
 // "退出" closes it for good, which stops the service. Handlers are public so that tests drive the
 // window as the operator does; a failure inside one is shown through Dialogs::Error and ends that
 // handler. Window thread only.
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "console/ClassListControl.h"
 #include "console/ConsoleRules.h"
 
 class QCheckBox;
@@ -26,9 +28,6 @@ class QTimer;
 
 namespace orvo::service {
 class OrvoService;
-}
-namespace orvo::store {
-class TOrvoDiskDb;
 }
 
 namespace orvo::console {
@@ -65,16 +64,25 @@ class TSMainFrm final : public QWidget {
   void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
   // --- start-up and lifecycle ---
+  // Starts the service and fills the folders, the options and the class list from it.
   void FormCreate();
+  // Once after start-up: pauses the gate over an empty timetable, and goes to the notification
+  // area when the folders are set.
   void Timer1Timer();
   // Whether a close may go ahead: only with the exit flag set; otherwise the window goes to the
   // notification area (or is minimised) and stays alive.
   bool FormCloseQuery();
+  // The window has closed for good: ends a packing under way and stops the service.
   void FormClose();
+  // "退出": sets the exit flag and closes.
   void Button6Click();
+  // Shows the window again from the notification area.
   void TrayIcon1Click();
+  // "打赏作者": the support dialog.
   void Label6Click();
+  // "设置课程表": the timetable window.
   void Label7Click();
+  // "查看记录": the system log window.
   void Label8Click();
   // "在线学生": the live logins and blocked addresses.
   void Label10Click();
@@ -82,30 +90,48 @@ class TSMainFrm final : public QWidget {
   void Button10Click();
 
   // --- settings panel ---
+  // Picks the students' root folder.
   void Button1Click();
+  // Picks the public folder.
   void Button2Click();
+  // "保存": stores the settings values in the database.
   void Button3Click();
   // The check boxes run these whenever their state changes, by a click or from code.
+  // "显示学生列表": whether clients may list the students.
   void CheckBox2Click();
+  // "开机自启动": writes or removes the start-at-logon entry.
   void CheckBox3Click();
+  // "暂停课程表设置": pauses or resumes the timetable gate.
   void CheckBox4Click();
 
   // --- classes and students ---
+  // A class picked: its students are listed.
   void ComboBox1Change();
+  // "+": asks for a class name and adds the class.
   void Button4Click();
+  // "－": deletes the picked class.
   void Button5Click();
+  // A header click: sorts the students by that column, flipping the direction.
   void ListView1ColumnClick(int column);
+  // The students' order: negative when `a` comes first.
   int ListView1Compare(const StudentTexts& a, const StudentTexts& b) const;
+  // "添加": adds the students typed in the add-students dialog to the picked class.
   void Button7Click();
+  // "删除": deletes the selected student.
   void Button8Click();
+  // "查找": selects the first student whose name contains the typed text.
   void Button9Click();
+  // "当前班级": picks the class of the lesson now and says which it is.
   void Label9Click();
+  // Lists the students of `aGroup` again, sorted by name.
   void RefreshListView(const QString& aGroup);
 
-  int SortCol() const { return sortCol_; }
-  int SortWay() const { return sortWay_; }
+  int SortCol() const { return classList_.SortCol(); }
+  int SortWay() const { return classList_.SortWay(); }
   bool Exiting() const { return exiting_; }
   bool TrayAvailable() const { return trayAvailable_; }
+  // The folder packing behind Button10.
+  PackFolderAction& Packing() { return *packFolder_; }
 
   // Upper panel.
   QFrame* Panel2;
@@ -147,24 +173,17 @@ class TSMainFrm final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Creates, lays out and connects the controls (MainWindowLayout.cpp).
   void BuildControls();
   // Hides the window into the notification area, or minimises it where there is none.
   void HideToTray();
-  // The database of the started service; raises the start-up failure when there is none.
-  store::TOrvoDiskDb& Db();
   // Runs `body`, showing a raised failure's message in an error box.
   void Guarded(const std::function<void()>& body);
-
-  QStringList ClassNames() const;
-  std::vector<StudentTexts> StudentRows() const;
-  void ShowStudentRows(const std::vector<StudentTexts>& rows);
-  void SortListView();
+  // Shows the classes, none picked.
+  void ShowClasses();
+  // Shows the students; the row at `selected` is selected again.
+  void ShowStudents(int selected = -1);
   int SelectedStudentRow() const;
-  // Ends at once the logins of a deleted class (of its student with `loginId`, when one is given),
-  // so that nobody works on in a folder the operator took away.
-  void EndLoginsOf(const std::string& group, const std::string& loginId = {});
-  // Has every login asked the timetable again at its next command.
-  void RecheckLogins();
 
   service::OrvoService& service_;
   Dialogs& dialogs_;
@@ -176,11 +195,9 @@ class TSMainFrm final : public QWidget {
   TOnlineFrm* onlineFrm_ = nullptr;
   std::function<void()> onClosed_;
 
+  ClassListControl classList_;
   bool exiting_ = false;
   bool closed_ = false;
-  std::string startError_;  // why the service did not start; empty once it has
-  int sortCol_ = 0;
-  int sortWay_ = 0;
   std::unique_ptr<PackFolderAction> packFolder_;
 };
 

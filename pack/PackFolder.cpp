@@ -20,8 +20,27 @@
 namespace orvo::pack {
 namespace {
 
-std::string Quoted(const char* what, const std::string& path, const std::string& reason) {
-  return std::string(what) + " \"" + path + "\". " + reason;
+// The failure's kind and its sentence for the error box.
+void Fail(PackResult& result, PackError kind, const std::string& path, const std::string& reason) {
+  const char* what = "";
+  switch (kind) {
+    case PackError::None:
+      break;
+    case PackError::CreateArchive:
+      what = "Cannot create file";
+      break;
+    case PackError::OpenFile:
+      what = "Cannot open file";
+      break;
+    case PackError::ReadFile:
+      what = "Cannot read file";
+      break;
+    case PackError::WriteArchive:
+      what = "Cannot write file";
+      break;
+  }
+  result.errorKind = kind;
+  result.error = std::string(what) + " \"" + path + "\". " + reason;
 }
 
 CompressOutcome CompressGuarded(const TreeFile& file, const CompressSettings& settings,
@@ -208,12 +227,12 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
 
   const std::string rootProblem = host::FolderProblem(root);
   if (!rootProblem.empty()) {
-    result.error = Quoted("Cannot open file", root, rootProblem);
+    Fail(result, PackError::OpenFile, root, rootProblem);
     return result;
   }
   ZipArchive::CreateOutcome created = ZipArchive::Create(result.archivePath, options.limits);
   if (!created.archive) {
-    result.error = Quoted("Cannot create file", result.archivePath, created.reason);
+    Fail(result, PackError::CreateArchive, result.archivePath, created.reason);
     return result;
   }
   ZipArchive& archive = *created.archive;
@@ -223,7 +242,6 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
   FolderWalk walk(root, LeaveOut{result.archivePath, archive.Identity()});
   CompressSettings settings{platform::FolderOf(result.archivePath), options.memoryBytesPerFile};
   std::exception_ptr raised;
-  bool writeFailed = false;
   try {
     Pipeline pipeline(walk, settings, workers);  // its workers have ended when this block is left
     while (Job* job = pipeline.Front()) {
@@ -234,14 +252,13 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
         switch (failure.kind) {
           case CompressFailure::Kind::Open:
           case CompressFailure::Kind::Cancelled:
-            result.error = Quoted("Cannot open file", job->file.fullPath, failure.reason);
+            Fail(result, PackError::OpenFile, job->file.fullPath, failure.reason);
             break;
           case CompressFailure::Kind::Read:
-            result.error = Quoted("Cannot read file", job->file.fullPath, failure.reason);
+            Fail(result, PackError::ReadFile, job->file.fullPath, failure.reason);
             break;
           case CompressFailure::Kind::Spill:
-            result.error = Quoted("Cannot write file", result.archivePath, failure.reason);
-            writeFailed = true;
+            Fail(result, PackError::WriteArchive, result.archivePath, failure.reason);
             break;
         }
         break;
@@ -249,8 +266,7 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
       try {
         archive.Append(job->file, *job->outcome.file);
       } catch (const std::system_error& e) {
-        result.error = Quoted("Cannot write file", result.archivePath, host::ErrorText(e.code()));
-        writeFailed = true;
+        Fail(result, PackError::WriteArchive, result.archivePath, host::ErrorText(e.code()));
         break;
       }
       pipeline.PopFront();
@@ -268,11 +284,10 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
     archive.Discard();
     result.complete = false;
     if (result.error.empty()) {
-      result.error = Quoted("Cannot write file", result.archivePath, host::ErrorText(e.code()));
-      writeFailed = true;
+      Fail(result, PackError::WriteArchive, result.archivePath, host::ErrorText(e.code()));
     }
   }
-  if (writeFailed) {
+  if (result.errorKind == PackError::WriteArchive) {
     result.error +=
         result.archiveKept
             ? ". The archive holds the " + std::to_string(result.entries) + " files packed before."

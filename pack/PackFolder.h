@@ -25,9 +25,18 @@ namespace orvo::pack {
 struct PackProgress {
   virtual ~PackProgress() = default;
   // Before each file, in entry order, with its path relative to the packed folder (the host's
-  // separator between levels, as on disk). The console shows it and lets the window process its
-  // events here.
+  // separator between levels, as on disk). The console shows it, and raises here to end a
+  // packing early.
   virtual void FilePacking(const std::string& relativePath) = 0;
+};
+
+// What stopped a packing, so that callers tell failures apart without reading messages.
+enum class PackError {
+  None,
+  CreateArchive,  // the archive could not be created; nothing was packed
+  OpenFile,       // the folder or one of its files could not be opened
+  ReadFile,       // a file could not be read to its end
+  WriteArchive,   // the archive (or a temporary file beside it) could not be written
 };
 
 struct PackResult {
@@ -36,6 +45,7 @@ struct PackResult {
   std::size_t entries = 0;
   // Every file of the tree went in; `error` is empty.
   bool complete = false;
+  PackError errorKind = PackError::None;
   // A closed, readable archive of `entries` files lies at archivePath. After "Cannot open file"
   // and most write failures the archive is finished with the files packed before the failure;
   // false when it could not be created, or could not be finished and was removed.

@@ -1,15 +1,20 @@
-// The main window's "文件夹打包" button: picking, packing with progress in Label4 while the window
-// keeps handling events, and the failures shown in an error box. The archive's format has its own
-// tests beside the writer; these check what the window does with it.
+// The main window's "文件夹打包" button: picking, packing on a worker with progress in Label4, a
+// second packing or a quit while one runs, and the failures shown in an error box. The archive's
+// format has its own tests beside the writer; these check what the window does with it.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
-#include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
 
+#include "console/PackFolderAction.h"
+#include "pack/PackFolder.h"
 #include "platform/ByteOrder.h"
 #include "tests/console/ConsoleFixture.h"
 
@@ -20,10 +25,54 @@ namespace fs = std::filesystem;
 using Kind = ScriptedDialogs::Kind;
 
 const QString kHint = QStringLiteral("学生虚拟盘目录＝[学生组根目录]\\[班级名称]\\[学生姓名]");
+const QString kPacking = QStringLiteral("正在打包文件：");
+const QString kFinished = QStringLiteral("打包完成：");
+
+// Lets the window thread handle what the worker posts until `action` has shown its end.
+void WaitFor(const console::PackFolderAction& action) {
+  while (action.Running()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// A packer that waits until the test releases it (or the packing is asked to stop), then packs
+// for real.
+class HeldPacker {
+ public:
+  console::PackFolderAction::Packer Packer() {
+    return [this](const std::string& folder, pack::PackProgress& progress, std::stop_token stop) {
+      {
+        std::unique_lock lock(lock_);
+        released_.wait(lock, stop, [this] { return free_; });
+      }
+      return pack::PackFolder(folder, progress, 1);
+    };
+  }
+  void Release() {
+    {
+      const std::lock_guard guard(lock_);
+      free_ = true;
+    }
+    released_.notify_all();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable_any released_;
+  bool free_ = false;
+};
 
 class PackButtonTest : public ConsoleTest {
  protected:
   QLabel* Label4() { return Find<QLabel>("Label4"); }
+  void WaitForPacking() { WaitFor(window->Packing()); }
+  // Starts the console and, through Button10, a packing of MakeTree's folder that `held` holds.
+  std::string StartHeldPacking(HeldPacker& held) {
+    Start();
+    const std::string folder = MakeTree();
+    window->Packing().UsePacker(held.Packer());
+    dialogs.AnswerFolder(Q(folder));
+    window->Button10Click();
+    return folder;
+  }
   QString Q(const std::string& text) { return QString::fromStdString(text); }
 
   // A holds a.txt and the subfolder B with b.txt.
@@ -48,7 +97,7 @@ class PackButtonTest : public ConsoleTest {
   TempDir work;
 };
 
-TEST_F(PackButtonTest, PacksTheChosenFolderBesideItShowingEachFile) {
+TEST_F(PackButtonTest, PacksTheChosenFolderBesideIt) {
   Start();
   const std::string folder = MakeTree();
   const std::string archive = folder + ".zip";
@@ -57,18 +106,27 @@ TEST_F(PackButtonTest, PacksTheChosenFolderBesideItShowingEachFile) {
     SCOPED_TRACE(run);
     dialogs.Forget();
     dialogs.AnswerFolder(Q(folder));
-    // Runs from the events the packing lets through before its first file.
-    QString shownWhilePacking;
-    QTimer::singleShot(0, window.get(), [&] { shownWhilePacking = Label4()->text(); });
     window->Button10->click();
+    WaitForPacking();
 
     ASSERT_EQ(dialogs.AllShown().size(), 1u);
     EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Folder);
     EXPECT_EQ(dialogs.AllShown()[0].text, QStringLiteral("选择要打包的文件夹"));
-    EXPECT_EQ(shownWhilePacking, QStringLiteral("正在打包文件：a.txt"));
-    EXPECT_EQ(Label4()->text(), QStringLiteral("打包完成：") + Q(archive));
+    EXPECT_EQ(Label4()->text(), kFinished + Q(archive));
     EXPECT_EQ(EntryNames(archive), (std::vector<std::string>{"a.txt", "B/b.txt"}));
   }
+}
+
+TEST_F(PackButtonTest, EachFileIsShownBeforeItGoesInThenTheEnd) {
+  const std::string folder = MakeTree();
+  std::vector<QString> shown;
+  console::PackFolderAction action(dialogs,
+                                   [&shown](const QString& text) { shown.push_back(text); });
+  dialogs.AnswerFolder(Q(folder));
+  action.Run();
+  WaitFor(action);
+  EXPECT_EQ(shown, (std::vector<QString>{kPacking + "a.txt", kPacking + "B/b.txt",
+                                         kFinished + Q(folder + ".zip")}));
 }
 
 TEST_F(PackButtonTest, CancelledPickerLeavesEverythingAsItWas) {
@@ -114,6 +172,7 @@ TEST_F(PackButtonTest, ArchiveThatCannotBeCreatedIsReportedBeforeAnyFile) {
     dialogs.Forget();
     dialogs.AnswerFolder(Q(folder));
     window->Button10Click();
+    WaitForPacking();
     if (held >= 0) ::close(held);
 
     EXPECT_EQ(dialogs.Errors(), std::vector<QString>{QStringLiteral("Cannot create file \"") +
@@ -132,6 +191,7 @@ TEST_F(PackButtonTest, FileThatCannotBeOpenedEndsThePackingAndSaysWhatWasKept) {
   const std::string archive = work / "A.zip";
   dialogs.AnswerFolder(Q(work / "A"));
   window->Button10Click();
+  WaitForPacking();
 
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_EQ(dialogs.Errors()[0], QStringLiteral("Cannot open file \"") + Q(work / "A/sub/bad") +
@@ -142,24 +202,64 @@ TEST_F(PackButtonTest, FileThatCannotBeOpenedEndsThePackingAndSaysWhatWasKept) {
 }
 
 TEST_F(PackButtonTest, SecondPackingIsRefusedWhileOneRuns) {
-  Start();
-  const std::string folder = MakeTree();
-  dialogs.AnswerFolder(Q(folder));
-  // The operator clicks the button again while the first packing lets events through.
-  QTimer::singleShot(0, window.get(), [this] { window->Button10Click(); });
-  window->Button10Click();
+  HeldPacker held;
+  const std::string folder = StartHeldPacking(held);
+  window->Button10Click();  // the operator clicks again while the first packing is held
 
   EXPECT_EQ(dialogs.Texts(Kind::Folder).size(), 1u) << "no second folder asked for";
-  ASSERT_EQ(dialogs.Infos().size(), 1u);
-  EXPECT_FALSE(dialogs.Infos()[0].isEmpty());
+  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{console::PackFolderAction::kBusyText});
+  held.Release();
+  WaitForPacking();
   EXPECT_TRUE(dialogs.Errors().empty());
-  EXPECT_EQ(Label4()->text(), QStringLiteral("打包完成：") + Q(folder + ".zip"));
+  EXPECT_EQ(Label4()->text(), kFinished + Q(folder + ".zip"));
 
   // Once it has ended, packing is possible again.
   dialogs.AnswerFolder(Q(folder));
   window->Button10Click();
+  WaitForPacking();
   EXPECT_EQ(dialogs.Texts(Kind::Folder).size(), 2u);
   EXPECT_EQ(dialogs.Infos().size(), 1u);
+}
+
+TEST_F(PackButtonTest, QuitWhilePackingShowsNothingMoreAndLeavesNoHalfArchive) {
+  Start();
+  const std::string folder = MakeTree();
+  dialogs.AnswerFolder(Q(folder));
+  bool quit = false;
+  // Queued before the packing starts, so "退出" comes while it runs.
+  QMetaObject::invokeMethod(
+      window.get(),
+      [&] {
+        window->Button6Click();
+        quit = true;
+      },
+      Qt::QueuedConnection);
+  window->Button10Click();
+  while (!quit) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const QString shownAtQuit = Label4()->text();
+  QCoreApplication::processEvents();
+
+  EXPECT_FALSE(shownAtQuit.startsWith(kFinished)) << "the packing went on after the quit";
+  EXPECT_EQ(Label4()->text(), shownAtQuit) << "shown after the quit";
+  EXPECT_TRUE(dialogs.Errors().empty());
+  // Either the packing ended before the quit or it was stopped and its archive removed.
+  if (fs::exists(folder + ".zip")) {
+    EXPECT_EQ(EntryNames(folder + ".zip"), (std::vector<std::string>{"a.txt", "B/b.txt"}));
+  }
+  Stop();
+  QCoreApplication::processEvents();  // nothing may reach the destroyed window
+}
+
+TEST_F(PackButtonTest, QuitStopsAHeldPackingAndRemovesItsArchive) {
+  HeldPacker held;
+  const std::string folder = StartHeldPacking(held);
+  window->Button6Click();
+
+  EXPECT_FALSE(window->Packing().Running());
+  EXPECT_FALSE(fs::exists(folder + ".zip"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Label4()->text(), kHint);
+  EXPECT_EQ(dialogs.AllShown().size(), 1u) << "only the folder picker";
 }
 
 TEST_F(PackButtonTest, LongPathsInTheProgressDoNotWidenTheWindow) {
@@ -171,9 +271,39 @@ TEST_F(PackButtonTest, LongPathsInTheProgressDoNotWidenTheWindow) {
   work.Write(std::string(200, 'f') + "/" + std::string(200, 'x') + ".txt", "x");
   dialogs.AnswerFolder(Q(folder));
   window->Button10Click();
+  WaitForPacking();
   QCoreApplication::processEvents();
-  EXPECT_EQ(Label4()->text(), QStringLiteral("打包完成：") + Q(folder + ".zip"));
+  EXPECT_EQ(Label4()->text(), kFinished + Q(folder + ".zip"));
   EXPECT_EQ(window->width(), width);
+}
+
+TEST(PackErrorText, AddsWhatWasKeptOnlyAfterAFileThatCouldNotBeOpenedOrRead) {
+  using pack::PackError;
+  const std::string kept = "\nThe archive \"/w/A.zip\" was finished with the ";
+  struct Case {
+    PackError kind;
+    bool archiveKept;
+    std::size_t entries;
+    std::string added;
+  };
+  const Case cases[] = {
+      {PackError::OpenFile, true, 1, kept + "1 file packed before."},
+      {PackError::ReadFile, true, 2, kept + "2 files packed before."},
+      {PackError::OpenFile, true, 0, kept + "0 files packed before."},
+      {PackError::OpenFile, false, 0, ""},  // the folder itself
+      {PackError::CreateArchive, false, 0, ""},
+      {PackError::WriteArchive, true, 3, ""},  // the message says it already
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    pack::PackResult result;
+    result.archivePath = "/w/A.zip";
+    result.errorKind = c.kind;
+    result.archiveKept = c.archiveKept;
+    result.entries = c.entries;
+    result.error = "Cannot do it \"/w/A/x\". Because";
+    EXPECT_EQ(console::PackErrorText(result), QString::fromStdString(result.error + c.added));
+  }
 }
 
 }  // namespace

@@ -136,6 +136,7 @@ TEST_F(PackFolderTest, AFileThatCannotBeOpenedEndsThePackingWithAFinishedArchive
     const PackResult result = PackFolder(root, progress, 2);
 
     EXPECT_EQ(result.error, "Cannot open file \"" + root + "/sub/bad\". " + c.reason);
+    EXPECT_EQ(result.errorKind, PackError::OpenFile);
     EXPECT_FALSE(result.complete);
     EXPECT_TRUE(result.archiveKept);
     EXPECT_EQ(result.entries, 2u);
@@ -173,6 +174,7 @@ TEST_F(PackFolderTest, AnArchiveThatCannotBeCreatedPacksNothing) {
     RecordingProgress progress;
     const PackResult result = PackFolder(dir / "A", progress, 2);
     EXPECT_EQ(result.error, "Cannot create file \"" + dir / "A.zip" + "\". " + c.reason);
+    EXPECT_EQ(result.errorKind, PackError::CreateArchive);
     EXPECT_FALSE(result.complete);
     EXPECT_FALSE(result.archiveKept);
     EXPECT_TRUE(progress.paths.empty());
@@ -184,6 +186,7 @@ TEST_F(PackFolderTest, AnArchiveThatCannotBeCreatedPacksNothing) {
   const PackResult missing = PackFolder(dir / "missing", progress, 2);
   EXPECT_EQ(missing.error,
             "Cannot open file \"" + dir / "missing" + "\". No such file or directory");
+  EXPECT_EQ(missing.errorKind, PackError::OpenFile);
   EXPECT_FALSE(fs::exists(dir / "missing.zip"));
 }
 
@@ -206,6 +209,7 @@ TEST_F(PackFolderTest, AWriteFailureFinishesTheArchiveWithTheEntriesBefore) {
 
   EXPECT_EQ(result.error, "Cannot write file \"" + dir / "A.zip" +
                               "\". File too large. The archive holds the 2 files packed before.");
+  EXPECT_EQ(result.errorKind, PackError::WriteArchive);
   EXPECT_FALSE(result.complete);
   EXPECT_TRUE(result.archiveKept);
   EXPECT_EQ(result.entries, 2u);

@@ -66,6 +66,7 @@ TEST_F(PackFolderTest, FilesComeBeforeSubfoldersAndRecordsHaveTheFixedLayout) {
   EXPECT_TRUE(result.archiveKept);
   EXPECT_EQ(result.entries, 2u);
   EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.errorKind, PackError::None);
   EXPECT_EQ(progress.paths, HostPaths({"a.txt", "B/b.txt"}));
 
   const ReadArchive archive = ReadArchiveAt(result.archivePath);

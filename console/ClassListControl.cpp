@@ -1,0 +1,117 @@
+#include "console/ClassListControl.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "console/WindowSupport.h"
+#include "net/OrvoServer.h"
+#include "service/OrvoService.h"
+#include "store/OrvoDiskDbUnit.h"
+
+namespace orvo::console {
+
+store::TOrvoDiskDb& ClassListControl::Db() {
+  return StartedDb(service_, startError_);
+}
+
+void ClassListControl::LoadClasses() {
+  std::vector<std::string> stored;
+  Db().GroupListAdmin(stored);
+  QStringList names;
+  for (const std::string& name : stored) names.append(Text(name));
+  SortClassNames(names);
+  classes_ = names;
+}
+
+void ClassListControl::AddClass(const QString& name,
+                                const std::function<void(int position)>& shown) {
+  if (name.isEmpty() || IndexIgnoringCase(classes_, name) >= 0) return;
+  const int position = SortedClassPosition(classes_, name);
+  classes_.insert(position, name);
+  shown(position);
+  Db().AddGroup(Utf8(name));
+}
+
+void ClassListControl::DeleteClass(int position) {
+  const std::string group = Utf8(classes_.at(position));
+  Db().DeleteGroup(group);
+  EndLoginsOf(group);
+  classes_.removeAt(position);
+}
+
+QString ClassListControl::CurrentClass() {
+  return Text(Db().CurrentGroupName());
+}
+
+int ClassListControl::ClassPosition(const QString& name) const {
+  return IndexIgnoringCase(classes_, name);
+}
+
+void ClassListControl::LoadStudents(const QString& group) {
+  students_.clear();
+  std::vector<StudentTexts> rows;
+  for (const store::StudentRow& student : Db().Students(Utf8(group))) {
+    rows.push_back({QString::number(student.id), Text(student.groupName), Text(student.userName),
+                    Text(student.userId), Text(student.password)});
+  }
+  students_ = std::move(rows);
+  sortCol_ = 2;
+  sortWay_ = 1;
+  Sort(-1);
+}
+
+int ClassListControl::SortBy(int column, int selected) {
+  sortCol_ = column;
+  sortWay_ = NextSortWay(sortWay_);
+  return Sort(selected);
+}
+
+int ClassListControl::Compare(const StudentTexts& a, const StudentTexts& b) const {
+  return CompareStudents(a, b, sortCol_, sortWay_);
+}
+
+int ClassListControl::Sort(int selected) {
+  const StudentTexts picked =
+      selected < 0 ? StudentTexts{} : students_.at(static_cast<std::size_t>(selected));
+  std::stable_sort(
+      students_.begin(), students_.end(),
+      [this](const StudentTexts& a, const StudentTexts& b) { return Compare(a, b) < 0; });
+  if (selected < 0) return -1;
+  const auto at = std::find(students_.begin(), students_.end(), picked);
+  return at == students_.end() ? -1 : static_cast<int>(at - students_.begin());
+}
+
+void ClassListControl::AddStudents(const QStringList& names, const QString& group) {
+  std::vector<std::string> lines;
+  for (const QString& line : names) lines.push_back(Utf8(line));
+  Db().AddUser(lines, Utf8(group));
+}
+
+void ClassListControl::DeleteStudent(int row) {
+  const StudentTexts& student = students_.at(static_cast<std::size_t>(row));
+  const std::string group = Utf8(student[1]);
+  const std::string name = Utf8(student[2]);
+  // Every student of that name in the class goes, and with each the logins of its login id.
+  std::vector<std::string> loginIds;
+  for (const store::StudentRow& stored : Db().Students(group)) {
+    if (stored.userName == name) loginIds.push_back(stored.userId);
+  }
+  Db().DeleteUser(name, group);
+  // An empty login id would stand for the whole class.
+  for (const std::string& loginId : loginIds) {
+    if (!loginId.empty()) EndLoginsOf(group, loginId);
+  }
+}
+
+int ClassListControl::FindStudent(const QString& text) const {
+  std::vector<QString> names;
+  names.reserve(students_.size());
+  for (const StudentTexts& student : students_) names.push_back(student[2]);
+  return FindName(names, text);
+}
+
+void ClassListControl::EndLoginsOf(const std::string& group, const std::string& loginId) {
+  if (net::TOrvoServer* server = service_.Server()) server->EndLoginsOf(group, loginId);
+}
+
+}  // namespace orvo::console
