@@ -401,6 +401,16 @@ std::vector<BlockedAddress> TOrvoServer::BlockedAddresses() {
   return blocked;
 }
 
+std::vector<LimitedAddress> TOrvoServer::LimitedAddresses() {
+  std::vector<LimitedAddress> limited;
+  impl_->ForEachPeer([&](const TOrvoUser& peer) {
+    if (peer.RefusedConnections() > 0 || peer.TimedOutConnections() > 0) {
+      limited.push_back({peer.IP(), peer.RefusedConnections(), peer.TimedOutConnections()});
+    }
+  });
+  return limited;
+}
+
 bool TOrvoServer::EndLogin(const std::string& address) {
   bool ended = false;
   impl_->peers.With(address, [&](TOrvoUser& peer) {

@@ -75,6 +75,14 @@ class TOrvoUser {
     FRefusedLogins.clear();
   }
 
+  // What the connection limits did to this address: connections closed at once because it (or
+  // the whole service) already held as many as allowed, and connections ended because a command
+  // line or a transfer did not come in time.
+  uint64_t RefusedConnections() const { return FRefusedConnections; }
+  uint64_t TimedOutConnections() const { return FTimedOutConnections; }
+  void NoteRefusedConnection() { ++FRefusedConnections; }
+  void NoteTimedOutConnection() { ++FTimedOutConnections; }
+
  private:
   std::string FIP;
   bool FLoggedIn = false;
@@ -86,6 +94,8 @@ class TOrvoUser {
   std::vector<uint32_t> FRefusedLogins;
   bool FBlocked = false;
   uint32_t FBlockedUntil = 0;
+  uint64_t FRefusedConnections = 0;
+  uint64_t FTimedOutConnections = 0;
 };
 
 using TPeerTable = core::TThreadSafeDic<std::string, TOrvoUser>;
@@ -117,6 +127,13 @@ struct OnlineLogin {
 struct BlockedAddress {
   std::string address;
   uint32_t msLeft = 0;
+};
+
+// An address that the connection limits turned away or cut off, with how often.
+struct LimitedAddress {
+  std::string address;
+  uint64_t refused = 0;   // connections closed at once, over the per-address or the total cap
+  uint64_t timedOut = 0;  // connections ended for a command line or transfer that did not come
 };
 
 class TOrvoServer {
@@ -154,6 +171,8 @@ class TOrvoServer {
   // Checks each login's life first (as its next command would), so ended ones are not listed.
   std::vector<OnlineLogin> OnlineLogins();
   std::vector<BlockedAddress> BlockedAddresses();
+  // Addresses with refused or timed-out connections, as long as their peer records are kept.
+  std::vector<LimitedAddress> LimitedAddresses();
   // Ends the login of `address`; false when it had none.
   bool EndLogin(const std::string& address);
   // Ends every login (the end of a lesson); how many ended.
