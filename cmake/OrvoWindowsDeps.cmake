@@ -29,6 +29,16 @@ add_library(orvo_cli11 INTERFACE)
 target_include_directories(orvo_cli11 SYSTEM INTERFACE "${ORVO_CLI11_STAGE}")
 add_library(CLI11::CLI11 ALIAS orvo_cli11)
 
+# Boost is header-only here too (Asio, for the server's event loop), staged the same way. Asio on
+# Windows needs Winsock and its extensions (AcceptEx).
+set(ORVO_BOOST_STAGE "${CMAKE_BINARY_DIR}/boost-include")
+file(MAKE_DIRECTORY "${ORVO_BOOST_STAGE}")
+file(CREATE_LINK /usr/include/boost "${ORVO_BOOST_STAGE}/boost" SYMBOLIC)
+add_library(orvo_boost INTERFACE)
+target_include_directories(orvo_boost SYSTEM INTERFACE "${ORVO_BOOST_STAGE}")
+target_link_libraries(orvo_boost INTERFACE ws2_32 mswsock)
+add_library(Boost::headers ALIAS orvo_boost)
+
 if(ORVO_TESTS)
   # Debian ships GoogleTest as source too; it is built here with the cross-compiler.
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

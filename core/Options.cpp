@@ -12,6 +12,11 @@ constexpr char kBlock[] = "LoginBlockMinutes";
 constexpr char kReserve[] = "FreeSpaceReserveMB";
 constexpr char kQuota[] = "StudentQuotaMB";
 constexpr char kSysLogHosts[] = "SysLogHosts";
+constexpr char kPerAddress[] = "ConnectionsPerAddress";
+constexpr char kMaxConnections[] = "MaxConnections";
+constexpr char kLineSeconds[] = "CommandLineSeconds";
+constexpr char kStallSeconds[] = "TransferStallSeconds";
+constexpr char kWorkers[] = "WorkerThreads";
 
 constexpr char kAuto[] = "auto";
 // Beyond this an option's number is surely a typing error (and MiB stay far from overflow).
@@ -27,8 +32,8 @@ std::optional<uint64_t> ParseNumber(std::string_view text) {
   return value;
 }
 
-bool IsNumberOption(std::string_view name) {
-  return name != kReserve && name != kSysLogHosts;
+bool TakesAuto(std::string_view name) {
+  return name == kReserve || name == kMaxConnections;
 }
 
 }  // namespace
@@ -46,6 +51,16 @@ const std::vector<OptionInfo>& OptionCatalog() {
       {kSysLogHosts, "",
        "addresses besides 127.0.0.1 and ::1 that may fetch the log (GETSYSLOG), e.g. the "
        "teacher's PC"},
+      {kPerAddress, "64",
+       "connections one address may hold at once; further ones are closed at once (0: no cap)"},
+      {kMaxConnections, kAuto,
+       "connections the service holds at once; further ones are closed at once; auto: what the "
+       "open-files limit allows, less a reserve for files and the database"},
+      {kLineSeconds, "30", "seconds a new connection has to send its command line (0: no limit)"},
+      {kStallSeconds, "60",
+       "seconds a transfer may go without progress before the connection ends; an unfinished "
+       "upload keeps the old file (0: no limit)"},
+      {kWorkers, "128", "threads that carry out commands at once; further commands wait (1 or more)"},
   };
   return catalog;
 }
@@ -60,10 +75,13 @@ const OptionInfo* FindOption(std::string_view name) {
 std::optional<std::string> OptionValueError(const OptionInfo& option, std::string_view value) {
   const std::string name = option.name;
   if (name == kSysLogHosts) return std::nullopt;
-  if (name == kReserve && value == kAuto) return std::nullopt;
-  if (!ParseNumber(value)) {
+  if (TakesAuto(name) && value == kAuto) return std::nullopt;
+  const std::optional<uint64_t> number = ParseNumber(value);
+  if (!number || (name == kWorkers && *number == 0)) {
     return "'" + std::string(value) + "' is not a valid value for " + name +
-           (IsNumberOption(name) ? " (a whole number)" : " (a whole number or auto)");
+           (name == kWorkers     ? " (a whole number, 1 or more)"
+            : TakesAuto(name) ? " (a whole number or auto)"
+                              : " (a whole number)");
   }
   return std::nullopt;
 }
@@ -85,6 +103,12 @@ void OptionValues::Load(const std::map<std::string, std::string>& rows) {
       reserve == kAuto ? int64_t{-1} : static_cast<int64_t>(number(kReserve) << 20);
   StudentQuotaBytes = number(kQuota) << 20;
   SysLogHosts.Set(text(kSysLogHosts));
+  ConnectionsPerAddress = static_cast<uint32_t>(number(kPerAddress));
+  const std::string maxConnections = text(kMaxConnections);
+  MaxConnections = maxConnections == kAuto ? 0 : static_cast<uint32_t>(number(kMaxConnections));
+  CommandLineSeconds = static_cast<uint32_t>(number(kLineSeconds));
+  TransferStallSeconds = static_cast<uint32_t>(number(kStallSeconds));
+  WorkerThreads = static_cast<uint32_t>(number(kWorkers));
 }
 
 std::vector<std::string> OptionItems(std::string_view text) {

@@ -43,6 +43,13 @@ struct OptionValues {
   std::atomic<uint64_t> StudentQuotaBytes{0};
   // Addresses besides the service's own host that GETSYSLOG answers.
   SharedText SysLogHosts;
+  // The connection limits (net/ConnectionLimits.h); 0 in MaxConnections means "auto", in the
+  // others no cap or no time limit.
+  std::atomic<uint32_t> ConnectionsPerAddress{64};
+  std::atomic<uint32_t> MaxConnections{0};
+  std::atomic<uint32_t> CommandLineSeconds{30};
+  std::atomic<uint32_t> TransferStallSeconds{60};
+  std::atomic<uint32_t> WorkerThreads{128};
 
   // Every option from `rows` (name to stored text); an option without a row, or whose text is not
   // valid, takes its default.

@@ -29,6 +29,13 @@ class TThreadSafeDic {
     FItems.erase(key);
   }
 
+  // Removes every entry for which `pred(value)` holds, under the lock; returns how many went.
+  template <typename Pred>
+  std::size_t RemoveIf(Pred&& pred) {
+    std::lock_guard guard(FLock);
+    return std::erase_if(FItems, [&](const auto& item) { return pred(*item.second); });
+  }
+
   bool Contains(const K& key) const {
     std::lock_guard guard(FLock);
     return FItems.contains(key);

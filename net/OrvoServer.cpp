@@ -1,56 +1,30 @@
 #include "net/OrvoServer.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <list>
-#include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "core/SplitAtFirst.h"
 #include "net/FileCommands.h"
 #include "net/Framing.h"
 #include "net/LogMasking.h"
+#include "net/ConnectionCore.h"
 #include "net/LoginThrottle.h"
-#include "net/SocketStream.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/Socket.h"
-#include "platform/Thread.h"
 
 namespace orvo::net {
 namespace {
 
-// A whole class connecting at once must not overflow the queue of pending connections: an
-// overflow costs the client a one-second SYN retry. (A Windows-era backlog of 15 did.)
-constexpr int kListenBacklog = 128;
-
-// Handlers need little stack (their buffers live on the heap); a small reservation lets thousands
-// of idle connections stay cheap. Sanitizers inflate frames, so they get more.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr std::size_t kConnectionStackBytes = 8u << 20;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr std::size_t kConnectionStackBytes = 8u << 20;
-#else
-constexpr std::size_t kConnectionStackBytes = 512u << 10;
-#endif
-#else
-constexpr std::size_t kConnectionStackBytes = 512u << 10;
-#endif
-constexpr std::size_t kListenerStackBytes = 256u << 10;
-
-// Deactivation re-checks the live connections at this interval while it waits for them to end.
-constexpr auto kStopCheckInterval = std::chrono::milliseconds(500);
-// A worker thread without a connection waits this long for the next one before it ends.
-constexpr auto kIdleWorkerLinger = std::chrono::seconds(10);
-
 // A live login is taken on trust for at most this long before the timetable and the student
 // list are asked again, so that changes made elsewhere reach it within this time.
 constexpr uint32_t kLoginRecheckMs = 60'000;
+
+// A peer record that holds nothing worth keeping (no login, no block) is forgotten once its
+// address has been quiet this long; when there are more than kPeerRecordsKept records (addresses
+// made up by the thousand), at the next sweep whatever its age.
+constexpr uint32_t kPeerExpiryMs = 10 * 60'000;
+constexpr std::size_t kPeerRecordsKept = 10'000;
 
 // The addresses of the service's own host, which may always fetch the log.
 constexpr const char* kOwnHost[] = {"127.0.0.1", "::1"};
@@ -97,48 +71,43 @@ bool IsFileCommand(const std::string& word) {
 
 class TOrvoServer::Impl {
  public:
-  explicit Impl(core::ServiceState& serviceState) : state(serviceState) {}
+  explicit Impl(core::ServiceState& serviceState)
+      : state(serviceState),
+        connections(ConnectionCore::Hooks{
+                 .connected = [this](const std::string& address) { DoPeerConnect(address); },
+                 .refused =
+                     [this](const std::string& address) {
+                       NotePeer(address, [](TOrvoUser& peer) { peer.NoteRefusedConnection(); });
+                     },
+                 .timedOut =
+                     [this](const std::string& address) {
+                       NotePeer(address, [](TOrvoUser& peer) { peer.NoteTimedOutConnection(); });
+                     },
+                 .serve = [this](Connection& connection) { DoPeerExecute(connection); },
+                 .sweep = [this] { ExpirePeers(); }},
+             [this] { return Limits(); }) {}
   ~Impl() { Deactivate(); }
 
   void Activate() {
-    platform::Listeners bound = platform::ListenOnAllAddresses(defaultPort, kListenBacklog);
+    descriptorLimit = platform::RaiseDescriptorLimit();
+    platform::Listeners bound =
+        platform::ListenOnAllAddresses(defaultPort, platform::kMaxListenBacklog);
     boundPort = bound.port;
-    wake = std::make_unique<platform::ListenerWake>();
-    listeners = std::move(bound.sockets);
-    {
-      std::lock_guard guard(lock);
-      stopping = false;
-    }
-    for (auto& listener : listeners) {
-      listenerThreads.emplace_back([this, &listener] { Listen(listener); }, kListenerStackBytes);
-    }
+    connections.Start(std::move(bound));
     active = true;
   }
 
   void Deactivate() {
     if (!active) return;
-    wake->Wake();
-    listenerThreads.clear();  // joins every listener
-    listeners.clear();
-    std::list<platform::JoinableThread> ended;
-    {
-      std::unique_lock guard(lock);
-      stopping = true;
-      pending.clear();  // accepted but not yet picked up: closed unanswered
-      for (SocketStream* stream : live) stream->Abort();
-      workAvailable.notify_all();
-      while (runningWorkers > 0) workerEnded.wait_for(guard, kStopCheckInterval);
-      ended.swap(endedWorkers);
-      ended.splice(ended.end(), workers);
-    }
-    ended.clear();  // joins every worker
-    wake.reset();
+    connections.Stop();
     active = false;
   }
 
-  std::size_t LiveConnections() const {
-    std::lock_guard guard(lock);
-    return live.size() + pending.size();
+  std::size_t LiveConnections() const { return connections.LiveConnections(); }
+
+  ConnectionLimits Limits() const {
+    if (limitsOverride) return *limitsOverride;
+    return ConnectionLimits::FromOptions(state.options, descriptorLimit);
   }
 
   uint16_t defaultPort = 0;
@@ -147,94 +116,39 @@ class TOrvoServer::Impl {
   AccountCommands* accounts = nullptr;
   core::ServiceState& state;
   TPeerTable peers;
+  std::optional<ConnectionLimits> limitsOverride;  // set before activation only
+
+ public:
+  // Forgets addresses that hold nothing worth keeping: no login, no block, and not seen for a
+  // while. Without this every address that ever connected would stay in memory.
+  void ExpirePeers() {
+    const uint32_t tick = clock->TickCount();
+    const uint32_t quiet = peers.Count() > kPeerRecordsKept ? 0 : kPeerExpiryMs;
+    peers.RemoveIf([tick, quiet](const TOrvoUser& peer) {
+      return !peer.LoggedIn() && BlockMsLeft(peer, tick) == 0 && peer.IdleFor(tick) >= quiet;
+    });
+  }
 
  private:
-  void Listen(platform::Socket& listener) {
-    while (platform::WaitForConnection(listener, *wake)) {
-      platform::Accepted accepted = platform::Accept(listener);
-      if (!accepted.socket.IsOpen()) {
-        // Out of descriptors or the peer gave up: give the system a moment instead of spinning.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        continue;
-      }
-      accepted.socket.EnableKeepAlive();
-      HandOver(std::move(accepted));
+  // Creates the address's peer record on its first connection and notes that it was seen.
+  void DoPeerConnect(const std::string& address) {
+    const uint32_t tick = clock->TickCount();
+    if (!peers.With(address, [tick](TOrvoUser& peer) { peer.NoteSeen(tick); })) {
+      auto peer = std::make_unique<TOrvoUser>(address);
+      peer->NoteSeen(tick);
+      peers.Add(address, std::move(peer));
     }
   }
 
-  // Gives the connection to a parked worker, or starts a new one: every live connection has a
-  // thread of its own, but threads are reused rather than started anew for each connection.
-  void HandOver(platform::Accepted accepted) {
-    std::list<platform::JoinableThread> ended;
-    {
-      std::lock_guard guard(lock);
-      ended.swap(endedWorkers);
-      pending.push_back(std::move(accepted));
-      if (idleWorkers >= pending.size()) {
-        workAvailable.notify_one();
-      } else {
-        try {
-          workers.emplace_back();
-          auto self = std::prev(workers.end());
-          *self = platform::JoinableThread([this, self] { Work(self); }, kConnectionStackBytes);
-          ++runningWorkers;
-        } catch (const std::system_error&) {
-          // No thread to be had: the connection is closed unanswered and the service goes on.
-          workers.pop_back();
-          pending.pop_back();
-        }
-      }
-    }
-    ended.clear();  // joins workers that have already finished, outside the lock
-  }
-
-  void Work(std::list<platform::JoinableThread>::iterator self) {
-    for (;;) {
-      std::optional<SocketStream> stream;
-      std::string peerAddress;
-      {
-        std::unique_lock guard(lock);
-        ++idleWorkers;
-        workAvailable.wait_for(guard, kIdleWorkerLinger,
-                               [this] { return stopping || !pending.empty(); });
-        --idleWorkers;
-        if (stopping || pending.empty()) {
-          // Parked too long, or the service stops: this thread ends and is joined by the next
-          // hand-over or by deactivation.
-          endedWorkers.splice(endedWorkers.end(), workers, self);
-          --runningWorkers;
-          workerEnded.notify_all();
-          return;
-        }
-        stream.emplace(std::move(pending.front().socket));
-        peerAddress = std::move(pending.front().peerAddress);
-        pending.pop_front();
-        live.insert(&*stream);
-      }
-      Serve(*stream, peerAddress);
-      std::lock_guard guard(lock);
-      live.erase(&*stream);
-      stream->Socket().Close();
-    }
-  }
-
-  void Serve(SocketStream& stream, const std::string& peerAddress) {
-    try {
-      Connection connection(stream, peerAddress);
-      DoPeerConnect(connection);
-      DoPeerExecute(connection);
-    } catch (...) {
-      // DoPeerException: a failure ends the connection silently; nothing is sent or logged.
-    }
-  }
-
-  void DoPeerConnect(Connection& connection) {
-    const std::string& key = connection.PeerAddress();
-    if (!peers.Contains(key)) peers.Add(key, std::make_unique<TOrvoUser>(key));
+  template <typename Fn>
+  void NotePeer(const std::string& address, Fn&& note) {
+    DoPeerConnect(address);
+    peers.With(address, note);
   }
 
   void DoPeerExecute(Connection& connection) {
-    if (!peers.Contains(connection.PeerAddress())) return;
+    // The record may have been forgotten while a connection without a time limit waited.
+    DoPeerConnect(connection.PeerAddress());
     const std::string line = ReadCommandLine(connection);
     std::string logged = MaskForLog(line);
     state.sysLog.Add(logged);
@@ -319,20 +233,8 @@ class TOrvoServer::Impl {
   const platform::Clock* clock = &platform::SystemClock();
 
  private:
-  std::unique_ptr<platform::ListenerWake> wake;
-  std::vector<platform::Socket> listeners;
-  std::vector<platform::JoinableThread> listenerThreads;
-
-  mutable std::mutex lock;  // guards everything below
-  std::condition_variable workAvailable;
-  std::condition_variable workerEnded;
-  bool stopping = false;
-  std::deque<platform::Accepted> pending;            // accepted, waiting for a worker
-  std::unordered_set<SocketStream*> live;            // being served; aborted when the service stops
-  std::list<platform::JoinableThread> workers;       // running worker threads
-  std::list<platform::JoinableThread> endedWorkers;  // finished, waiting to be joined
-  std::size_t idleWorkers = 0;
-  std::size_t runningWorkers = 0;
+  uint64_t descriptorLimit = 0;  // as raised at activation; 0 where the host has none
+  ConnectionCore connections;    // last: it stops before the members its hooks use go
 };
 
 TOrvoServer::TOrvoServer(core::ServiceState& state) : impl_(std::make_unique<Impl>(state)) {}
@@ -366,8 +268,17 @@ void TOrvoServer::SetAccountCommands(AccountCommands* accounts) {
 void TOrvoServer::SetClock(const platform::Clock& clock) {
   impl_->clock = &clock;
 }
+void TOrvoServer::SetLimits(const ConnectionLimits& limits) {
+  impl_->limitsOverride = limits;
+}
+ConnectionLimits TOrvoServer::Limits() const {
+  return impl_->Limits();
+}
 TPeerTable& TOrvoServer::UserDic() {
   return impl_->peers;
+}
+void TOrvoServer::ExpireQuietPeers() {
+  impl_->ExpirePeers();
 }
 
 std::vector<OnlineLogin> TOrvoServer::OnlineLogins() {

@@ -1,9 +1,9 @@
 // TOrvoServer: the service's TCP server. It listens on all IPv4 and (where the host has it) all
-// IPv6 addresses, runs every accepted connection on its own thread, registers the client address in
-// the peer table, reads one command line, logs it (passwords masked), dispatches it by its command
-// word and closes the connection.
-// Created, activated, deactivated and destroyed by one owning thread; the handlers run on
-// connection threads. Deactivation closes live connections and waits for every thread it started.
+// IPv6 addresses, registers each client address in the peer table, waits for the command line on
+// its event loop (net/ConnectionCore.h), then on a worker thread logs the line (passwords masked),
+// dispatches it by its command word and closes the connection.
+// Created, activated, deactivated and destroyed by one owning thread. Deactivation closes live
+// connections and waits for every thread it started.
 // The settings, options and system log it serves by are its owner's (core/ServiceState.h).
 #pragma once
 
@@ -16,6 +16,7 @@
 #include "core/ServiceState.h"
 #include "core/ThreadSafeDic.h"
 #include "net/Connection.h"
+#include "net/ConnectionLimits.h"
 #include "platform/Clock.h"
 
 namespace orvo::net {
@@ -57,6 +58,10 @@ class TOrvoUser {
   // Makes the next file command ask the timetable and the student list again.
   void RecheckLive() { FLiveChecked = false; }
 
+  // When the address last connected, and for how long it has been quiet since (ms at `tick`).
+  void NoteSeen(uint32_t tick) { FLastSeen = tick; }
+  uint32_t IdleFor(uint32_t tick) const { return tick - FLastSeen; }
+
   // What this address last asked for (as logged) and how many commands it sent while logged in.
   const std::string& LastCommand() const { return FLastCommand; }
   uint64_t Commands() const { return FCommands; }
@@ -94,6 +99,7 @@ class TOrvoUser {
   std::vector<uint32_t> FRefusedLogins;
   bool FBlocked = false;
   uint32_t FBlockedUntil = 0;
+  uint32_t FLastSeen = 0;
   uint64_t FRefusedConnections = 0;
   uint64_t FTimedOutConnections = 0;
 };
@@ -165,7 +171,16 @@ class TOrvoServer {
   // before activation; it must outlive the server.
   void SetClock(const platform::Clock& clock);
 
+  // Fixed connection limits in place of those the options give (tests shorten the timeouts).
+  // Set before activation.
+  void SetLimits(const ConnectionLimits& limits);
+  // The limits the next connection is held to.
+  ConnectionLimits Limits() const;
+
   TPeerTable& UserDic();
+  // Forgets the peer records that hold nothing worth keeping (the event loop does this now and
+  // then by itself).
+  void ExpireQuietPeers();
 
   // --- the online view: live logins and blocked addresses, for the operator ---
   // Checks each login's life first (as its next command would), so ended ones are not listed.
@@ -184,7 +199,7 @@ class TOrvoServer {
   // Makes every login ask the timetable and the student list again at its next file command
   // (after the timetable, the students or the options changed outside this process).
   void RecheckLogins();
-  // Connections being served right now.
+  // Connections held right now: waiting for their command line, queued or being served.
   std::size_t LiveConnections() const;
 
  private:

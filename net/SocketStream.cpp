@@ -4,6 +4,11 @@
 
 namespace orvo::net {
 
+void SocketStream::Fail(const std::system_error& error) {
+  if (error.code() == std::errc::timed_out) timedOut_ = true;
+  throw ConnectionError(error.what());
+}
+
 void SocketStream::ThrowIfAborted() const {
   if (aborted_.load()) throw ConnectionError("connection closed by the server");
 }
@@ -14,7 +19,7 @@ std::size_t SocketStream::Receive(char* data, std::size_t size) {
   try {
     n = socket_.Receive(data, size);
   } catch (const std::system_error& e) {
-    throw ConnectionError(e.what());
+    Fail(e);
   }
   // A shutdown from Abort() looks like an orderly close; it must not end an upload normally.
   ThrowIfAborted();
@@ -26,7 +31,7 @@ void SocketStream::SendAll(const char* data, std::size_t size) {
   try {
     socket_.SendAll(data, size);
   } catch (const std::system_error& e) {
-    throw ConnectionError(e.what());
+    Fail(e);
   }
 }
 
@@ -35,7 +40,7 @@ uint64_t SocketStream::SendFromFile(platform::File& file, uint64_t count) {
   try {
     return socket_.SendFile(file, count);
   } catch (const std::system_error& e) {
-    throw ConnectionError(e.what());
+    Fail(e);
   }
 }
 
@@ -44,7 +49,7 @@ void SocketStream::Cork(bool on) {
     // Uncorking may send bytes that were held back.
     socket_.SetCork(on);
   } catch (const std::system_error& e) {
-    throw ConnectionError(e.what());
+    Fail(e);
   }
 }
 

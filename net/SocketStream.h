@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <system_error>
 
 #include "net/ByteStream.h"
 #include "platform/Socket.h"
@@ -21,12 +22,16 @@ class SocketStream final : public ByteStream {
 
   void Abort();
   platform::Socket& Socket() { return socket_; }
+  // Whether a receive or send ended because the socket's stall timeout passed.
+  bool TimedOut() const { return timedOut_; }
 
  private:
+  [[noreturn]] void Fail(const std::system_error& error);
   void ThrowIfAborted() const;
 
   platform::Socket socket_;
   std::atomic<bool> aborted_{false};
+  bool timedOut_ = false;
 };
 
 }  // namespace orvo::net

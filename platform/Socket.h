@@ -4,8 +4,10 @@
 // raise std::system_error.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +45,9 @@ class Socket {
     return handle_;
   }
 
+  // Gives up the handle without closing it; the socket is then empty.
+  NativeSocket Release() { return std::exchange(handle_, kNoSocket); }
+
   // Receives at most `size` bytes; 0 when the peer closed or reset the connection.
   std::size_t Receive(char* data, std::size_t size);
   // Sends every byte; raises when the connection breaks.
@@ -55,6 +60,11 @@ class Socket {
   void SetCork(bool on);
   // Keep-alive probes, so a peer that vanished without a word is noticed eventually.
   void EnableKeepAlive();
+  // Blocking mode (the default of a new socket) or not.
+  void SetBlocking(bool on);
+  // A receive or send that moves no byte for `stall` raises std::system_error with
+  // std::errc::timed_out; 0 waits for ever.
+  void SetStallTimeout(std::chrono::milliseconds stall);
   void Shutdown();
   void Close();
 
@@ -75,11 +85,15 @@ struct Accepted {
   std::string peerAddress;  // numeric IPv4 or IPv6 text; one address always gives one text
 };
 
+// The longest queue of pending connections a listener may ask for: the system takes its own maximum
+// (net.core.somaxconn on Linux; SOMAXCONN is this value on Windows).
+inline constexpr int kMaxListenBacklog = std::numeric_limits<int>::max();
+
 // Listening sockets on all IPv4 and, where the host has IPv6, all IPv6 addresses on one port
 // (0 picks a free port, the same for both). Raises std::system_error naming the port when the
 // IPv4 address cannot be bound.
 struct Listeners {
-  std::vector<Socket> sockets;
+  std::vector<Socket> sockets;  // IPv4 first, then IPv6 where the host has it
   uint16_t port = 0;
 };
 Listeners ListenOnAllAddresses(uint16_t port, int backlog);

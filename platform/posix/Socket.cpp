@@ -25,6 +25,14 @@ namespace {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
+// A blocking transfer call that the stall timeout ended moved nothing for that long.
+[[noreturn]] void FailTransfer(const char* what) {
+  if (errno == EAGAIN || errno == EWOULDBLOCK) {
+    throw std::system_error(std::make_error_code(std::errc::timed_out), what);
+  }
+  Fail(what);
+}
+
 void SetOption(int fd, int level, int name, int value) {
   ::setsockopt(fd, level, name, &value, sizeof value);
 }
@@ -87,7 +95,7 @@ std::size_t Socket::Receive(char* data, std::size_t size) {
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EINTR) continue;
     if (errno == ECONNRESET || errno == ETIMEDOUT || errno == ENOTCONN || errno == EPIPE) return 0;
-    Fail("recv");
+    FailTransfer("recv");
   }
 }
 
@@ -96,7 +104,7 @@ void Socket::SendAll(const char* data, std::size_t size) {
     const ssize_t n = ::send(handle_, data, size, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fail("send");
+      FailTransfer("send");
     }
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -114,7 +122,7 @@ uint64_t Socket::SendFile(File& file, uint64_t count) {
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EPIPE) quiet.Consume();
-      Fail("sendfile");
+      FailTransfer("sendfile");
     }
     if (n == 0) break;  // the file is shorter than announced
     sent += static_cast<uint64_t>(n);
@@ -131,6 +139,21 @@ void Socket::EnableKeepAlive() {
   SetOption(handle_, IPPROTO_TCP, TCP_KEEPIDLE, 120);
   SetOption(handle_, IPPROTO_TCP, TCP_KEEPINTVL, 15);
   SetOption(handle_, IPPROTO_TCP, TCP_KEEPCNT, 8);
+}
+
+void Socket::SetBlocking(bool on) {
+  const int flags = ::fcntl(handle_, F_GETFL);
+  if (flags < 0) Fail("fcntl");
+  if (::fcntl(handle_, F_SETFL, on ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) != 0) Fail("fcntl");
+}
+
+void Socket::SetStallTimeout(std::chrono::milliseconds stall) {
+  const auto ms = stall.count() < 0 ? 0 : stall.count();
+  timeval interval{};
+  interval.tv_sec = static_cast<time_t>(ms / 1000);
+  interval.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+  ::setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, &interval, sizeof interval);
+  ::setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, &interval, sizeof interval);
 }
 
 void Socket::Shutdown() {

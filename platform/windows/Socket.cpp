@@ -34,6 +34,14 @@ constexpr std::size_t kCorkHoldBytes = 16u << 10;
   Fail(what, ::WSAGetLastError());
 }
 
+// A transfer call that the stall timeout ended moved nothing for that long.
+[[noreturn]] void FailTransfer(const char* what, int code) {
+  if (code == WSAETIMEDOUT) {
+    throw std::system_error(std::make_error_code(std::errc::timed_out), what);
+  }
+  Fail(what, code);
+}
+
 void SetOption(SOCKET s, int level, int name, int value) {
   ::setsockopt(s, level, name, reinterpret_cast<const char*>(&value), sizeof value);
 }
@@ -70,7 +78,6 @@ std::size_t Socket::Receive(char* data, std::size_t size) {
     case WSAECONNRESET:
     case WSAECONNABORTED:
     case WSAENETRESET:
-    case WSAETIMEDOUT:
     case WSAENOTCONN:
     case WSAESHUTDOWN:
     // A receive that Shutdown() cancelled from another thread.
@@ -78,14 +85,14 @@ std::size_t Socket::Receive(char* data, std::size_t size) {
     case WSA_OPERATION_ABORTED:
       return 0;
     default:
-      Fail("recv", error);
+      FailTransfer("recv", error);
   }
 }
 
 void Socket::SendNow(const char* data, std::size_t size) {
   while (size > 0) {
     const int n = ::send(handle_, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
-    if (n == SOCKET_ERROR) Fail("send");
+    if (n == SOCKET_ERROR) FailTransfer("send", ::WSAGetLastError());
     data += n;
     size -= static_cast<std::size_t>(n);
   }
@@ -143,6 +150,17 @@ void Socket::EnableKeepAlive() {
   DWORD returned = 0;
   ::WSAIoctl(handle_, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
              nullptr);
+}
+
+void Socket::SetBlocking(bool on) {
+  u_long nonBlocking = on ? 0 : 1;
+  if (::ioctlsocket(handle_, FIONBIO, &nonBlocking) != 0) Fail("ioctlsocket");
+}
+
+void Socket::SetStallTimeout(std::chrono::milliseconds stall) {
+  const DWORD ms = static_cast<DWORD>(std::clamp<int64_t>(stall.count(), 0, INT_MAX));
+  ::setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+  ::setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
 }
 
 void Socket::Shutdown() {

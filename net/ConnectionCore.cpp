@@ -1,0 +1,460 @@
+#include "net/ConnectionCore.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "net/Framing.h"
+#include "net/SocketStream.h"
+#include "platform/SocketAddress.h"
+#include "platform/Thread.h"
+
+namespace orvo::net {
+namespace {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using ErrorCode = boost::system::error_code;
+
+// Handlers need little stack (their buffers live on the heap). Sanitizers inflate frames, so
+// they get more.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr std::size_t kWorkerStackBytes = 8u << 20;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr std::size_t kWorkerStackBytes = 8u << 20;
+#else
+constexpr std::size_t kWorkerStackBytes = 512u << 10;
+#endif
+#else
+constexpr std::size_t kWorkerStackBytes = 512u << 10;
+#endif
+constexpr std::size_t kLoopStackBytes = kWorkerStackBytes;
+
+// Stopping re-checks the running workers at this interval while it waits for them to end.
+constexpr auto kStopCheckInterval = std::chrono::milliseconds(500);
+// A worker without a connection waits this long for the next one before it ends.
+constexpr auto kIdleWorkerLinger = std::chrono::seconds(10);
+// After an accept failed for want of descriptors or memory, the listener rests this long rather
+// than spinning on the connection it cannot take.
+constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
+// How often the sweep hook runs.
+constexpr auto kSweepInterval = std::chrono::seconds(30);
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::string PeerAddressOf(const tcp::socket& socket) {
+  ErrorCode error;
+  const tcp::endpoint peer = socket.remote_endpoint(error);
+  if (error) return {};
+  sockaddr_storage address{};
+  std::memcpy(&address, peer.data(), std::min<std::size_t>(peer.size(), sizeof address));
+  return platform::AddressText(address);
+}
+
+}  // namespace
+
+class ConnectionCore::Impl {
+ public:
+  Impl(Hooks hooksIn, std::function<ConnectionLimits()> limitsIn)
+      : hooks(std::move(hooksIn)), limits(std::move(limitsIn)) {}
+
+  void Start(platform::Listeners listeners) {
+    io.emplace();
+    sweepTimer.emplace(*io);
+    for (std::size_t i = 0; i < listeners.sockets.size(); ++i) {
+      auto& listener = acceptors.emplace_back(*io);
+      const tcp protocol = i == 0 ? tcp::v4() : tcp::v6();
+      listener.acceptor.assign(protocol, listeners.sockets[i].Release());
+      listener.acceptor.non_blocking(true);
+    }
+    {
+      std::lock_guard guard(lock);
+      stopping = false;
+    }
+    for (Listener& listener : acceptors) AcceptNext(listener);
+    ScheduleSweep();
+    loop = platform::JoinableThread([this] { io->run(); }, kLoopStackBytes);
+    started = true;
+  }
+
+  void Stop() {
+    if (!started) return;
+    // The loop closes its own objects: nothing of it is touched from another thread.
+    asio::post(*io, [this] {
+      for (Listener& listener : acceptors) {
+        ErrorCode ignored;
+        listener.retry.cancel();
+        listener.acceptor.close(ignored);
+      }
+      sweepTimer->cancel();
+      for (const auto& waiting : waitingLines) CloseWaiting(*waiting);
+      waitingLines.clear();
+      // With nothing left to wait for, the loop runs the cancelled handlers and returns.
+    });
+    loop.Join();
+    std::list<platform::JoinableThread> ended;
+    {
+      std::unique_lock guard(lock);
+      stopping = true;
+      for (const Ready& ready : queued) ReleaseSlot(ready.peerAddress);
+      queued.clear();  // command line read, no worker yet: closed unanswered
+      for (SocketStream* stream : served) stream->Abort();
+      workAvailable.notify_all();
+      while (runningWorkers > 0) workerEnded.wait_for(guard, kStopCheckInterval);
+      ended.swap(endedWorkers);
+      ended.splice(ended.end(), workers);
+    }
+    ended.clear();  // joins every worker
+    acceptors.clear();
+    sweepTimer.reset();
+    io.reset();
+    started = false;
+  }
+
+  std::size_t LiveConnections() const {
+    std::lock_guard guard(lock);
+    return total;
+  }
+
+  std::size_t Workers() const {
+    std::lock_guard guard(lock);
+    return runningWorkers;
+  }
+
+ private:
+  struct Listener {
+    explicit Listener(asio::io_context& context) : acceptor(context), retry(context) {}
+    tcp::acceptor acceptor;
+    asio::steady_timer retry;
+  };
+
+  // A connection whose command line has not arrived yet. Loop thread only.
+  struct WaitingLine {
+    WaitingLine(tcp::socket s, std::string address)
+        : socket(std::move(s)), peerAddress(std::move(address)), deadline(socket.get_executor()) {}
+    tcp::socket socket;
+    std::string peerAddress;
+    std::string input;
+    asio::steady_timer deadline;
+    bool over = false;  // closed or handed over; a late handler does nothing
+  };
+  using WaitingPtr = std::shared_ptr<WaitingLine>;
+
+  // A connection whose command line has arrived, waiting for a worker.
+  struct Ready {
+    platform::Socket socket;
+    std::string peerAddress;
+    std::string input;
+  };
+
+  // --- loop thread ---
+
+  void AcceptNext(Listener& listener) {
+    listener.acceptor.async_accept([this, &listener](const ErrorCode& error, tcp::socket socket) {
+      if (error == asio::error::operation_aborted || !listener.acceptor.is_open()) return;
+      if (error) return RestThenAccept(listener);
+      Admit(std::move(socket));
+      // Everything that queued up meanwhile is taken now, so the queue never overflows while
+      // the loop was busy elsewhere.
+      for (;;) {
+        ErrorCode next;
+        tcp::socket more(*io);
+        listener.acceptor.accept(more, next);
+        if (next == asio::error::would_block || next == asio::error::try_again) break;
+        if (next) return RestThenAccept(listener);
+        Admit(std::move(more));
+      }
+      AcceptNext(listener);
+    });
+  }
+
+  void RestThenAccept(Listener& listener) {
+    listener.retry.expires_after(kAcceptRetry);
+    listener.retry.async_wait([this, &listener](const ErrorCode& error) {
+      if (!error) AcceptNext(listener);
+    });
+  }
+
+  void Admit(tcp::socket socket) {
+    const std::string address = PeerAddressOf(socket);
+    if (address.empty()) return;  // gone already
+    const ConnectionLimits now = limits();
+    if (!TakeSlot(address, now)) {
+      ErrorCode ignored;
+      socket.close(ignored);
+      if (hooks.refused) hooks.refused(address);
+      return;
+    }
+    ErrorCode error;
+    socket.non_blocking(true, error);
+    if (error) return ReleaseSlot(address);
+    if (hooks.connected) hooks.connected(address);
+    auto waiting = std::make_shared<WaitingLine>(std::move(socket), address);
+    waitingLines.insert(waiting);
+    if (now.commandLine.count() > 0) {
+      waiting->deadline.expires_after(now.commandLine);
+      waiting->deadline.async_wait([this, waiting](const ErrorCode& timerError) {
+        if (timerError || waiting->over) return;
+        if (hooks.timedOut) hooks.timedOut(waiting->peerAddress);
+        Drop(waiting);
+      });
+    }
+    AwaitInput(waiting);
+  }
+
+  void AwaitInput(const WaitingPtr& waiting) {
+    waiting->socket.async_wait(tcp::socket::wait_read, [this, waiting](const ErrorCode& error) {
+      if (waiting->over) return;
+      if (error) return Drop(waiting);
+      ReadAvailable(waiting);
+    });
+  }
+
+  // Takes what has arrived; hands the connection over once its line is complete, or once it is
+  // longer than any line may be (the framing then refuses it as a worker would).
+  void ReadAvailable(const WaitingPtr& waiting) {
+    std::string& input = waiting->input;
+    for (;;) {
+      const std::size_t room = kMaxCommandLineBytes + kLineEnd.size() - input.size();
+      ErrorCode error;
+      const std::size_t n = waiting->socket.read_some(
+          asio::buffer(scratch.data(), std::min(room, scratch.size())), error);
+      if (error == asio::error::would_block || error == asio::error::try_again) {
+        return AwaitInput(waiting);
+      }
+      if (error || n == 0) return Drop(waiting);  // closed before the end of its line
+      const std::size_t searchFrom = input.empty() ? 0 : input.size() - 1;
+      input.append(scratch.data(), n);
+      if (input.find(kLineEnd, searchFrom) != std::string::npos ||
+          input.size() >= kMaxCommandLineBytes + kLineEnd.size()) {
+        return HandOver(waiting);
+      }
+    }
+  }
+
+  void Drop(const WaitingPtr& waiting) {
+    CloseWaiting(*waiting);
+    waitingLines.erase(waiting);
+  }
+
+  void CloseWaiting(WaitingLine& waiting) {
+    if (waiting.over) return;
+    waiting.over = true;
+    waiting.deadline.cancel();
+    ErrorCode ignored;
+    waiting.socket.close(ignored);
+    ReleaseSlot(waiting.peerAddress);
+  }
+
+  void HandOver(const WaitingPtr& waiting) {
+    waiting->over = true;
+    waiting->deadline.cancel();
+    waitingLines.erase(waiting);
+    ErrorCode error;
+    const platform::NativeSocket handle = waiting->socket.release(error);
+    if (error) {
+      ErrorCode ignored;
+      waiting->socket.close(ignored);
+      return ReleaseSlot(waiting->peerAddress);
+    }
+    Ready ready{platform::Socket(handle), std::move(waiting->peerAddress),
+                std::move(waiting->input)};
+    try {
+      ready.socket.SetBlocking(true);
+      ready.socket.SetStallTimeout(limits().transferStall);
+      ready.socket.EnableKeepAlive();
+    } catch (const std::system_error&) {
+      return ReleaseSlot(ready.peerAddress);
+    }
+    Queue(std::move(ready));
+  }
+
+  void ScheduleSweep() {
+    sweepTimer->expires_after(kSweepInterval);
+    sweepTimer->async_wait([this](const ErrorCode& error) {
+      if (error) return;
+      if (hooks.sweep) hooks.sweep();
+      ScheduleSweep();
+    });
+  }
+
+  // --- connection counts, any thread ---
+
+  bool TakeSlot(const std::string& address, const ConnectionLimits& now) {
+    std::lock_guard guard(lock);
+    if (total >= now.total) return false;
+    std::size_t& held = perAddress[address];
+    if (now.perAddress > 0 && held >= now.perAddress) {
+      if (held == 0) perAddress.erase(address);
+      return false;
+    }
+    ++held;
+    ++total;
+    return true;
+  }
+
+  void ReleaseSlot(const std::string& address) {
+    std::lock_guard guard(lock);
+    ReleaseSlotLocked(address);
+  }
+
+  void ReleaseSlotLocked(const std::string& address) {
+    const auto it = perAddress.find(address);
+    if (it == perAddress.end()) return;
+    if (--it->second == 0) perAddress.erase(it);
+    --total;
+  }
+
+  // --- workers ---
+
+  // Gives the connection to a parked worker, or starts a new one while the pool is below its
+  // limit; otherwise it waits for the next worker to come free.
+  void Queue(Ready ready) {
+    const std::size_t maxWorkers = limits().workers;
+    std::list<platform::JoinableThread> ended;
+    {
+      std::lock_guard guard(lock);
+      ended.swap(endedWorkers);
+      queued.push_back(std::move(ready));
+      if (idleWorkers >= queued.size() || runningWorkers >= maxWorkers) {
+        workAvailable.notify_one();
+      } else {
+        try {
+          workers.emplace_back();
+          auto self = std::prev(workers.end());
+          *self = platform::JoinableThread([this, self] { Work(self); }, kWorkerStackBytes);
+          ++runningWorkers;
+        } catch (const std::system_error&) {
+          // No thread to be had now: the connection waits for a running worker, or, with none,
+          // is closed unanswered.
+          workers.pop_back();
+          if (runningWorkers == 0) {
+            ReleaseSlotLocked(queued.back().peerAddress);
+            queued.pop_back();
+          }
+        }
+      }
+    }
+    ended.clear();  // joins workers that have already finished, outside the lock
+  }
+
+  void Work(std::list<platform::JoinableThread>::iterator self) {
+    for (;;) {
+      std::unique_ptr<SocketStream> stream;
+      std::string peerAddress;
+      std::string input;
+      {
+        std::unique_lock guard(lock);
+        ++idleWorkers;
+        workAvailable.wait_for(guard, kIdleWorkerLinger,
+                               [this] { return stopping || !queued.empty(); });
+        --idleWorkers;
+        if (stopping || queued.empty()) {
+          // Parked too long, or the service stops: this thread ends and is joined by the next
+          // hand-over or by Stop().
+          endedWorkers.splice(endedWorkers.end(), workers, self);
+          --runningWorkers;
+          workerEnded.notify_all();
+          return;
+        }
+        Ready& ready = queued.front();
+        // Registered under the same lock that took it from the queue, so Stop() either clears it
+        // from the queue or aborts it here: never neither.
+        stream = std::make_unique<SocketStream>(std::move(ready.socket));
+        peerAddress = std::move(ready.peerAddress);
+        input = std::move(ready.input);
+        queued.pop_front();
+        served.insert(stream.get());
+      }
+      Serve(*stream, peerAddress, std::move(input));
+    }
+  }
+
+  void Serve(SocketStream& stream, const std::string& peerAddress, std::string input) {
+    try {
+      Connection connection(stream, peerAddress);
+      connection.Input() = std::move(input);
+      hooks.serve(connection);
+    } catch (...) {
+      // DoPeerException: a failure ends the connection silently; nothing is sent or logged.
+    }
+    if (stream.TimedOut() && hooks.timedOut) {
+      try {
+        hooks.timedOut(peerAddress);
+      } catch (...) {
+        // Counting is not worth a worker.
+      }
+    }
+    std::lock_guard guard(lock);
+    served.erase(&stream);
+    stream.Socket().Close();
+    ReleaseSlotLocked(peerAddress);
+  }
+
+  Hooks hooks;
+  std::function<ConnectionLimits()> limits;
+  bool started = false;
+
+  // The loop's objects: built and destroyed by the owning thread while the loop is not running,
+  // used by the loop thread only in between.
+  std::optional<asio::io_context> io;
+  std::list<Listener> acceptors;
+  std::optional<asio::steady_timer> sweepTimer;
+  std::unordered_set<WaitingPtr> waitingLines;
+  std::array<char, 16384> scratch{};  // every read of a command line lands here first
+  platform::JoinableThread loop;
+
+  mutable std::mutex lock;  // guards everything below
+  std::condition_variable workAvailable;
+  std::condition_variable workerEnded;
+  bool stopping = false;
+  std::unordered_map<std::string, std::size_t> perAddress;  // connections held, by address
+  std::size_t total = 0;
+  std::deque<Ready> queued;                          // command line read, waiting for a worker
+  std::unordered_set<SocketStream*> served;          // aborted when the service stops
+  std::list<platform::JoinableThread> workers;       // running worker threads
+  std::list<platform::JoinableThread> endedWorkers;  // finished, waiting to be joined
+  std::size_t idleWorkers = 0;
+  std::size_t runningWorkers = 0;
+};
+
+ConnectionCore::ConnectionCore(Hooks hooks, std::function<ConnectionLimits()> limits)
+    : impl_(std::make_unique<Impl>(std::move(hooks), std::move(limits))) {}
+
+ConnectionCore::~ConnectionCore() {
+  impl_->Stop();
+}
+
+void ConnectionCore::Start(platform::Listeners listeners) {
+  impl_->Start(std::move(listeners));
+}
+
+void ConnectionCore::Stop() {
+  impl_->Stop();
+}
+
+std::size_t ConnectionCore::LiveConnections() const {
+  return impl_->LiveConnections();
+}
+
+std::size_t ConnectionCore::Workers() const {
+  return impl_->Workers();
+}
+
+}  // namespace orvo::net
