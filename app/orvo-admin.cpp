@@ -321,6 +321,11 @@ void Online(const Options& o) {
   for (const auto& b : view.blocked) {
     std::printf("%s\t%s\n", b.address.c_str(), b.timeLeft.c_str());
   }
+  std::printf("limited: %zu\n", view.limited.size());
+  if (!view.limited.empty()) std::printf("address\trefused\ttimed out\n");
+  for (const auto& l : view.limited) {
+    std::printf("%s\t%s\t%s\n", l.address.c_str(), l.refused.c_str(), l.timedOut.c_str());
+  }
 }
 
 void Kick(const Options& o) {
@@ -434,7 +439,8 @@ int main(int argc, char** argv) {
   }
   set->footer(optionHelp);
 
-  app.add_subcommand("online", "list the logins and blocked addresses of the running service")
+  app.add_subcommand("online",
+                     "list the logins, blocked and limited addresses of the running service")
       ->callback(on(Action::Online));
   auto* kick = app.add_subcommand("kick", "end the login of an address (--all: every login)");
   kick->callback(on(Action::Kick));

@@ -39,6 +39,17 @@ std::vector<BlockedTexts> OnlineControl::Blocked() const {
   return rows;
 }
 
+std::vector<LimitedTexts> OnlineControl::Limited() const {
+  std::vector<LimitedTexts> rows;
+  if (!Serving()) return rows;
+  for (const net::LimitedAddress& limited : service_.Server()->LimitedAddresses()) {
+    const service::LimitedAddressTexts t = service::DescribeLimited(limited);
+    rows.push_back({Text(t.address), Text(t.refused), Text(t.timedOut)});
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
 std::size_t OnlineControl::End(const QStringList& addresses) {
   if (!Serving()) return 0;
   std::size_t ended = 0;

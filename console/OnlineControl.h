@@ -1,6 +1,7 @@
-// What the online window shows and does, apart from its widgets: the live logins and blocked
-// addresses of the running server as rows of texts, and the operator's actions on them. The
-// window stays a thin layer of widgets over this. Window thread only.
+// What the online window shows and does, apart from its widgets: the live logins, blocked
+// addresses and addresses the connection limits turned away, of the running server, as rows of
+// texts, and the operator's actions on them. The window stays a thin layer of widgets over this.
+// Window thread only.
 #pragma once
 
 #include <QString>
@@ -21,6 +22,9 @@ using OnlineTexts = std::array<QString, kOnlineColumns>;
 // The texts of a blocked address's row: address, time left.
 inline constexpr int kBlockedColumns = 2;
 using BlockedTexts = std::array<QString, kBlockedColumns>;
+// The texts of a limited address's row: address, connections refused, connections timed out.
+inline constexpr int kLimitedColumns = 3;
+using LimitedTexts = std::array<QString, kLimitedColumns>;
 
 class OnlineControl {
  public:
@@ -32,6 +36,9 @@ class OnlineControl {
   std::vector<OnlineTexts> Logins() const;
   // The blocked addresses in address order; nothing without a server.
   std::vector<BlockedTexts> Blocked() const;
+  // The addresses with refused or timed-out connections in address order; nothing without a
+  // server.
+  std::vector<LimitedTexts> Limited() const;
   // Ends the logins of `addresses`; how many there were.
   std::size_t End(const QStringList& addresses);
   std::size_t EndAll();

@@ -53,7 +53,7 @@ TOnlineFrm::TOnlineFrm(service::OrvoService& service, Dialogs& dialogs, QWidget*
   setObjectName(QStringLiteral("OnlineFrm"));
   setWindowTitle(QStringLiteral("在线学生"));
   BuildControls();
-  resize(720, 480);
+  resize(720, 560);
   CentreOnScreen(*this);
 }
 
@@ -68,6 +68,11 @@ void TOnlineFrm::BuildControls() {
   ListView2 = Make<QTableWidget>(this, "ListView2", 0, kBlockedColumns);
   ConfigureList(*ListView2, {QStringLiteral("地址"), QStringLiteral("剩余时间")});
   ListView2->setMaximumHeight(140);
+  Label3 = Make<QLabel>(this, "Label3", QStringLiteral("受限的地址："));
+  ListView3 = Make<QTableWidget>(this, "ListView3", 0, kLimitedColumns);
+  ConfigureList(*ListView3, {QStringLiteral("地址"), QStringLiteral("拒绝的连接"),
+                             QStringLiteral("超时的连接")});
+  ListView3->setMaximumHeight(140);
   StateLabel = Make<QLabel>(this, "StateLabel", QStringLiteral("服务未运行，没有在线学生"));
   StateLabel->hide();
   Button1 = Make<QPushButton>(this, "Button1", QStringLiteral("下线"));
@@ -87,6 +92,8 @@ void TOnlineFrm::BuildControls() {
   layout->addWidget(ListView1, 1);
   layout->addWidget(Label2);
   layout->addWidget(ListView2);
+  layout->addWidget(Label3);
+  layout->addWidget(ListView3);
   layout->addLayout(strip);
 
   Timer1 = new QTimer(this);
@@ -120,10 +127,13 @@ void TOnlineFrm::RefreshLists() {
   const bool serving = control_.Serving();
   const std::vector<OnlineTexts> logins = control_.Logins();
   const std::vector<BlockedTexts> blocked = control_.Blocked();
+  const std::vector<LimitedTexts> limited = control_.Limited();
   ShowKeepingSelection(*ListView1, logins);
   ShowKeepingSelection(*ListView2, blocked);
+  ShowKeepingSelection(*ListView3, limited);
   Label1->setText(QStringLiteral("在线学生：%1").arg(logins.size()));
   Label2->setText(QStringLiteral("暂停登录的地址：%1").arg(blocked.size()));
+  Label3->setText(QStringLiteral("受限的地址：%1").arg(limited.size()));
   StateLabel->setVisible(!serving);
   for (QPushButton* button : {Button1, Button2, Button3}) button->setEnabled(serving);
 }

@@ -1,8 +1,9 @@
-// TOnlineFrm: the online window, shown by the main window's "在线学生" link. It lists every live
-// login and every blocked address of the running server, refreshed when it is shown, every few
-// seconds while it is visible and on "刷新" (the rows selected stay selected); "下线" ends the
-// selected logins, "全部下线" every login after a confirmation, "解除" lifts the selected blocks.
-// The widgets sit over OnlineControl. Window thread only.
+// TOnlineFrm: the online window, shown by the main window's "在线学生" link. It lists the running
+// server's live logins, blocked addresses and addresses whose connections the connection limits
+// refused or timed out, refreshed when it is shown, every few seconds while it is visible and on
+// "刷新" (the rows selected stay selected); "下线" ends the selected logins, "全部下线" every login
+// after a confirmation, "解除" lifts the selected blocks. The widgets sit over OnlineControl.
+// Window thread only.
 #pragma once
 
 #include <QStringList>
@@ -32,7 +33,7 @@ class TOnlineFrm final : public QWidget {
 
   // Refreshes the lists, then shows the window and brings it to the front.
   void ShowOnline();
-  // Fills both lists again from the server, keeping the selected addresses selected.
+  // Fills the lists again from the server, keeping the selected addresses selected.
   void RefreshLists();
   void Button1Click();  // 下线
   void Button2Click();  // 全部下线
@@ -43,6 +44,8 @@ class TOnlineFrm final : public QWidget {
   QTableWidget* ListView1;  // the logins
   QLabel* Label2;
   QTableWidget* ListView2;  // the blocked addresses
+  QLabel* Label3;
+  QTableWidget* ListView3;  // the limited addresses
   QLabel* StateLabel;       // says why the lists are empty when no server runs
   QPushButton* Button1;
   QPushButton* Button2;

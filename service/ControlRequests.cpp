@@ -15,6 +15,7 @@ constexpr char kError[] = "ERROR ";
 // The first field of ONLINE's data lines.
 constexpr char kLoginRecord[] = "LOGIN";
 constexpr char kBlockedRecord[] = "BLOCKED";
+constexpr char kLimitedRecord[] = "LIMITED";
 
 // Fields joined by tabs; control characters inside a field are shown escaped, so a field can
 // hold neither a tab nor a line break.
@@ -46,6 +47,10 @@ std::vector<std::string> Online(net::TOrvoServer& server) {
   }
   for (const net::BlockedAddress& blocked : server.BlockedAddresses()) {
     reply.push_back(Record({kBlockedRecord, blocked.address, DescribeTimeLeft(blocked.msLeft)}));
+  }
+  for (const net::LimitedAddress& limited : server.LimitedAddresses()) {
+    const LimitedAddressTexts t = DescribeLimited(limited);
+    reply.push_back(Record({kLimitedRecord, t.address, t.refused, t.timedOut}));
   }
   return reply;
 }
@@ -107,6 +112,8 @@ OnlineView ParseOnlineView(const std::vector<std::string>& lines) {
       view.logins.push_back({f[1], f[2], f[3], f[4], f[5], f[6]});
     } else if (f[0] == kBlockedRecord && f.size() == 3) {
       view.blocked.push_back({f[1], f[2]});
+    } else if (f[0] == kLimitedRecord && f.size() == 4) {
+      view.limited.push_back({f[1], f[2], f[3]});
     }
   }
   return view;

@@ -36,10 +36,12 @@ struct BlockedTexts {
   std::string timeLeft;
 };
 
-// The data of ONLINE's reply.
+// The data of ONLINE's reply. Lines of a kind this reader does not know are left out, so a
+// service newer than the tool can add kinds of its own.
 struct OnlineView {
   std::vector<OnlineLoginTexts> logins;
   std::vector<BlockedTexts> blocked;
+  std::vector<LimitedAddressTexts> limited;
 };
 OnlineView ParseOnlineView(const std::vector<std::string>& lines);
 

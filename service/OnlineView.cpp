@@ -15,6 +15,10 @@ OnlineLoginTexts DescribeLogin(const net::OnlineLogin& online) {
           online.lastCommand};
 }
 
+LimitedAddressTexts DescribeLimited(const net::LimitedAddress& limited) {
+  return {limited.address, std::to_string(limited.refused), std::to_string(limited.timedOut)};
+}
+
 std::string DescribeTimeLeft(uint32_t ms) {
   const uint32_t seconds = ms / 1000 + (ms % 1000 != 0 ? 1 : 0);
   char text[16];

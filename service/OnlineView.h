@@ -1,5 +1,5 @@
-// The texts of the online view (live logins and blocked addresses), made in one place for the
-// console's window and the admin tool alike.
+// The texts of the online view (live logins, blocked addresses and the addresses the connection
+// limits turned away), made in one place for the console's window and the admin tool alike.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,14 @@ struct OnlineLoginTexts {
 };
 
 OnlineLoginTexts DescribeLogin(const net::OnlineLogin& online);
+
+struct LimitedAddressTexts {
+  std::string address;
+  std::string refused;   // connections closed at once by a connection cap
+  std::string timedOut;  // connections ended by a timeout
+};
+
+LimitedAddressTexts DescribeLimited(const net::LimitedAddress& limited);
 
 // What is left of a block, rounded up to whole seconds: "m:ss".
 std::string DescribeTimeLeft(uint32_t ms);

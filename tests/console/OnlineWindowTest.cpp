@@ -13,6 +13,7 @@
 #include "console/OnlineUnit.h"
 #include "net/OrvoServer.h"
 #include "tests/console/ConsoleFixture.h"
+#include "tests/support/ConnectionCounts.h"
 #include "tests/support/RawClient.h"
 
 namespace orvo::testing {
@@ -62,6 +63,7 @@ class OnlineWindowTest : public ConsoleTest {
 
   QTableWidget* Logins() { return online->ListView1; }
   QTableWidget* Blocked() { return online->ListView2; }
+  QTableWidget* Limited() { return online->ListView3; }
   // One column of a list, top to bottom.
   static std::vector<QString> Column(QTableWidget* list, int column) {
     std::vector<QString> texts;
@@ -124,6 +126,23 @@ TEST_F(OnlineWindowTest, TheLinkShowsEveryLoginAndBlockAndRefreshesWhileVisible)
 
   online->close();
   EXPECT_FALSE(online->Timer1->isActive()) << "a hidden window keeps refreshing";
+  EXPECT_TRUE(dialogs.AllShown().empty());
+}
+
+TEST_F(OnlineWindowTest, TheAddressesTheConnectionLimitsTurnedAwayShowWithBothCounts) {
+  ASSERT_TRUE(LogIn(kLi, "C1", "Li"));
+  window->Label10Click();
+  EXPECT_EQ(Limited()->rowCount(), 0) << "a login with nothing refused or timed out is listed";
+  EXPECT_EQ(online->Label3->text(), QStringLiteral("受限的地址：0"));
+
+  CountLimitedConnections(*service->Server(), kGuesser, 64, 0);
+  CountLimitedConnections(*service->Server(), kLi, 0, 1);
+  online->Button4Click();
+  EXPECT_EQ(Column(Limited(), 0), (std::vector<QString>{kLi, kGuesser})) << "by address";
+  EXPECT_EQ(Column(Limited(), 1), (std::vector<QString>{"0", "64"}));
+  EXPECT_EQ(Column(Limited(), 2), (std::vector<QString>{"1", "0"}));
+  EXPECT_EQ(online->Label3->text(), QStringLiteral("受限的地址：2"));
+  EXPECT_EQ(Logins()->rowCount(), 1) << "the counts disturbed the login";
   EXPECT_TRUE(dialogs.AllShown().empty());
 }
 
@@ -229,6 +248,7 @@ TEST_F(OnlineWindowTest, WithoutAServiceTheWindowSaysSoQuietly) {
   EXPECT_TRUE(online->isVisible());
   EXPECT_FALSE(online->StateLabel->isHidden());
   EXPECT_EQ(Logins()->rowCount(), 0);
+  EXPECT_EQ(Limited()->rowCount(), 0);
   for (QPushButton* button : {online->Button1, online->Button2, online->Button3}) {
     EXPECT_FALSE(button->isEnabled());
   }

@@ -1,7 +1,8 @@
 // orvo-admin and a running orvo-serverd as separate processes: the online view, ending logins and
 // lifting blocks through the service's control socket; changes made by orvo-admin reaching the
-// running service at once; options in the settings; and the messages for a folder without a
-// database or without a service.
+// running service at once; options in the settings; the messages for a folder without a
+// database or without a service; and the addresses the connection limits turned away, counted
+// in a service run inside the test.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "service/OrvoService.h"
+#include "tests/support/ConnectionCounts.h"
 #include "tests/support/Process.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
@@ -132,6 +135,19 @@ TEST_F(AdminTest, OptionsAreShownSetCheckedAndReset) {
   EXPECT_TRUE(Contains(show.out, "\nSysLogHosts: (default)\n")) << show.out;
 }
 
+TEST_F(AdminTest, OnlineListsTheLimitedAddressesAfterTheBlockedOnes) {
+  AdminOk({"init"});
+  service::OrvoService running(dir.Path().string(), 0);
+  running.Start();
+  ASSERT_TRUE(running.Running());
+  testing::CountLimitedConnections(*running.Server(), kGuesser, 3, 1);
+
+  const Outcome online = Admin({"online"});
+  ASSERT_EQ(online.status, 0) << online.err;
+  EXPECT_EQ(online.out, "logged in: 0\nblocked: 0\nlimited: 1\naddress\trefused\ttimed out\n" +
+                            std::string(kGuesser) + "\t3\t1\n");
+}
+
 // A service on the folder, with class C1 (Li and Wu) in a lesson all day every day, so that what
 // the real clock says, and a run across midnight, makes no difference.
 class AdminWithService : public AdminTest {
@@ -203,7 +219,7 @@ TEST_F(AdminWithService, OnlineKickAndUnblockReachTheRunningService) {
   EXPECT_TRUE(Contains(all.out, "logins ended: 2")) << all.out;
   EXPECT_FALSE(Reaches(kWu, "Wu"));
   online = Admin({"online"});
-  EXPECT_EQ(online.out, "logged in: 0\nblocked: 0\n");
+  EXPECT_EQ(online.out, "logged in: 0\nblocked: 0\nlimited: 0\n");
 }
 
 TEST_F(AdminWithService, ChangesOfTheAdminToolTakeEffectInTheRunningServiceAtOnce) {

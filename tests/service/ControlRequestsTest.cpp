@@ -1,10 +1,11 @@
 // The service's control channel: a real service over a test database, students logging in through
 // LOGIN from loopback addresses of their own, and the operator's requests sent through the
-// folder's channel as the admin tool sends them.
+// folder's channel as the admin tool sends them; and how the tool reads ONLINE's reply.
 #include "service/ControlRequests.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/ControlChannel.h"
 #include "service/OrvoService.h"
+#include "tests/support/ConnectionCounts.h"
 #include "tests/support/RawClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
@@ -20,6 +22,7 @@
 namespace orvo::service {
 namespace {
 
+using orvo::testing::CountLimitedConnections;
 using orvo::testing::RawClient;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
@@ -112,6 +115,43 @@ TEST_F(ControlRequests, OnlineShowsEveryLoginAndBlockAndTheOperatorEndsThem) {
   EXPECT_EQ(all.lines, std::vector<std::string>{"2"});
   EXPECT_TRUE(Online().logins.empty());
   EXPECT_EQ(ListLisFolder(kGuesser), kEmptyListing);
+}
+
+TEST_F(ControlRequests, OnlineListsTheAddressesTheConnectionLimitsTurnedAway) {
+  ASSERT_TRUE(LogIn(kLi, "Li"));
+  ASSERT_TRUE(LogIn(kWu, "Wu"));
+  EXPECT_TRUE(Online().limited.empty()) << "an address with nothing refused or timed out is listed";
+  CountLimitedConnections(*service->Server(), kWu, 0, 2);
+  CountLimitedConnections(*service->Server(), kGuesser, 70, 0);
+
+  OnlineView view = Online();
+  EXPECT_EQ(view.logins.size(), 2u);
+  ASSERT_EQ(view.limited.size(), 2u);
+  std::sort(view.limited.begin(), view.limited.end(),
+            [](const auto& a, const auto& b) { return a.address < b.address; });
+  EXPECT_EQ(view.limited[0].address, kWu);
+  EXPECT_EQ(view.limited[0].refused, "0");
+  EXPECT_EQ(view.limited[0].timedOut, "2");
+  EXPECT_EQ(view.limited[1].address, kGuesser);
+  EXPECT_EQ(view.limited[1].refused, "70");
+  EXPECT_EQ(view.limited[1].timedOut, "0");
+}
+
+TEST(OnlineViewParser, LeavesOutKindsItDoesNotKnowAndRecordsOfTheWrongLength) {
+  const OnlineView view = ParseOnlineView({
+      "LIMITED\t10.0.0.5\t3\t1",
+      "LIMITED\t10.0.0.6\t3",
+      "LIMITED\t10.0.0.7\t3\t1\t9",
+      "BLOCKED\t10.0.0.8\t1:00",
+      "THROTTLED\t10.0.0.9\t4",
+      "",
+  });
+  ASSERT_EQ(view.limited.size(), 1u);
+  EXPECT_EQ(view.limited[0].address, "10.0.0.5");
+  EXPECT_EQ(view.limited[0].refused, "3");
+  EXPECT_EQ(view.limited[0].timedOut, "1");
+  ASSERT_EQ(view.blocked.size(), 1u);
+  EXPECT_TRUE(view.logins.empty());
 }
 
 TEST_F(ControlRequests, ReloadTakesWhatAnotherProgramSaved) {
