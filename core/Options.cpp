@@ -60,7 +60,8 @@ const std::vector<OptionInfo>& OptionCatalog() {
       {kStallSeconds, "60",
        "seconds a transfer may go without progress before the connection ends; an unfinished "
        "upload keeps the old file (0: no limit)"},
-      {kWorkers, "128", "threads that carry out commands at once; further commands wait (1 or more)"},
+      {kWorkers, "128",
+       "threads that carry out commands at once; further commands wait (1 or more)"},
   };
   return catalog;
 }
@@ -79,7 +80,7 @@ std::optional<std::string> OptionValueError(const OptionInfo& option, std::strin
   const std::optional<uint64_t> number = ParseNumber(value);
   if (!number || (name == kWorkers && *number == 0)) {
     return "'" + std::string(value) + "' is not a valid value for " + name +
-           (name == kWorkers     ? " (a whole number, 1 or more)"
+           (name == kWorkers  ? " (a whole number, 1 or more)"
             : TakesAuto(name) ? " (a whole number or auto)"
                               : " (a whole number)");
   }

@@ -13,11 +13,11 @@
 namespace orvo::net {
 
 struct ConnectionLimits {
-  std::size_t perAddress = 64;    // 0: no cap
-  std::size_t total = 4096;       // all connections together, at least 1
+  std::size_t perAddress = 64;                      // 0: no cap
+  std::size_t total = 4096;                         // all connections together, at least 1
   std::chrono::milliseconds commandLine{30'000};    // 0: no limit
   std::chrono::milliseconds transferStall{60'000};  // 0: no limit
-  std::size_t workers = 128;      // at least 1
+  std::size_t workers = 128;                        // at least 1
 
   // Descriptors kept back from connections, for the files commands open, the database, the log
   // and the listeners: the service can always accept a connection, if only to close it.

@@ -1,6 +1,7 @@
 #include "net/FileCommands.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -25,30 +26,30 @@ namespace {
 
 using platform::LastLink;
 
+// The most records a LIST reply's 32-bit byte count can announce.
+constexpr std::size_t kMaxListedEntries = UINT32_MAX / platform::kFindDataBytes;
+
 PathGuard GuardFor(const FileRoots& roots) {
   return PathGuard({roots.rootPath, roots.publicPath});
 }
 
-// The listing records a pattern yields: a folder's matching entries when the last component holds
+// The entries a pattern lists: a folder's matching entries when the last component holds
 // wildcards (only the folder is confined), else the one entry the path names.
-std::string ListingRecords(const std::string& pattern, const PathGuard& guard) {
+std::vector<platform::FindData> ListedEntries(const std::string& pattern, const PathGuard& guard) {
   const auto parts = platform::SplitPattern(pattern);
   if (!parts) return {};
-  std::string records;
   if (platform::HasWildcards(parts->last)) {
     const auto folder = guard.Confine(parts->folder, LastLink::Follow);
     if (!folder || parts->last.find('\0') != std::string::npos) return {};
-    for (const platform::FindData& entry : platform::FindMatching(*folder, parts->last)) {
-      records += platform::EncodeFindData(entry);
-    }
-    return records;
+    return platform::FindMatching(*folder, parts->last);
   }
   // A trailing separator names no entry, as on Windows.
   if (parts->last.empty()) return {};
   const auto path = guard.Confine(pattern, LastLink::Keep);
   if (!path) return {};
-  if (const auto entry = platform::DescribeEntry(*path)) records = platform::EncodeFindData(*entry);
-  return records;
+  std::vector<platform::FindData> entries;
+  if (auto entry = platform::DescribeEntry(*path)) entries.push_back(std::move(*entry));
+  return entries;
 }
 
 // The name of the entry at a resolved path: what a command that creates it creates.
@@ -94,9 +95,27 @@ class UploadSink final : public ByteSink {
 }  // namespace
 
 void DoReqList(Connection& connection, const std::string& param, const FileRoots& roots) {
-  const std::string records =
-      param.empty() ? std::string() : ListingRecords(param, GuardFor(roots));
-  WriteRawBytes(connection, platform::Le32Bytes(static_cast<uint32_t>(records.size())) + records);
+  std::vector<platform::FindData> entries;
+  if (!param.empty()) entries = ListedEntries(param, GuardFor(roots));
+  // The count is 32 bits: a folder with more entries than it can announce lists the first ones.
+  entries.resize(std::min(entries.size(), kMaxListedEntries));
+  // Records have a fixed size, so the count is known before any is encoded: they are encoded a
+  // piece at a time as they go out, and a folder of tens of thousands of entries never sits in
+  // memory as one reply.
+  std::string piece =
+      platform::Le32Bytes(static_cast<uint32_t>(entries.size() * platform::kFindDataBytes));
+  ByteStream& stream = connection.Stream();
+  const bool severalPieces = 4 + entries.size() * platform::kFindDataBytes > kPieceBytes;
+  if (severalPieces) stream.Cork(true);
+  for (const platform::FindData& entry : entries) {
+    piece += platform::EncodeFindData(entry);
+    if (piece.size() >= kPieceBytes) {
+      stream.SendAll(piece.data(), piece.size());
+      piece.clear();
+    }
+  }
+  if (!piece.empty()) stream.SendAll(piece.data(), piece.size());
+  if (severalPieces) stream.Cork(false);
 }
 
 void DoreqGet(Connection& connection, const std::string& param, const FileRoots& roots) {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/SplitAtFirst.h"
+#include "net/ConnectionCore.h"
 #include "net/FileCommands.h"
 #include "net/Framing.h"
 #include "net/LogMasking.h"
-#include "net/ConnectionCore.h"
 #include "net/LoginThrottle.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/Socket.h"
@@ -73,19 +73,20 @@ class TOrvoServer::Impl {
  public:
   explicit Impl(core::ServiceState& serviceState)
       : state(serviceState),
-        connections(ConnectionCore::Hooks{
-                 .connected = [this](const std::string& address) { DoPeerConnect(address); },
-                 .refused =
-                     [this](const std::string& address) {
-                       NotePeer(address, [](TOrvoUser& peer) { peer.NoteRefusedConnection(); });
-                     },
-                 .timedOut =
-                     [this](const std::string& address) {
-                       NotePeer(address, [](TOrvoUser& peer) { peer.NoteTimedOutConnection(); });
-                     },
-                 .serve = [this](Connection& connection) { DoPeerExecute(connection); },
-                 .sweep = [this] { ExpirePeers(); }},
-             [this] { return Limits(); }) {}
+        connections(
+            ConnectionCore::Hooks{
+                .connected = [this](const std::string& address) { DoPeerConnect(address); },
+                .refused =
+                    [this](const std::string& address) {
+                      NotePeer(address, [](TOrvoUser& peer) { peer.NoteRefusedConnection(); });
+                    },
+                .timedOut =
+                    [this](const std::string& address) {
+                      NotePeer(address, [](TOrvoUser& peer) { peer.NoteTimedOutConnection(); });
+                    },
+                .serve = [this](Connection& connection) { DoPeerExecute(connection); },
+                .sweep = [this] { ExpirePeers(); }},
+            [this] { return Limits(); }) {}
   ~Impl() { Deactivate(); }
 
   void Activate() {

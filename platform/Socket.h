@@ -46,7 +46,9 @@ class Socket {
   }
 
   // Gives up the handle without closing it; the socket is then empty.
-  NativeSocket Release() { return std::exchange(handle_, kNoSocket); }
+  NativeSocket Release() {
+    return std::exchange(handle_, kNoSocket);
+  }
 
   // Receives at most `size` bytes; 0 when the peer closed or reset the connection.
   std::size_t Receive(char* data, std::size_t size);

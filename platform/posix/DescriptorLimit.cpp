@@ -16,8 +16,7 @@ constexpr rlim_t kLargestUsefulLimit = rlim_t{1} << 20;
 uint64_t RaiseDescriptorLimit() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-  const rlim_t wanted =
-      limit.rlim_max == RLIM_INFINITY ? kLargestUsefulLimit : limit.rlim_max;
+  const rlim_t wanted = limit.rlim_max == RLIM_INFINITY ? kLargestUsefulLimit : limit.rlim_max;
   if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted) {
     return limit.rlim_cur == RLIM_INFINITY ? kLargestUsefulLimit : limit.rlim_cur;
   }

@@ -317,7 +317,8 @@ std::vector<std::unique_ptr<RawClient>> IdleConnections(uint16_t port, std::size
                                                         std::size_t perConnection,
                                                         const std::string& partialLine) {
   const uint64_t limit = platform::RaiseDescriptorLimit();
-  const std::size_t room = limit > 256 ? static_cast<std::size_t>((limit - 256) / perConnection) : 0;
+  const std::size_t room =
+      limit > 256 ? static_cast<std::size_t>((limit - 256) / perConnection) : 0;
   const std::size_t count = std::min(wanted, room);
   std::vector<std::unique_ptr<RawClient>> clients;
   for (std::size_t i = 0; i < count; ++i) {

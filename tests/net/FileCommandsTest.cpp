@@ -180,6 +180,25 @@ TEST_F(FileCommandsTest, ListOfThreeEntriesCarriesTheirRecordsByteForByte) {
   EXPECT_EQ(chinese.substr(44, 16), std::string("\x2D\x4E\x87\x65\x0D\x54.\0d\0o\0c\0\0\0", 16));
 }
 
+TEST_F(FileCommandsTest, LargeListingGoesOutInPiecesWithTheWholeCountFirst) {
+  std::set<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "file-" + std::to_string(i) + ".txt";
+    names.insert(name);
+    Write(name, "x");
+  }
+  MemoryStream stream;
+  Connection connection(stream);
+  DoReqList(connection, In("*"), roots);
+  const std::string& reply = stream.Output();
+  ASSERT_EQ(reply.size(), 4u + 300 * kListingRecordBytes);
+  std::set<std::string> listed;
+  for (const auto& [name, record] : RecordsByName(reply)) listed.insert(name);
+  EXPECT_EQ(listed, names);
+  EXPECT_LE(stream.LargestSend(), net::kPieceBytes + kListingRecordBytes)
+      << "the reply is never built whole";
+}
+
 TEST_F(FileCommandsTest, ListWithoutWildcardsGivesTheNamedEntryItself) {
   Write("sub/inner.txt", "x");
   auto records = RecordsByName(Run(DoReqList, In("sub")));

@@ -46,18 +46,22 @@ class MemoryStream final : public net::ByteStream {
       throw net::ConnectionError("peer gone");
     }
     output_.append(data, size);
+    largestSend_ = std::max(largestSend_, size);
   }
 
   // Sends fail once this many bytes went out.
   void FailSendsAfter(std::size_t bytes) { failSendsAfter_ = bytes; }
 
   const std::string& Output() const { return output_; }
+  // The most bytes one SendAll handed over: what a reply held in memory at once.
+  std::size_t LargestSend() const { return largestSend_; }
   std::size_t Receives() const { return receives_; }
   bool InputDrained() const { return pieces_.empty(); }
 
  private:
   std::deque<std::string> pieces_;
   std::string output_;
+  std::size_t largestSend_ = 0;
   std::size_t receives_ = 0;
   std::size_t failSendsAfter_ = std::string::npos;
   bool abortAtEnd_ = false;
