@@ -112,7 +112,7 @@ class ConnectionCore::Impl {
     {
       std::unique_lock guard(lock);
       stopping = true;
-      for (const Ready& ready : queued) ReleaseSlot(ready.peerAddress);
+      for (const Ready& ready : queued) ReleaseSlotLocked(ready.peerAddress);
       queued.clear();  // command line read, no worker yet: closed unanswered
       for (SocketStream* stream : served) stream->Abort();
       workAvailable.notify_all();
@@ -157,8 +157,11 @@ class ConnectionCore::Impl {
   using WaitingPtr = std::shared_ptr<WaitingLine>;
 
   // A connection whose command line has arrived, waiting for a worker.
+  // The socket stays the loop's object (Windows cannot take a socket back from the loop's
+  // completion port); the worker borrows its handle for blocking calls and gives it back before
+  // the loop's object closes it.
   struct Ready {
-    platform::Socket socket;
+    std::unique_ptr<tcp::socket> socket;
     std::string peerAddress;
     std::string input;
   };
@@ -196,22 +199,23 @@ class ConnectionCore::Impl {
     if (address.empty()) return;  // gone already
     const ConnectionLimits now = limits();
     if (!TakeSlot(address, now)) {
+      // Counted before the close, so whoever sees the close also sees the count.
+      hooks.refused(address);
       ErrorCode ignored;
       socket.close(ignored);
-      if (hooks.refused) hooks.refused(address);
       return;
     }
     ErrorCode error;
     socket.non_blocking(true, error);
     if (error) return ReleaseSlot(address);
-    if (hooks.connected) hooks.connected(address);
+    hooks.connected(address);
     auto waiting = std::make_shared<WaitingLine>(std::move(socket), address);
     waitingLines.insert(waiting);
     if (now.commandLine.count() > 0) {
       waiting->deadline.expires_after(now.commandLine);
       waiting->deadline.async_wait([this, waiting](const ErrorCode& timerError) {
         if (timerError || waiting->over) return;
-        if (hooks.timedOut) hooks.timedOut(waiting->peerAddress);
+        hooks.timedOut(waiting->peerAddress);
         Drop(waiting);
       });
     }
@@ -260,27 +264,37 @@ class ConnectionCore::Impl {
     ErrorCode ignored;
     waiting.socket.close(ignored);
     ReleaseSlot(waiting.peerAddress);
+    Disconnected(waiting.peerAddress);
+  }
+
+  void Disconnected(const std::string& address) {
+    try {
+      hooks.disconnected(address);
+    } catch (...) {
+      // House-keeping is not worth the loop or a worker.
+    }
   }
 
   void HandOver(const WaitingPtr& waiting) {
     waiting->over = true;
     waiting->deadline.cancel();
     waitingLines.erase(waiting);
-    ErrorCode error;
-    const platform::NativeSocket handle = waiting->socket.release(error);
-    if (error) {
-      ErrorCode ignored;
-      waiting->socket.close(ignored);
-      return ReleaseSlot(waiting->peerAddress);
-    }
-    Ready ready{platform::Socket(handle), std::move(waiting->peerAddress),
-                std::move(waiting->input)};
+    Ready ready{std::make_unique<tcp::socket>(std::move(waiting->socket)),
+                std::move(waiting->peerAddress), std::move(waiting->input)};
+    platform::Socket borrowed(ready.socket->native_handle());
+    bool prepared = true;
     try {
-      ready.socket.SetBlocking(true);
-      ready.socket.SetStallTimeout(limits().transferStall);
-      ready.socket.EnableKeepAlive();
+      borrowed.SetBlocking(true);
+      borrowed.SetStallTimeout(limits().transferStall);
+      borrowed.EnableKeepAlive();
     } catch (const std::system_error&) {
-      return ReleaseSlot(ready.peerAddress);
+      prepared = false;
+    }
+    borrowed.Release();
+    if (!prepared) {
+      ready.socket.reset();
+      ReleaseSlot(ready.peerAddress);
+      return Disconnected(ready.peerAddress);
     }
     Queue(std::move(ready));
   }
@@ -289,7 +303,7 @@ class ConnectionCore::Impl {
     sweepTimer->expires_after(kSweepInterval);
     sweepTimer->async_wait([this](const ErrorCode& error) {
       if (error) return;
-      if (hooks.sweep) hooks.sweep();
+      hooks.sweep();
       ScheduleSweep();
     });
   }
@@ -356,6 +370,7 @@ class ConnectionCore::Impl {
 
   void Work(std::list<platform::JoinableThread>::iterator self) {
     for (;;) {
+      std::unique_ptr<tcp::socket> owner;
       std::unique_ptr<SocketStream> stream;
       std::string peerAddress;
       std::string input;
@@ -376,13 +391,24 @@ class ConnectionCore::Impl {
         Ready& ready = queued.front();
         // Registered under the same lock that took it from the queue, so Stop() either clears it
         // from the queue or aborts it here: never neither.
-        stream = std::make_unique<SocketStream>(std::move(ready.socket));
+        owner = std::move(ready.socket);
+        stream = std::make_unique<SocketStream>(platform::Socket(owner->native_handle()));
         peerAddress = std::move(ready.peerAddress);
         input = std::move(ready.input);
         queued.pop_front();
         served.insert(stream.get());
       }
       Serve(*stream, peerAddress, std::move(input));
+      {
+        std::lock_guard guard(lock);
+        served.erase(stream.get());  // from now on Stop() has no reason to touch it
+      }
+      // The borrowed handle goes back before its owner closes it.
+      stream->Socket().Release();
+      stream.reset();
+      owner.reset();
+      ReleaseSlot(peerAddress);
+      Disconnected(peerAddress);
     }
   }
 
@@ -392,19 +418,15 @@ class ConnectionCore::Impl {
       connection.Input() = std::move(input);
       hooks.serve(connection);
     } catch (...) {
-      // DoPeerException: a failure ends the connection silently; nothing is sent or logged.
+      // A failure ends the connection silently; nothing is sent or logged.
     }
-    if (stream.TimedOut() && hooks.timedOut) {
+    if (stream.TimedOut()) {
       try {
         hooks.timedOut(peerAddress);
       } catch (...) {
         // Counting is not worth a worker.
       }
     }
-    std::lock_guard guard(lock);
-    served.erase(&stream);
-    stream.Socket().Close();
-    ReleaseSlotLocked(peerAddress);
   }
 
   Hooks hooks;

@@ -6,7 +6,7 @@
 // connection is accepted, the command-line deadline on the loop, the stall timeout on the workers'
 // sockets.
 // Started and stopped by one owning thread. The hooks run on the loop thread, except `serve` and
-// the `timedOut` of a stalled transfer, which run on a worker.
+// what follows it (`timedOut` of a stalled transfer, `disconnected`), which run on a worker.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,7 @@ namespace orvo::net {
 
 class ConnectionCore {
  public:
+  // Every hook must be set.
   struct Hooks {
     // A connection was accepted within the caps; its command line is awaited next.
     std::function<void(const std::string& address)> connected;
@@ -32,6 +33,8 @@ class ConnectionCore {
     // Serves a connection whose command line has arrived; the line and anything after it that
     // came with it are in the connection's input. A raise ends the connection silently.
     std::function<void(Connection& connection)> serve;
+    // A connection that `connected` announced has ended, whichever way.
+    std::function<void(const std::string& address)> disconnected;
     // Runs on the loop now and then, for house-keeping such as expiring peer records.
     std::function<void()> sweep;
   };

@@ -84,7 +84,8 @@ class TOrvoServer::Impl {
                     [this](const std::string& address) {
                       NotePeer(address, [](TOrvoUser& peer) { peer.NoteTimedOutConnection(); });
                     },
-                .serve = [this](Connection& connection) { DoPeerExecute(connection); },
+                .serve = [this](Connection& connection) { Serve(connection); },
+                .disconnected = [this](const std::string& address) { DoPeerDisconnect(address); },
                 .sweep = [this] { ExpirePeers(); }},
             [this] { return Limits(); }) {}
   ~Impl() { Deactivate(); }
@@ -145,6 +146,26 @@ class TOrvoServer::Impl {
   void NotePeer(const std::string& address, Fn&& note) {
     DoPeerConnect(address);
     peers.With(address, note);
+  }
+
+  // The steps of one connection, in order: DoPeerConnect when it is accepted (on the event loop),
+  // then DoPeerExecute once its command line has come, DoPeerException if that fails, and
+  // DoPeerDisconnect when it has ended.
+  void Serve(Connection& connection) {
+    try {
+      DoPeerExecute(connection);
+    } catch (...) {
+      DoPeerException();
+    }
+  }
+
+  // A failure ends the connection silently; nothing is sent or logged.
+  void DoPeerException() {}
+
+  // Counts the address's quiet time from the end of its last connection, not from its start.
+  void DoPeerDisconnect(const std::string& address) {
+    const uint32_t tick = clock->TickCount();
+    peers.With(address, [tick](TOrvoUser& peer) { peer.NoteSeen(tick); });
   }
 
   void DoPeerExecute(Connection& connection) {

@@ -201,6 +201,36 @@ TEST_F(ConnectionLimitsTest, IdleConnectionsOfOneAddressLeaveAnotherServed) {
   idle.clear();
 }
 
+TEST_F(ConnectionLimitsTest, CommandsWaitForABusyWorkerAndStoppingEndsThemAll) {
+  ConnectionLimits limits = Limits(64, 100);
+  limits.workers = 1;
+  Start(limits);
+  dir.Write("root/class/student/a.txt", "a");
+  // The one worker is held by an upload that neither finishes nor stalls out.
+  auto upload = Connect(kStudentPc);
+  upload->Send("PUT " + In("b.txt") + "\r\n" + EncodeCount(100) + "x");
+  ASSERT_TRUE(LiveReach(1));
+  auto waiting = Connect(kStudentPc);
+  waiting->Send("GET " + In("a.txt") + "\r\n");
+  ASSERT_TRUE(LiveReach(2));
+  // Once the worker is free the waiting command is served.
+  upload->Send(std::string(99, 'y'));
+  EXPECT_EQ(upload->ReadToClose(), "");
+  EXPECT_EQ(waiting->ReadToClose(), orvo::testing::Counted("a"));
+
+  // Stopping with a command still waiting for the held worker closes both, unanswered.
+  auto held = Connect(kStudentPc);
+  held->Send("PUT " + In("c.txt") + "\r\n" + EncodeCount(100) + "x");
+  ASSERT_TRUE(LiveReach(1));
+  auto queued = Connect(kStudentPc);
+  queued->Send("GET " + In("a.txt") + "\r\n");
+  ASSERT_TRUE(LiveReach(2));
+  server.reset();
+  EXPECT_EQ(held->ReadToClose(), "");
+  EXPECT_EQ(queued->ReadToClose(), "");
+  EXPECT_FALSE(fs::exists(fs::path(root) / "c.txt"));
+}
+
 TEST_F(ConnectionLimitsTest, QuietPeerRecordsWithoutLoginOrBlockAreForgotten) {
   Start(Limits(64, 100));
   for (const char* source : {"127.0.0.2", "127.0.0.3"}) {
