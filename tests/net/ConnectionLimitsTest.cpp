@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Options.h"
@@ -206,25 +207,25 @@ TEST_F(ConnectionLimitsTest, CommandsWaitForABusyWorkerAndStoppingEndsThemAll) {
   limits.workers = 1;
   Start(limits);
   dir.Write("root/class/student/a.txt", "a");
-  // The one worker is held by an upload that neither finishes nor stalls out.
-  auto upload = Connect(kStudentPc);
-  upload->Send("PUT " + In("b.txt") + "\r\n" + EncodeCount(100) + "x");
-  ASSERT_TRUE(LiveReach(1));
-  auto waiting = Connect(kStudentPc);
-  waiting->Send("GET " + In("a.txt") + "\r\n");
-  ASSERT_TRUE(LiveReach(2));
+  // The one worker is held by an upload that neither finishes nor stalls out; a GET waits.
+  const auto holdTheWorkerAndQueueAGet = [&](const std::string& uploaded) {
+    std::pair<std::unique_ptr<RawClient>, std::unique_ptr<RawClient>> clients;
+    clients.first = Connect(kStudentPc);
+    clients.first->Send("PUT " + In(uploaded) + "\r\n" + EncodeCount(100) + "x");
+    EXPECT_TRUE(LiveReach(1));
+    clients.second = Connect(kStudentPc);
+    clients.second->Send("GET " + In("a.txt") + "\r\n");
+    EXPECT_TRUE(LiveReach(2));
+    return clients;
+  };
+  auto [upload, waiting] = holdTheWorkerAndQueueAGet("b.txt");
   // Once the worker is free the waiting command is served.
   upload->Send(std::string(99, 'y'));
   EXPECT_EQ(upload->ReadToClose(), "");
   EXPECT_EQ(waiting->ReadToClose(), orvo::testing::Counted("a"));
 
   // Stopping with a command still waiting for the held worker closes both, unanswered.
-  auto held = Connect(kStudentPc);
-  held->Send("PUT " + In("c.txt") + "\r\n" + EncodeCount(100) + "x");
-  ASSERT_TRUE(LiveReach(1));
-  auto queued = Connect(kStudentPc);
-  queued->Send("GET " + In("a.txt") + "\r\n");
-  ASSERT_TRUE(LiveReach(2));
+  auto [held, queued] = holdTheWorkerAndQueueAGet("c.txt");
   server.reset();
   EXPECT_EQ(held->ReadToClose(), "");
   EXPECT_EQ(queued->ReadToClose(), "");
