@@ -7,6 +7,7 @@
 #
 # Sizes and durations can be lowered for a quick run:
 #   SIZE_MIB=1024 UPLOAD_MIB=1024 IDLE=10000 IDLE_RATE=2000 DURATION=5 WORKERS=4 REPEAT=3
+#   IDLE_SOURCES=127.0.1.1-127.0.1.200
 #   ORVO_PORT=28783 NGINX_PORT=28080 SINK_PORT=28090
 set -euo pipefail
 . "$(dirname "$0")/service.sh"
@@ -19,6 +20,8 @@ IDLE=${IDLE:-10000}
 # Connections opened per second: the server's accept queue holds 15, and a dropped SYN costs the
 # client a one-second retry, so opening them flat out takes longer, not shorter.
 IDLE_RATE=${IDLE_RATE:-2000}
+# The idle connections come from many student PCs: the service holds at most 64 per address.
+IDLE_SOURCES=${IDLE_SOURCES:-127.0.1.1-127.0.1.200}
 DURATION=${DURATION:-5}
 WORKERS=${WORKERS:-4}
 REPEAT=${REPEAT:-3}
@@ -82,7 +85,7 @@ record "GET 40 B          nginx: $("$LOAD" --port "$NGINX_PORT" oneshot --worker
 
 echo "== $IDLE idle connections held while measuring one-shot requests =="
 orvo_rss_before=$(proc_sum VmRSS "$server_pid")
-"$LOAD" --port "$ORVO_PORT" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-orvo.ready" > "$T/idle-orvo.log" 2>&1 &
+"$LOAD" --port "$ORVO_PORT" --sources "$IDLE_SOURCES" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-orvo.ready" > "$T/idle-orvo.log" 2>&1 &
 idle_pid=$!
 pids+=("$idle_pid")
 wait_for_file "$T/idle-orvo.ready"
@@ -92,7 +95,7 @@ kill -TERM "$idle_pid"; wait "$idle_pid" || true
 cat "$T/idle-orvo.log"
 
 nginx_rss_before=$(proc_sum VmRSS $(nginx_procs))
-"$LOAD" --port "$NGINX_PORT" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-nginx.ready" > "$T/idle-nginx.log" 2>&1 &
+"$LOAD" --port "$NGINX_PORT" --sources "$IDLE_SOURCES" idle --connections "$IDLE" --rate "$IDLE_RATE" --ready-file "$T/idle-nginx.ready" > "$T/idle-nginx.log" 2>&1 &
 idle_pid=$!
 pids+=("$idle_pid")
 wait_for_file "$T/idle-nginx.ready"

@@ -219,7 +219,8 @@ class ConnectionCore::Impl {
         Drop(waiting);
       });
     }
-    AwaitInput(waiting);
+    // A client usually sends its line right behind the handshake: read before waiting.
+    ReadAvailable(waiting);
   }
 
   void AwaitInput(const WaitingPtr& waiting) {
