@@ -76,20 +76,28 @@ class ConnectionCore::Impl {
 
   void Start(platform::Listeners listeners) {
     io.emplace();
-    sweepTimer.emplace(*io);
-    for (std::size_t i = 0; i < listeners.sockets.size(); ++i) {
-      auto& listener = acceptors.emplace_back(*io);
-      const tcp protocol = i == 0 ? tcp::v4() : tcp::v6();
-      listener.acceptor.assign(protocol, listeners.sockets[i].Release());
-      listener.acceptor.non_blocking(true);
+    try {
+      sweepTimer.emplace(*io);
+      for (std::size_t i = 0; i < listeners.sockets.size(); ++i) {
+        auto& listener = acceptors.emplace_back(*io);
+        const tcp protocol = i == 0 ? tcp::v4() : tcp::v6();
+        listener.acceptor.assign(protocol, listeners.sockets[i].Release());
+        listener.acceptor.non_blocking(true);
+      }
+      {
+        std::lock_guard guard(lock);
+        stopping = false;
+      }
+      for (Listener& listener : acceptors) AcceptNext(listener);
+      ScheduleSweep();
+      loop = platform::JoinableThread([this] { io->run(); }, kLoopStackBytes);
+    } catch (...) {
+      // Nothing runs yet: whatever was made is dropped, the listeners closed with it.
+      acceptors.clear();
+      sweepTimer.reset();
+      io.reset();
+      throw;
     }
-    {
-      std::lock_guard guard(lock);
-      stopping = false;
-    }
-    for (Listener& listener : acceptors) AcceptNext(listener);
-    ScheduleSweep();
-    loop = platform::JoinableThread([this] { io->run(); }, kLoopStackBytes);
     started = true;
   }
 
@@ -130,11 +138,6 @@ class ConnectionCore::Impl {
   std::size_t LiveConnections() const {
     std::lock_guard guard(lock);
     return total;
-  }
-
-  std::size_t Workers() const {
-    std::lock_guard guard(lock);
-    return runningWorkers;
   }
 
  private:
@@ -474,10 +477,6 @@ void ConnectionCore::Stop() {
 
 std::size_t ConnectionCore::LiveConnections() const {
   return impl_->LiveConnections();
-}
-
-std::size_t ConnectionCore::Workers() const {
-  return impl_->Workers();
 }
 
 }  // namespace orvo::net

@@ -52,8 +52,6 @@ class ConnectionCore {
 
   // Connections held right now: waiting for their command line, queued or being served.
   std::size_t LiveConnections() const;
-  // Worker threads running right now (serving or parked).
-  std::size_t Workers() const;
 
  private:
   class Impl;
