@@ -1,5 +1,5 @@
-// A joinable thread with a chosen stack size: the server runs one per connection, and thousands of
-// idle connections must not reserve the default 8 MiB of stack each. The owner must Join() it.
+// A joinable thread with a chosen stack size: the server's workers and event loop need little
+// stack, and a pool of them must not reserve the default 8 MiB each. The owner must Join() it.
 #pragma once
 
 #include <cstddef>
