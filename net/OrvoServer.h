@@ -34,8 +34,9 @@ struct LoginRecord {
   uint64_t serial = 0;           // tells one login from a later one of the same address
 };
 
-// The peer record: one per client IP address seen since the server was created. Every member is
-// read and written holding the peer table's lock (TPeerTable::With).
+// The peer record: one per client IP address seen lately (a record without login or block is
+// forgotten after a quiet while). Every member is read and written holding the peer table's lock
+// (TPeerTable::With).
 class TOrvoUser {
  public:
   explicit TOrvoUser(std::string clientIp) : FIP(std::move(clientIp)) {}
