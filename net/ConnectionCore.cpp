@@ -140,6 +140,11 @@ class ConnectionCore::Impl {
     return total;
   }
 
+  bool Holds(const std::string& address) const {
+    std::lock_guard guard(lock);
+    return perAddress.contains(address);
+  }
+
  private:
   struct Listener {
     explicit Listener(asio::io_context& context) : acceptor(context), retry(context) {}
@@ -149,10 +154,14 @@ class ConnectionCore::Impl {
 
   // A connection whose command line has not arrived yet. Loop thread only.
   struct WaitingLine {
-    WaitingLine(tcp::socket s, std::string address)
-        : socket(std::move(s)), peerAddress(std::move(address)), deadline(socket.get_executor()) {}
+    WaitingLine(tcp::socket s, std::string address, const ConnectionLimits& limitsAtAccept)
+        : socket(std::move(s)),
+          peerAddress(std::move(address)),
+          limits(limitsAtAccept),
+          deadline(socket.get_executor()) {}
     tcp::socket socket;
     std::string peerAddress;
+    ConnectionLimits limits;  // as they were when it was accepted: one reading per connection
     std::string input;
     asio::steady_timer deadline;
     bool over = false;  // closed or handed over; a late handler does nothing
@@ -212,7 +221,7 @@ class ConnectionCore::Impl {
     socket.non_blocking(true, error);
     if (error) return ReleaseSlot(address);
     hooks.connected(address);
-    auto waiting = std::make_shared<WaitingLine>(std::move(socket), address);
+    auto waiting = std::make_shared<WaitingLine>(std::move(socket), address, now);
     waitingLines.insert(waiting);
     if (now.commandLine.count() > 0) {
       waiting->deadline.expires_after(now.commandLine);
@@ -267,8 +276,9 @@ class ConnectionCore::Impl {
     waiting.deadline.cancel();
     ErrorCode ignored;
     waiting.socket.close(ignored);
-    ReleaseSlot(waiting.peerAddress);
+    // Announced before the slot goes, so whoever sees the count drop sees the end announced.
     Disconnected(waiting.peerAddress);
+    ReleaseSlot(waiting.peerAddress);
   }
 
   void Disconnected(const std::string& address) {
@@ -289,7 +299,7 @@ class ConnectionCore::Impl {
     bool prepared = true;
     try {
       borrowed.SetBlocking(true);
-      borrowed.SetStallTimeout(limits().transferStall);
+      borrowed.SetStallTimeout(waiting->limits.transferStall);
       borrowed.EnableKeepAlive();
     } catch (const std::system_error&) {
       prepared = false;
@@ -297,10 +307,10 @@ class ConnectionCore::Impl {
     borrowed.Release();
     if (!prepared) {
       ready.socket.reset();
-      ReleaseSlot(ready.peerAddress);
-      return Disconnected(ready.peerAddress);
+      Disconnected(ready.peerAddress);
+      return ReleaseSlot(ready.peerAddress);
     }
-    Queue(std::move(ready));
+    Queue(std::move(ready), waiting->limits.workers);
   }
 
   void ScheduleSweep() {
@@ -318,10 +328,7 @@ class ConnectionCore::Impl {
     std::lock_guard guard(lock);
     if (total >= now.total) return false;
     std::size_t& held = perAddress[address];
-    if (now.perAddress > 0 && held >= now.perAddress) {
-      if (held == 0) perAddress.erase(address);
-      return false;
-    }
+    if (now.perAddress > 0 && held >= now.perAddress) return false;
     ++held;
     ++total;
     return true;
@@ -343,8 +350,7 @@ class ConnectionCore::Impl {
 
   // Gives the connection to a parked worker, or starts a new one while the pool is below its
   // limit; otherwise it waits for the next worker to come free.
-  void Queue(Ready ready) {
-    const std::size_t maxWorkers = limits().workers;
+  void Queue(Ready ready, std::size_t maxWorkers) {
     std::list<platform::JoinableThread> ended;
     {
       std::lock_guard guard(lock);
@@ -411,8 +417,8 @@ class ConnectionCore::Impl {
       stream->Socket().Release();
       stream.reset();
       owner.reset();
-      ReleaseSlot(peerAddress);
       Disconnected(peerAddress);
+      ReleaseSlot(peerAddress);
     }
   }
 
@@ -477,6 +483,10 @@ void ConnectionCore::Stop() {
 
 std::size_t ConnectionCore::LiveConnections() const {
   return impl_->LiveConnections();
+}
+
+bool ConnectionCore::Holds(const std::string& address) const {
+  return impl_->Holds(address);
 }
 
 }  // namespace orvo::net

@@ -52,6 +52,8 @@ class ConnectionCore {
 
   // Connections held right now: waiting for their command line, queued or being served.
   std::size_t LiveConnections() const;
+  // Whether `address` holds a connection right now. Any thread; it takes only the core's own lock.
+  bool Holds(const std::string& address) const;
 
  private:
   class Impl;

@@ -126,8 +126,10 @@ class TOrvoServer::Impl {
   void ExpirePeers() {
     const uint32_t tick = clock->TickCount();
     const uint32_t quiet = peers.Count() > kPeerRecordsKept ? 0 : kPeerExpiryMs;
-    peers.RemoveIf([tick, quiet](const TOrvoUser& peer) {
-      return !peer.LoggedIn() && BlockMsLeft(peer, tick) == 0 && peer.IdleFor(tick) >= quiet;
+    // An address with a connection keeps its record: the connection's steps rely on it.
+    peers.RemoveIf([&](const TOrvoUser& peer) {
+      return !peer.LoggedIn() && BlockMsLeft(peer, tick) == 0 && peer.IdleFor(tick) >= quiet &&
+             !connections.Holds(peer.IP());
     });
   }
 
@@ -169,8 +171,6 @@ class TOrvoServer::Impl {
   }
 
   void DoPeerExecute(Connection& connection) {
-    // The record may have been forgotten while a connection without a time limit waited.
-    DoPeerConnect(connection.PeerAddress());
     const std::string line = ReadCommandLine(connection);
     std::string logged = MaskForLog(line);
     state.sysLog.Add(logged);
@@ -292,9 +292,6 @@ void TOrvoServer::SetClock(const platform::Clock& clock) {
 }
 void TOrvoServer::SetLimits(const ConnectionLimits& limits) {
   impl_->limitsOverride = limits;
-}
-ConnectionLimits TOrvoServer::Limits() const {
-  return impl_->Limits();
 }
 TPeerTable& TOrvoServer::UserDic() {
   return impl_->peers;

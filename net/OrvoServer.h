@@ -175,8 +175,6 @@ class TOrvoServer {
   // Fixed connection limits in place of those the options give (tests shorten the timeouts).
   // Set before activation.
   void SetLimits(const ConnectionLimits& limits);
-  // The limits the next connection is held to.
-  ConnectionLimits Limits() const;
 
   TPeerTable& UserDic();
   // Forgets the peer records that hold nothing worth keeping (the event loop does this now and

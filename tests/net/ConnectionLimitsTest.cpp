@@ -240,6 +240,7 @@ TEST_F(ConnectionLimitsTest, QuietPeerRecordsWithoutLoginOrBlockAreForgotten) {
   server->UserDic().With("127.0.0.3", [](TOrvoUser& peer) { peer.Block(60 * 60'000); });
   ASSERT_TRUE(server->UserDic().Contains("127.0.0.2"));
 
+  ASSERT_TRUE(LiveReach(0));  // every connection's end has been noted
   server->ExpireQuietPeers();
   EXPECT_TRUE(server->UserDic().Contains("127.0.0.2")) << "seen just now";
   clock.AdvanceTicks(11 * 60'000);
