@@ -28,6 +28,7 @@
 #include "console/WindowSupport.h"
 #include "core/Autostart.h"
 #include "core/SettingsValues.h"
+#include "platform/PathSyntax.h"
 #include "service/OrvoService.h"
 #include "store/OrvoDiskDbUnit.h"
 
@@ -227,7 +228,10 @@ void TSMainFrm::CheckBox3Click() {
   // Equal when start-up ticks the box for a saved AutoRun 1: start-up never writes the entry.
   if (state == service_.State().settings.AutoRun.load()) return;
   Guarded([this, state] {
-    core::SetAutoStart(state == 1, kAutoStartName);
+    // The entry names the database's folder: started at logon from the home folder, the console
+    // would otherwise open the database beside the program.
+    core::SetAutoStart(state == 1, kAutoStartName,
+                       {"--dir", platform::FolderOf(service_.DatabasePath())});
     service_.State().settings.AutoRun.store(state);
   });
 }

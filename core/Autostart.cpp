@@ -6,11 +6,14 @@
 
 namespace orvo::core {
 
-void SetAutoStart(bool aRegister, const std::string& aName) {
+void SetAutoStart(bool aRegister, const std::string& aName,
+                  const std::vector<std::string>& arguments) {
   bool done = false;
   if (aRegister) {
     const std::string executable = platform::ExecutablePath();
-    done = !executable.empty() && platform::RegisterStartAtLogon(aName, executable);
+    std::vector<std::string> commandLine{executable};
+    commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+    done = !executable.empty() && platform::RegisterStartAtLogon(aName, commandLine);
   } else {
     done = platform::UnregisterStartAtLogon(aName);
   }

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvo::core {
 
-// Register: the entry named `aName` starts this executable (its absolute path) at logon, replacing
-// an older one. Unregister: the entry is removed; one that is not there is no error.
-void SetAutoStart(bool aRegister, const std::string& aName);
+// Register: the entry named `aName` starts this executable (its absolute path) with `arguments` at
+// logon, replacing an older one. Unregister: the entry is removed; one that is not there is no
+// error.
+void SetAutoStart(bool aRegister, const std::string& aName,
+                  const std::vector<std::string>& arguments = {});
 
 }  // namespace orvo::core

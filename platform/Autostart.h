@@ -5,15 +5,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvo::platform {
 
 // The absolute path of the running executable; empty when the system does not tell.
 std::string ExecutablePath();
 
-// Registers `command` (one program path, no arguments) to start at logon under `name`, replacing
-// what was registered under that name before.
-bool RegisterStartAtLogon(const std::string& name, const std::string& command);
+// Registers `commandLine` (a program's path, then its arguments, each quoted as the system's rules
+// need) to start at logon under `name`, replacing what was registered under that name before.
+bool RegisterStartAtLogon(const std::string& name, const std::vector<std::string>& commandLine);
 
 // Removes the registration of `name`; true when none is there afterwards (one that never existed
 // is no failure).

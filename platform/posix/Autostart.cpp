@@ -20,11 +20,12 @@ std::string EntryPath(const std::string& folder, const std::string& name) {
 }
 
 // The Exec key takes a command line: an argument with a reserved character is quoted, with ", `,
-// $ and \ escaped inside the quotes, and % doubled because it starts a field code.
+// $ and \ escaped inside the quotes, and % doubled because it starts a field code. An empty
+// argument is quoted so that it stays an argument.
 std::string QuotedExecArgument(const std::string& argument) {
   static const std::string kReserved = " \t\n\"'\\><~|&;$*?#()`";
   std::string out;
-  const bool quote = argument.find_first_of(kReserved) != std::string::npos;
+  const bool quote = argument.empty() || argument.find_first_of(kReserved) != std::string::npos;
   if (quote) out += '"';
   for (const char c : argument) {
     if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
@@ -80,27 +81,32 @@ std::string ExecutablePath() {
   return error ? std::string() : exe.string();
 }
 
-std::string AutostartEntryText(const std::string& name, const std::string& command) {
+std::string AutostartEntryText(const std::string& name,
+                               const std::vector<std::string>& commandLine) {
+  std::string exec;
+  for (const std::string& argument : commandLine) {
+    exec += (exec.empty() ? "" : " ") + QuotedExecArgument(argument);
+  }
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=" +
          EscapedValue(name) +
          "\n"
          "Exec=" +
-         EscapedValue(QuotedExecArgument(command)) +
+         EscapedValue(exec) +
          "\n"
          "Terminal=false\n"
          "X-GNOME-Autostart-enabled=true\n";
 }
 
 bool WriteAutostartEntry(const std::string& folder, const std::string& name,
-                         const std::string& command) {
-  if (folder.empty() || name.empty()) return false;
+                         const std::vector<std::string>& commandLine) {
+  if (folder.empty() || name.empty() || commandLine.empty()) return false;
   try {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder)) return false;
-    const std::string text = AutostartEntryText(name, command);
+    const std::string text = AutostartEntryText(name, commandLine);
     PendingFile pending =
         PendingFile::CreateBeside(EntryPath(folder, name), ".orvo-autostart-", mode_t{0644});
     pending.Content().WriteAll(text.data(), text.size());
@@ -119,8 +125,8 @@ bool RemoveAutostartEntry(const std::string& folder, const std::string& name) {
   return !error || error == std::errc::not_a_directory;
 }
 
-bool RegisterStartAtLogon(const std::string& name, const std::string& command) {
-  return WriteAutostartEntry(AutostartFolder(), name, command);
+bool RegisterStartAtLogon(const std::string& name, const std::vector<std::string>& commandLine) {
+  return WriteAutostartEntry(AutostartFolder(), name, commandLine);
 }
 
 bool UnregisterStartAtLogon(const std::string& name) {

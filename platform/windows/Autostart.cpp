@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/windows/WideText.h"
@@ -33,6 +34,29 @@ class RunKey {
   HKEY key_ = nullptr;
 };
 
+// One argument as the C runtime's command-line parser reads it back: quoted when it has a blank
+// or a quote (or is empty), a quote escaped by a backslash, and the backslashes before a quote or
+// the closing quote doubled. A program path (the first item) never holds a quote, so the same
+// quoting serves it.
+std::wstring QuotedArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring out = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  return out + L'"';
+}
+
 }  // namespace
 
 std::string ExecutablePath() {
@@ -47,12 +71,15 @@ std::string ExecutablePath() {
   }
 }
 
-bool RegisterStartAtLogon(const std::string& name, const std::string& command) {
+bool RegisterStartAtLogon(const std::string& name, const std::vector<std::string>& commandLine) {
   // An empty name would be the key's default value, which is no program's registration.
-  if (name.empty()) return false;
+  if (name.empty() || commandLine.empty()) return false;
   const RunKey key;
   if (key.Get() == nullptr) return false;
-  const std::wstring data = Wide(command);
+  std::wstring data;
+  for (const std::string& argument : commandLine) {
+    data += (data.empty() ? L"" : L" ") + QuotedArgument(Wide(argument));
+  }
   // REG_SZ is stored with its terminating NUL.
   const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
   return ::RegSetValueExW(key.Get(), Wide(name).c_str(), 0, REG_SZ,

@@ -101,7 +101,11 @@ TEST_F(SettingsPanelTest, AutostartBoxWritesAndRemovesTheEntryAtOnce) {
   EXPECT_EQ(Settings().AutoRun.load(), 1);
   ASSERT_TRUE(fs::exists(AutostartEntry()));
   const std::string entry = TempDir::Read(AutostartEntry());
-  EXPECT_NE(entry.find("Exec=" + platform::ExecutablePath() + "\n"), std::string::npos) << entry;
+  // Started at logon from the home folder, the console must still open this database.
+  EXPECT_NE(
+      entry.find("Exec=" + platform::ExecutablePath() + " --dir " + dir.Path().string() + "\n"),
+      std::string::npos)
+      << entry;
 
   box->setChecked(false);
   EXPECT_EQ(Settings().AutoRun.load(), 0);

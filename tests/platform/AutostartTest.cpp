@@ -8,42 +8,22 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/Autostart.h"
 #include "platform/posix/XdgAutostart.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace orvo::platform {
 namespace {
 
+using orvo::testing::ScopedEnv;
 using orvo::testing::TempDir;
 namespace fs = std::filesystem;
 
-// Sets (or, with nullopt, removes) an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Apply(value);
-  }
-  ~ScopedEnv() { Apply(old_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-std::string ExecLine(const std::string& command) {
-  const std::string text = AutostartEntryText("orvoDiskServer", command);
+std::string ExecLine(const std::vector<std::string>& commandLine) {
+  const std::string text = AutostartEntryText("orvoDiskServer", commandLine);
   const std::size_t start = text.find("\nExec=");
   if (start == std::string::npos) return {};
   const std::size_t end = text.find('\n', start + 1);
@@ -51,7 +31,7 @@ std::string ExecLine(const std::string& command) {
 }
 
 TEST(AutostartEntry, DescribesAnApplicationStartedByItsPath) {
-  const std::string text = AutostartEntryText("orvoDiskServer", "/opt/orvo/orvo-server");
+  const std::string text = AutostartEntryText("orvoDiskServer", {"/opt/orvo/orvo-server"});
   EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
   EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
   EXPECT_NE(text.find("\nName=orvoDiskServer\n"), std::string::npos);
@@ -60,28 +40,32 @@ TEST(AutostartEntry, DescribesAnApplicationStartedByItsPath) {
 
 TEST(AutostartEntry, ExecQuotesAndEscapesWhatTheCommandLineRulesReserve) {
   const struct {
-    const char* path;
+    std::vector<std::string> commandLine;
     const char* exec;
   } kCases[] = {
-      {"/opt/orvo/orvo-server", "Exec=/opt/orvo/orvo-server"},
-      {"/home/老师/Orvo Server/orvo-server", "Exec=\"/home/老师/Orvo Server/orvo-server\""},
-      {"/opt/a$b", "Exec=\"/opt/a\\\\$b\""},
-      {"/opt/a\"b", "Exec=\"/opt/a\\\\\"b\""},
-      {"/opt/a\\b", "Exec=\"/opt/a\\\\\\\\b\""},
-      {"/opt/100%", "Exec=/opt/100%%"},
+      {{"/opt/orvo/orvo-server"}, "Exec=/opt/orvo/orvo-server"},
+      {{"/home/老师/Orvo Server/orvo-server"}, "Exec=\"/home/老师/Orvo Server/orvo-server\""},
+      {{"/opt/a$b"}, "Exec=\"/opt/a\\\\$b\""},
+      {{"/opt/a\"b"}, "Exec=\"/opt/a\\\\\"b\""},
+      {{"/opt/a\\b"}, "Exec=\"/opt/a\\\\\\\\b\""},
+      {{"/opt/100%"}, "Exec=/opt/100%%"},
+      {{"/opt/orvo-server", "--dir", "/srv/orvo"}, "Exec=/opt/orvo-server --dir /srv/orvo"},
+      {{"/opt/orvo-server", "--dir", "/home/老师/三年 2班"},
+       "Exec=/opt/orvo-server --dir \"/home/老师/三年 2班\""},
+      {{"/opt/orvo-server", ""}, "Exec=/opt/orvo-server \"\""},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(ExecLine(c.path), c.exec) << c.path;
+    EXPECT_EQ(ExecLine(c.commandLine), c.exec) << c.exec;
   }
 }
 
 TEST(AutostartEntry, WriteReplacesTheEntryAndLeavesNothingElse) {
   TempDir dir;
   const std::string folder = dir / "config/autostart";
-  ASSERT_TRUE(WriteAutostartEntry(folder, "orvoDiskServer", "/old/orvo-server"));
-  ASSERT_TRUE(WriteAutostartEntry(folder, "orvoDiskServer", "/new/orvo-server"));
+  ASSERT_TRUE(WriteAutostartEntry(folder, "orvoDiskServer", {"/old/orvo-server"}));
+  ASSERT_TRUE(WriteAutostartEntry(folder, "orvoDiskServer", {"/new/orvo-server"}));
   EXPECT_EQ(TempDir::Read(folder + "/orvoDiskServer.desktop"),
-            AutostartEntryText("orvoDiskServer", "/new/orvo-server"));
+            AutostartEntryText("orvoDiskServer", {"/new/orvo-server"}));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
   EXPECT_TRUE(RemoveAutostartEntry(folder, "orvoDiskServer"));
@@ -93,8 +77,8 @@ TEST(AutostartEntry, WriteReplacesTheEntryAndLeavesNothingElse) {
 TEST(AutostartEntry, FolderThatCannotExistFailsTheWrite) {
   TempDir dir;
   const std::string file = dir.Write("plain-file", "x");
-  EXPECT_FALSE(WriteAutostartEntry(file + "/autostart", "orvoDiskServer", "/opt/orvo-server"));
-  EXPECT_FALSE(WriteAutostartEntry("", "orvoDiskServer", "/opt/orvo-server"));
+  EXPECT_FALSE(WriteAutostartEntry(file + "/autostart", "orvoDiskServer", {"/opt/orvo-server"}));
+  EXPECT_FALSE(WriteAutostartEntry("", "orvoDiskServer", {"/opt/orvo-server"}));
   EXPECT_TRUE(RemoveAutostartEntry(file + "/autostart", "orvoDiskServer"));
 }
 
@@ -123,8 +107,9 @@ TEST(AutostartRoutine, RegistersThisExecutableAndUnregisters) {
   ASSERT_FALSE(ExecutablePath().empty());
   ASSERT_EQ(ExecutablePath().front(), '/');
 
-  core::SetAutoStart(true, "orvoDiskServer");
-  EXPECT_EQ(TempDir::Read(entry), AutostartEntryText("orvoDiskServer", ExecutablePath()));
+  core::SetAutoStart(true, "orvoDiskServer", {"--dir", "/srv/orvo data"});
+  EXPECT_EQ(TempDir::Read(entry),
+            AutostartEntryText("orvoDiskServer", {ExecutablePath(), "--dir", "/srv/orvo data"}));
   core::SetAutoStart(false, "orvoDiskServer");
   EXPECT_FALSE(fs::exists(entry));
   EXPECT_NO_THROW(core::SetAutoStart(false, "orvoDiskServer"));

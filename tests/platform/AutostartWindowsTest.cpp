@@ -2,6 +2,8 @@
 // routine over it. Every test sees HKEY_CURRENT_USER redirected to a scratch key of its own, so
 // the real Run key of the user running the tests is never touched.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/Autostart.h"
 #include "platform/Autostart.h"
@@ -65,20 +68,47 @@ class RunKeyTest : public ::testing::Test {
 };
 
 TEST_F(RunKeyTest, RegisterCreatesTheKeyAndWritesTheCommandAsAStringWithItsNul) {
-  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", "C:\\old\\orvo-server.exe"));
-  const std::string command = "D:\\教学\\Orvo Server\\orvo-server.exe";
-  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", command));
+  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", {"C:\\old\\orvo-server.exe"}));
+  const std::string program = "D:\\教学\\Orvo Server\\orvo-server.exe";
+  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", {program}));
   const auto value = RunValue("orvoDiskServer");
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value->text, Wide(command)) << "replaced, without quotes or arguments";
-  EXPECT_EQ(value->bytes, (Wide(command).size() + 1) * sizeof(wchar_t));
-  EXPECT_FALSE(RegisterStartAtLogon("", command)) << "the key's default value is no one's";
+  const std::wstring quoted = L"\"" + Wide(program) + L"\"";
+  EXPECT_EQ(value->text, quoted) << "replaced, the path with a blank quoted";
+  EXPECT_EQ(value->bytes, (quoted.size() + 1) * sizeof(wchar_t));
+  EXPECT_FALSE(RegisterStartAtLogon("", {program})) << "the key's default value is no one's";
+  EXPECT_FALSE(RegisterStartAtLogon("orvoDiskServer", {})) << "no program, no entry";
+}
+
+TEST_F(RunKeyTest, ArgumentsAreQuotedAsTheCommandLineParserReadsThemBack) {
+  const struct {
+    std::vector<std::string> commandLine;
+    const wchar_t* text;
+  } kCases[] = {
+      {{"C:\\orvo\\orvo-server.exe", "--dir", "C:\\data"},
+       L"C:\\orvo\\orvo-server.exe --dir C:\\data"},
+      {{"C:\\orvo\\orvo-server.exe", "--dir", "D:\\三年 2班\\"},
+       L"C:\\orvo\\orvo-server.exe --dir \"D:\\三年 2班\\\\\""},
+      {{"C:\\orvo-server.exe", "a\"b", ""}, L"C:\\orvo-server.exe \"a\\\"b\" \"\""},
+  };
+  for (const auto& c : kCases) {
+    ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", c.commandLine));
+    const auto value = RunValue("orvoDiskServer");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(value->text, c.text);
+    int count = 0;
+    LPWSTR* read = ::CommandLineToArgvW(value->text.c_str(), &count);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(count, static_cast<int>(c.commandLine.size()));
+    for (int i = 0; i < count; ++i) EXPECT_EQ(read[i], Wide(c.commandLine[i])) << i;
+    ::LocalFree(read);
+  }
 }
 
 TEST_F(RunKeyTest, UnregisterRemovesOnlyThatValueAndAMissingOneIsNoFailure) {
-  ASSERT_TRUE(RegisterStartAtLogon("other program", "C:\\other.exe"));
-  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", "C:\\orvo-server.exe"));
+  ASSERT_TRUE(RegisterStartAtLogon("other program", {"C:\\other.exe"}));
+  ASSERT_TRUE(RegisterStartAtLogon("orvoDiskServer", {"C:\\orvo-server.exe"}));
   EXPECT_TRUE(UnregisterStartAtLogon("orvoDiskServer"));
   EXPECT_FALSE(RunValue("orvoDiskServer").has_value());
   EXPECT_TRUE(UnregisterStartAtLogon("orvoDiskServer"));
@@ -92,10 +122,12 @@ TEST_F(RunKeyTest, RoutineRegistersThisExecutableAndUnregistersTwice) {
   EXPECT_EQ(executable.substr(1, 2), ":\\") << executable;
   EXPECT_TRUE(executable.ends_with(".exe")) << executable;
 
-  core::SetAutoStart(true, "orvoDiskServer");
+  core::SetAutoStart(true, "orvoDiskServer", {"--dir", "C:\\data"});
   const auto value = RunValue("orvoDiskServer");
   ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->text, Wide(executable));
+  const bool blank = executable.find(' ') != std::string::npos;
+  const std::wstring program = blank ? L"\"" + Wide(executable) + L"\"" : Wide(executable);
+  EXPECT_EQ(value->text, program + L" --dir C:\\data");
   core::SetAutoStart(false, "orvoDiskServer");
   EXPECT_FALSE(RunValue("orvoDiskServer").has_value());
   EXPECT_NO_THROW(core::SetAutoStart(false, "orvoDiskServer"));
