@@ -53,7 +53,7 @@ TOnlineFrm::TOnlineFrm(service::OrvoService& service, Dialogs& dialogs, QWidget*
   setObjectName(QStringLiteral("OnlineFrm"));
   setWindowTitle(QStringLiteral("在线学生"));
   BuildControls();
-  resize(720, 560);
+  resize(780, 600);
   CentreOnScreen(*this);
 }
 
@@ -63,16 +63,18 @@ void TOnlineFrm::BuildControls() {
   ConfigureList(*ListView1,
                 {QStringLiteral("地址"), QStringLiteral("班级"), QStringLiteral("姓名"),
                  QStringLiteral("登录时间"), QStringLiteral("最后命令"), QStringLiteral("命令数")});
-  ListView1->setColumnWidth(4, 240);
+  // The login time is read in full; the last command takes what is left before the count.
+  ListView1->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  ListView1->setColumnWidth(4, 200);
   Label2 = Make<QLabel>(this, "Label2", QStringLiteral("暂停登录的地址："));
   ListView2 = Make<QTableWidget>(this, "ListView2", 0, kBlockedColumns);
   ConfigureList(*ListView2, {QStringLiteral("地址"), QStringLiteral("剩余时间")});
-  ListView2->setMaximumHeight(140);
+  ListView2->setMaximumHeight(110);
   Label3 = Make<QLabel>(this, "Label3", QStringLiteral("受限的地址："));
   ListView3 = Make<QTableWidget>(this, "ListView3", 0, kLimitedColumns);
   ConfigureList(*ListView3, {QStringLiteral("地址"), QStringLiteral("拒绝的连接"),
                              QStringLiteral("超时的连接")});
-  ListView3->setMaximumHeight(140);
+  ListView3->setMaximumHeight(110);
   StateLabel = Make<QLabel>(this, "StateLabel", QStringLiteral("服务未运行，没有在线学生"));
   StateLabel->hide();
   Button1 = Make<QPushButton>(this, "Button1", QStringLiteral("下线"));

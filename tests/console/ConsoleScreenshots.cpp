@@ -1,0 +1,159 @@
+// Takes the README's pictures of the console: a class of forty from a pasted list, a day's
+// lessons, a few students logged in from their PCs, then the main, timetable, log and online
+// windows saved as PNG files in the folder given on the command line. The windowless platform
+// renders them, so no display is needed; a CJK font must be installed for the captions.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/Dialogs.h"
+#include "console/LogUnit.h"
+#include "console/OnlineUnit.h"
+#include "console/TimeTableUnit.h"
+#include "console/main.h"
+#include "core/SettingsValues.h"
+#include "net/OrvoClient.h"
+#include "platform/Clock.h"
+#include "service/OrvoService.h"
+#include "store/CreateDatabase.h"
+#include "store/OrvoDiskDbUnit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace orvo;
+
+// No dialog is opened while the pictures are taken; any that is would be answered "no".
+class SilentDialogs final : public console::Dialogs {
+ public:
+  void Error(const QString& message) override {
+    std::fprintf(stderr, "error shown: %s\n", message.toStdString().c_str());
+  }
+  void Info(const QString&) override {}
+  QString InputBox(const QString&, const QString&, const QString& defaultText) override {
+    return defaultText;
+  }
+  std::optional<QString> PickFolder(const QString&) override { return std::nullopt; }
+  bool Confirm(const QString&, const QString&) override { return false; }
+  bool RunModal(QDialog&) override { return false; }
+};
+
+const char* const kClass = "初二（3）班";
+
+// A class list as a spreadsheet column pastes it.
+const std::vector<std::string> kStudents = {
+    "陈思远", "李欣怡", "王浩然", "张子涵", "刘雨桐", "杨博文", "赵梓萱", "黄俊杰",
+    "周可馨", "吴宇航", "徐诗琪", "孙铭泽", "马嘉怡", "朱天佑", "胡若曦", "郭子轩",
+    "何佳琪", "高翔宇", "林语嫣", "罗明哲", "郑雅雯", "梁家豪", "谢婉清", "宋一凡",
+    "唐欣然", "许志远", "韩梦瑶", "冯子墨", "邓晓彤", "曹宇辰", "彭浩宇", "曾静怡",
+    "萧文博", "田甜",   "董思琪", "袁立诚", "潘悦",   "蒋天宇", "蔡雨萱", "余乐言"};
+
+void Prepare(const std::string& folder, const std::string& root, const std::string& publicPath,
+             const platform::Clock& clock) {
+  const std::string path = folder + "/" + store::kDatabaseFileName;
+  store::CreateDatabaseFile(path, std::string(store::SchemaSql()));
+  core::SettingsValues settings;
+  settings.RootPath.Set(root);
+  store::TOrvoDiskDb db(path, settings, clock);
+  db.SetSetting(root, publicPath, 1, 1, 0);
+  for (const char* name : {kClass, "初二（1）班", "初二（2）班", "初三（1）班"}) db.AddGroup(name);
+  std::vector<std::string> names = kStudents;
+  db.AddUser(names, kClass);
+  const struct {
+    const char* week;
+    const char* begin;
+    const char* end;
+    const char* group;
+  } kLessons[] = {
+      {"1", "08:00", "08:45", kClass},
+      {"1", "08:55", "09:40", "初二（1）班"},
+      {"1", "10:00", "10:45", "初二（2）班"},
+      {"1", "14:00", "14:45", "初三（1）班"},
+      {"3", "08:00", "08:45", "初二（2）班"},
+      {"3", "10:00", "11:30", kClass},
+      {"5", "14:00", "15:30", "初二（1）班、初二（2）班"},
+  };
+  for (const auto& lesson : kLessons)
+    db.AddTimeTable(lesson.week, lesson.begin, lesson.end, lesson.group);
+}
+
+// A few students at work from their own PCs (127.0.0.2, ...), as the log and the online list
+// show them.
+void StudentsAtWork(uint16_t port) {
+  for (int i = 0; i < 6; ++i) {
+    net::OrvoClient client("127.0.0.1", port);
+    client.SetTimeout(5000);
+    client.SetSource("127.0.0." + std::to_string(i + 2));
+    client.Login(kClass, kStudents[static_cast<std::size_t>(i)], store::kDefaultPassword);
+    client.List("*");
+    if (i % 2 == 0) client.PutBytes("第一单元练习\r\n", "练习1.txt");
+  }
+}
+
+void Save(QWidget& window, const fs::path& file) {
+  window.show();
+  QApplication::processEvents();
+  if (!window.grab().save(QString::fromStdString(file.string()))) {
+    throw std::runtime_error("cannot write " + file.string());
+  }
+  std::printf("%s\n", file.string().c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  try {
+    const fs::path out = fs::absolute(argv[1]);
+    fs::create_directories(out);
+    const fs::path work = fs::temp_directory_path() / "orvo-screenshots";
+    fs::remove_all(work);
+    fs::create_directories(work / "students");
+    fs::create_directories(work / "resources");
+    // Monday morning, in the first lesson.
+    platform::ManualClock clock;
+    clock.SetTickCount(10'000'000);
+    clock.SetNow({2026, 12, 7, 8, 20, 0, 0, 1});
+    Prepare(work.string(), (work / "students").string(), (work / "resources").string(), clock);
+
+    SilentDialogs dialogs;
+    service::OrvoService service(work.string(), 0, clock);
+    console::TSMainFrm main(service, dialogs, false);
+    console::TTimeTableFrm timeTable(service, dialogs);
+    console::TLogFrm log(service.State().sysLog, dialogs);
+    console::TOnlineFrm online(service, dialogs);
+    main.AttachWindows(nullptr, &timeTable, &log, nullptr, &online);
+    main.Timer1->stop();
+    StudentsAtWork(service.Port());
+
+    main.ComboBox1->setCurrentIndex(main.ComboBox1->findText(QString::fromUtf8(kClass)));
+    main.ComboBox1Change();
+    Save(main, out / "console-main.png");
+    timeTable.FormCreate();
+    Save(timeTable, out / "console-timetable.png");
+    log.RefreshLog();
+    Save(log, out / "console-log.png");
+    online.RefreshLists();
+    Save(online, out / "console-online.png");
+    main.Button6Click();
+    fs::remove_all(work);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "screenshots: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
