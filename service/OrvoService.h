@@ -48,8 +48,8 @@ class OrvoService {
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
 
-  // Reads the settings row and the options again into the service state, and has every login
-  // checked again at its next command.
+  // Reads the settings row and the options again into the service state, has the gate read the
+  // timetable again at the next login and every login checked again at its next command.
   void ReloadSettings();
   // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
   bool PauseGateIfTimetableEmpty();
