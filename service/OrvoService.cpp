@@ -115,6 +115,12 @@ void OrvoService::ReloadSettings() {
   if (server_) server_->RecheckLogins();
 }
 
+void OrvoService::PauseGate(bool paused) {
+  if (!db_) return;
+  db_->SetStopTimeTable(paused);
+  if (server_) server_->RecheckLogins();
+}
+
 bool OrvoService::PauseGateIfTimetableEmpty() {
   if (!db_ || db_->TimeTableCount() != 0) return false;
   db_->SetStopTimeTable(true);
