@@ -373,6 +373,22 @@ void Unblock(const Options& o) {
   std::printf("%s may log in again\n", o.address.c_str());
 }
 
+// A service started on an empty timetable pauses its gate by itself, and the pause outlasts the
+// lessons added afterwards: a lesson added then would seem to have no effect.
+void WarnIfGatePaused(const Options& o) {
+  try {
+    const orvo::service::ControlReply reply =
+        orvo::service::AskService(Folder(o), orvo::service::kGateRequest);
+    if (reply.ok && orvo::service::ParseGateStatus(reply.lines).paused) {
+      std::fprintf(stderr,
+                   "orvo-admin: note: the running service's timetable gate is paused, so every "
+                   "class may log in; orvo-admin gate resume lets the timetable decide\n");
+    }
+  } catch (const orvo::platform::ControlChannelError&) {
+    // TellService has just reached it; a service stopping meanwhile has no gate to speak of.
+  }
+}
+
 // `request` is one of the gate requests; each answers with the gate's state.
 void Gate(const Options& o, const char* request) {
   const orvo::service::GateStatus gate = orvo::service::ParseGateStatus(Ask(o, request));
@@ -599,6 +615,7 @@ int main(int argc, char** argv) {
     }
     if (!changes) return 0;
     const bool told = TellService(o);
+    if (told && action == Action::TimetableAdd) WarnIfGatePaused(o);
     if (action == Action::SettingsSet) {
       std::printf(
           told ? "saved; the running service has taken it\n"

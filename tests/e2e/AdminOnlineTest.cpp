@@ -298,6 +298,11 @@ TEST_F(AdminWithService, GateIsPausedAndResumedInTheRunningService) {
   EXPECT_TRUE(RawClient::LogInFrom(port, kWu, "C2", "Zhao", "907183"));
   EXPECT_TRUE(Contains(Admin({"gate", "status"}).out, "paused: yes")) << "the pause was lost";
 
+  // A lesson added meanwhile is added, and the tool says why it does not seem to apply.
+  const Outcome add = Admin({"timetable", "add", "1", "08:00", "08:45", "C1,C3"});
+  EXPECT_EQ(add.status, 0) << add.err;
+  EXPECT_TRUE(Contains(add.err, "gate is paused")) << add.err;
+
   const Outcome resume = Admin({"gate", "resume"});
   ASSERT_EQ(resume.status, 0) << resume.err;
   EXPECT_TRUE(Contains(resume.out, "paused: no")) << resume.out;
