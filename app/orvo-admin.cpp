@@ -2,7 +2,8 @@
 // scripts. It works through the same store operations (and their lock) the service uses, checks
 // every input before it changes anything, and exits 1 with a one-line message on any failure.
 // A service running on the folder is reached through its control channel: for the online view,
-// for ending logins and lifting blocks, and to reload what a command changed.
+// for ending logins and lifting blocks, for pausing its timetable gate, and to reload what a
+// command changed.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -199,14 +200,42 @@ void StudentList(TOrvoDiskDb& db, const Options& o) {
 }
 
 void TimetableAdd(TOrvoDiskDb& db, const Options& o) {
-  if (o.weekday.size() != 1 || o.weekday[0] < '1' || o.weekday[0] > '7') {
+  if (o.weekday.size() != 1 || o.weekday[0] < '1' ||
+      o.weekday[0] > '0' + orvo::store::kListedWeekdays) {
     throw UsageError("WEEKDAY is 1 (Monday) to 7 (Sunday), not '" + o.weekday + "'");
   }
-  const int32_t begin = orvo::store::ParseTimeText(o.begin);
-  const int32_t end = orvo::store::ParseTimeText(o.end);
-  if (end <= begin) throw UsageError("the lesson must end after it begins");
-  if (o.classes.empty()) throw UsageError("CLASSES must not be empty");
+  switch (orvo::store::CheckLessonTimes(o.begin, o.end)) {
+    case orvo::store::LessonTimesFault::kBadBegin:
+      throw UsageError("BEGIN " + std::string(orvo::store::TimeTextError(o.begin).what()));
+    case orvo::store::LessonTimesFault::kBadEnd:
+      throw UsageError("END " + std::string(orvo::store::TimeTextError(o.end).what()));
+    case orvo::store::LessonTimesFault::kEndNotAfterBegin:
+      throw UsageError("the lesson must end after it begins (END '" + o.end + "', BEGIN '" +
+                       o.begin + "'); a lesson across midnight is two lessons");
+    case orvo::store::LessonTimesFault::kNone:
+      break;
+  }
+  if (orvo::store::LessonItems(o.classes).empty()) {
+    throw UsageError("CLASSES must name a class, not '" + o.classes + "'");
+  }
+  std::vector<std::string> classes;
+  db.GroupListAdmin(classes);
+  // A typing slip keeps a whole class out: say so, but add the lesson, as the class may be made
+  // later.
+  const std::vector<orvo::store::UnknownClass> unknown =
+      orvo::store::UnknownLessonClasses(o.classes, classes);
+  for (const orvo::store::UnknownClass& u : unknown) {
+    const std::string meant =
+        u.suggestion.empty() ? std::string() : " (did you mean '" + u.suggestion + "'?)";
+    std::fprintf(stderr, "orvo-admin: warning: there is no class named '%s'%s\n", u.name.c_str(),
+                 meant.c_str());
+  }
   db.AddTimeTable(o.weekday, o.begin, o.end, o.classes);
+  if (!unknown.empty()) {
+    std::fprintf(stderr,
+                 "orvo-admin: the lesson was added all the same; no student logs in by a class "
+                 "name that does not exist\n");
+  }
 }
 
 void TimetableDel(TOrvoDiskDb& db, const Options& o) {
@@ -344,6 +373,44 @@ void Unblock(const Options& o) {
   std::printf("%s may log in again\n", o.address.c_str());
 }
 
+// A service started on an empty timetable pauses its gate by itself, and the pause outlasts the
+// lessons added afterwards: a lesson added then would seem to have no effect.
+void WarnIfGatePaused(const Options& o) {
+  try {
+    const orvo::service::ControlReply reply =
+        orvo::service::AskService(Folder(o), orvo::service::kGateRequest);
+    if (reply.ok && orvo::service::ParseGateStatus(reply.lines).paused) {
+      std::fprintf(stderr,
+                   "orvo-admin: note: the running service's timetable gate is paused, so every "
+                   "class may log in; orvo-admin gate resume lets the timetable decide\n");
+    }
+  } catch (const orvo::platform::ControlChannelError&) {
+    // TellService has just reached it; a service stopping meanwhile has no gate to speak of.
+  }
+}
+
+// `request` is one of the gate requests; each answers with the gate's state.
+void Gate(const Options& o, const char* request) {
+  const orvo::service::GateStatus gate = orvo::service::ParseGateStatus(Ask(o, request));
+  static const char* const kWeekdays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                          "Friday", "Saturday", "Sunday"};
+  std::printf("paused: %s\n", gate.paused ? "yes (every class may log in; not kept over a restart)"
+                                          : "no (the timetable decides)");
+  if (gate.weekAdjustment >= 1 && gate.weekAdjustment <= 7) {
+    std::printf("weekday adjustment: today follows %s's lessons\n",
+                kWeekdays[gate.weekAdjustment - 1]);
+  } else {
+    std::printf("weekday adjustment: none\n");
+  }
+  if (!gate.problem.empty()) {
+    std::printf("lesson now: cannot be found: %s\n", gate.problem.c_str());
+  } else if (gate.currentClass == orvo::store::kEveryClass) {
+    std::printf("lesson now: every class\n");
+  } else {
+    std::printf("lesson now: %s\n", gate.currentClass.empty() ? "none" : gate.currentClass.c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -372,7 +439,10 @@ int main(int argc, char** argv) {
     SettingsSet,
     Online,
     Kick,
-    Unblock
+    Unblock,
+    GatePause,
+    GateResume,
+    GateStatus
   };
   Action action = Action::None;
   auto on = [&action](Action a) { return [&action, a] { action = a; }; };
@@ -451,6 +521,17 @@ int main(int argc, char** argv) {
       ->add_option("ADDRESS", o.address)
       ->required();
 
+  auto* gate = app.add_subcommand(
+      "gate", "the timetable gate of the running service (a pause is not kept over a restart)");
+  gate->require_subcommand(1);
+  gate->add_subcommand("pause", "let every class log in, whatever the timetable says")
+      ->callback(on(Action::GatePause));
+  gate->add_subcommand("resume", "let the timetable decide again who may log in")
+      ->callback(on(Action::GateResume));
+  gate->add_subcommand("status",
+                       "show whether the gate is paused, the weekday adjustment and the lesson now")
+      ->callback(on(Action::GateStatus));
+
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
@@ -468,6 +549,15 @@ int main(int argc, char** argv) {
         return 0;
       case Action::Unblock:
         Unblock(o);
+        return 0;
+      case Action::GatePause:
+        Gate(o, orvo::service::kPauseRequest);
+        return 0;
+      case Action::GateResume:
+        Gate(o, orvo::service::kResumeRequest);
+        return 0;
+      case Action::GateStatus:
+        Gate(o, orvo::service::kGateRequest);
         return 0;
       default:
         break;
@@ -525,6 +615,7 @@ int main(int argc, char** argv) {
     }
     if (!changes) return 0;
     const bool told = TellService(o);
+    if (told && action == Action::TimetableAdd) WarnIfGatePaused(o);
     if (action == Action::SettingsSet) {
       std::printf(
           told ? "saved; the running service has taken it\n"

@@ -13,10 +13,26 @@
 #include "store/TimetableOrder.h"
 
 namespace orvo::console {
+namespace {
+
+// "“text”", as the messages quote what was typed.
+QString Quoted(const QString& text) {
+  return QStringLiteral("“") + text + QStringLiteral("”");
+}
+
+QString BadTime(const QString& field, const QString& text) {
+  if (text.trimmed().isEmpty()) return QStringLiteral("请填写") + field;
+  return field + Quoted(text) + QStringLiteral("不是有效的时间，请按 16:05 的格式填写");
+}
+
+}  // namespace
 
 const QStringList TimeTableControl::kWeekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
                                                  QStringLiteral("星期三"), QStringLiteral("星期四"),
-                                                 QStringLiteral("星期五")};
+                                                 QStringLiteral("星期五"), QStringLiteral("星期六"),
+                                                 QStringLiteral("星期日")};
+
+const QString TimeTableControl::kNoAdjustment = QStringLiteral("不调整");
 
 store::TOrvoDiskDb& TimeTableControl::Db() {
   return StartedDb(service_);
@@ -44,6 +60,15 @@ void TimeTableControl::Load() {
   rows_ = std::move(rows);
 }
 
+QStringList TimeTableControl::Classes() {
+  std::vector<std::string> stored;
+  Db().GroupListAdmin(stored);
+  QStringList names;
+  for (const std::string& name : stored) names.append(Text(name));
+  SortClassNames(names);
+  return names;
+}
+
 int TimeTableControl::Compare(const TimeTableTexts& a, const TimeTableTexts& b) {
   // Back to the stored shape, so the window orders rows exactly as the store's display rule does
   // (a cell naming no weekday is Week 0, which sorts before Monday).
@@ -56,14 +81,50 @@ int TimeTableControl::Compare(const TimeTableTexts& a, const TimeTableTexts& b) 
   return store::CompareForDisplay(row(a), row(b));
 }
 
+std::optional<QString> TimeTableControl::Refusal(int week, const QString& begin, const QString& end,
+                                                 const QString& group) {
+  if (store::LessonItems(Utf8(group)).empty()) {
+    return group.isEmpty()
+               ? QStringLiteral("请填写班级")
+               : QStringLiteral("班级") + Quoted(group) + QStringLiteral("里没有班级名");
+  }
+  // A lesson on no weekday would never let anyone in.
+  if (week < 1 || week > kWeekdays.size()) return QStringLiteral("请选择星期");
+  switch (store::CheckLessonTimes(Utf8(begin), Utf8(end))) {
+    case store::LessonTimesFault::kBadBegin:
+      return BadTime(QStringLiteral("开始时间"), begin);
+    case store::LessonTimesFault::kBadEnd:
+      return BadTime(QStringLiteral("结束时间"), end);
+    case store::LessonTimesFault::kEndNotAfterBegin:
+      return QStringLiteral("结束时间") + Quoted(end) + QStringLiteral("不在开始时间") +
+             Quoted(begin) + QStringLiteral("之后；跨过午夜的课请分成两节");
+    case store::LessonTimesFault::kNone:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<QString> TimeTableControl::UnknownClassWarning(const QString& group) {
+  std::vector<std::string> classes;
+  Db().GroupListAdmin(classes);
+  const std::vector<store::UnknownClass> unknown =
+      store::UnknownLessonClasses(Utf8(group), classes);
+  if (unknown.empty()) return std::nullopt;
+  QStringList lines;
+  for (const store::UnknownClass& u : unknown) {
+    QString line = QStringLiteral("没有班级") + Quoted(Text(u.name));
+    if (!u.suggestion.empty()) {
+      line += QStringLiteral("，是不是") + Quoted(Text(u.suggestion)) + QStringLiteral("？");
+    }
+    lines.append(line);
+  }
+  lines.append(QStringLiteral("这些名字的学生不能按这节课登录。仍然保存吗？"));
+  return lines.join(QLatin1Char('\n'));
+}
+
 std::optional<QString> TimeTableControl::Add(int week, const QString& begin, const QString& end,
                                              const QString& group) {
-  if (group.isEmpty()) return QStringLiteral("信息不能为空");
-  int32_t ignored = 0;
-  if (!store::TryParseTimeText(Utf8(begin), ignored) ||
-      !store::TryParseTimeText(Utf8(end), ignored)) {
-    return QStringLiteral("时间格式错误");
-  }
+  if (std::optional<QString> refusal = Refusal(week, begin, end, group)) return refusal;
   Db().AddTimeTable(std::to_string(week), Utf8(begin), Utf8(end), Utf8(group));
   RecheckLogins(service_);
   return std::nullopt;
@@ -82,6 +143,10 @@ void TimeTableControl::DeleteAll() {
 void TimeTableControl::SetWeekOverride(int week) {
   Db().SetCurrWeekTemp(week);
   RecheckLogins(service_);
+}
+
+int TimeTableControl::WeekOverride() {
+  return Db().CurrWeekTemp();
 }
 
 void TimeTableControl::CreateTable() {

@@ -1,7 +1,7 @@
 // What the timetable window does apart from its widgets: the timetable rows as texts in display
-// order, and the operator's changes, after each of which every login is judged by the changed
-// timetable at its next command. Failures of the store (and, without a database,
-// std::runtime_error) are raised. Window thread only.
+// order, the checks of a new lesson, and the operator's changes, after each of which the gate and
+// every login are judged by the changed timetable at their next check. Failures of the store (and,
+// without a database, std::runtime_error) are raised. Window thread only.
 #pragma once
 
 #include <QString>
@@ -25,8 +25,10 @@ using TimeTableTexts = std::array<QString, kTimeTableColumns>;
 
 class TimeTableControl {
  public:
-  // The five weekday texts; item i stands for Week i + 1.
+  // The seven weekday texts, Monday first; item i stands for Week i + 1.
   static const QStringList kWeekdays;
+  // The adjustment box's first item: no adjustment, every day follows its own lessons.
+  static const QString kNoAdjustment;
 
   explicit TimeTableControl(service::OrvoService& service) : service_(service) {}
 
@@ -36,15 +38,26 @@ class TimeTableControl {
   // The rows of the TimeTable table in display order. The list is emptied first, so a failure
   // leaves it empty.
   void Load();
+  // The classes there are, in the class list's order.
+  QStringList Classes();
   // Negative when row `a` comes first, 0 when the two are equal, positive when `b` does.
   static int Compare(const TimeTableTexts& a, const TimeTableTexts& b);
-  // Adds a row for `week` (1 for Monday) unless the entry is refused; the refusal's text then.
+  // Why a lesson for `week` (1 for Monday) with these texts is refused, naming the field and what
+  // was typed in it; nothing when it may be added.
+  static std::optional<QString> Refusal(int week, const QString& begin, const QString& end,
+                                        const QString& group);
+  // The warning for a class text naming a class that does not exist (with the class probably
+  // meant, where one differs only in full-width or half-width forms); nothing when all exist.
+  std::optional<QString> UnknownClassWarning(const QString& group);
+  // Adds a row for `week` (1 for Monday) unless Refusal refuses it; the refusal's text then.
   std::optional<QString> Add(int week, const QString& begin, const QString& end,
                              const QString& group);
   void Delete(const QString& id);
   void DeleteAll();
-  // Has the gate take weekday `week` (1 for Monday) for today.
+  // Has the gate take weekday `week` (1 for Monday) instead of today's; -1 ends the adjustment.
   void SetWeekOverride(int week);
+  // The adjustment in force: the weekday taken instead of today's (1 for Monday), -1 for none.
+  int WeekOverride();
   // Creates the TimeTable table where an older database lacks it.
   void CreateTable();
 

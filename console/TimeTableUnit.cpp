@@ -54,7 +54,11 @@ void TTimeTableFrm::BuildControls() {
   ComboBox1->addItems(TimeTableControl::kWeekdays);
   ComboBox1->setCurrentIndex(0);
   Label3 = Make<QLabel>(Panel1, "Label3", QStringLiteral("班级"));
-  Edit3 = Make<QLineEdit>(Panel1, "Edit3");
+  ComboBox3 = Make<QComboBox>(Panel1, "ComboBox3");
+  ComboBox3->setEditable(true);
+  // Picking a class fills the text; typing never adds to the list.
+  ComboBox3->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox3->lineEdit()->setPlaceholderText(QStringLiteral("多个班级用逗号分开"));
   Label1 = Make<QLabel>(Panel1, "Label1", QStringLiteral("开始时间"));
   Edit1 = Make<QLineEdit>(Panel1, "Edit1");
   Label2 = Make<QLabel>(Panel1, "Label2", QStringLiteral("结束时间"));
@@ -65,8 +69,9 @@ void TTimeTableFrm::BuildControls() {
   Label6 = Make<QLabel>(Panel1, "Label6", QStringLiteral("临时调整课表为"));
   ComboBox2 = Make<QComboBox>(Panel1, "ComboBox2");
   ComboBox2->setEditable(false);
+  ComboBox2->addItem(TimeTableControl::kNoAdjustment);
   ComboBox2->addItems(TimeTableControl::kWeekdays);
-  ComboBox2->setCurrentIndex(-1);
+  ComboBox2->setCurrentIndex(0);
   Button2 = Make<QPushButton>(Panel1, "Button2", QStringLiteral("添加项目"));
   Button3 = Make<QPushButton>(Panel1, "Button3", QStringLiteral("删除选中项目"));
   Button4 = Make<QPushButton>(Panel1, "Button4", QStringLiteral("删除全部"));
@@ -76,7 +81,7 @@ void TTimeTableFrm::BuildControls() {
   auto* grid = new QGridLayout(Panel1);
   grid->addWidget(ComboBox1, 0, 0, 1, 2);
   grid->addWidget(Label3, 0, 2);
-  grid->addWidget(Edit3, 0, 3);
+  grid->addWidget(ComboBox3, 0, 3);
   grid->addWidget(Label1, 0, 4);
   grid->addWidget(Edit1, 0, 5);
   grid->addWidget(Label7, 1, 0, 1, 2);
@@ -116,7 +121,7 @@ void TTimeTableFrm::FormCreate() {
     // Start-up failed before the database opened: there is nothing to list or change.
     for (QWidget* control : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
                              static_cast<QWidget*>(Button3), static_cast<QWidget*>(Button4),
-                             static_cast<QWidget*>(ComboBox2)}) {
+                             static_cast<QWidget*>(ComboBox2), static_cast<QWidget*>(ComboBox3)}) {
       control->setEnabled(false);
     }
     DbStateLabel->setText(QStringLiteral("数据库未打开，课程表不能读取或修改"));
@@ -124,6 +129,26 @@ void TTimeTableFrm::FormCreate() {
     return;
   }
   RefreshListView();
+  RefreshClasses();
+  Guarded([this] {
+    const int week = control_.WeekOverride();
+    ComboBox2->setCurrentIndex(week >= 1 && week <= TimeTableControl::kWeekdays.size() ? week : 0);
+  });
+}
+
+void TTimeTableFrm::RefreshClasses() {
+  if (!control_.DatabaseOpen()) return;
+  Guarded([this] {
+    const QString typed = ComboBox3->currentText();
+    ComboBox3->clear();
+    ComboBox3->addItems(control_.Classes());
+    ComboBox3->setEditText(typed);
+  });
+}
+
+void TTimeTableFrm::showEvent(QShowEvent* event) {
+  RefreshClasses();
+  QWidget::showEvent(event);
 }
 
 void TTimeTableFrm::ShowRows(const std::vector<TimeTableTexts>& rows) {
@@ -157,20 +182,26 @@ void TTimeTableFrm::ListView1DblClick() {
       ComboBox1->findText(cell(1), Qt::MatchExactly | Qt::MatchCaseSensitive));
   Edit1->setText(cell(2));
   Edit2->setText(cell(3));
-  Edit3->setText(cell(4));
+  ComboBox3->setEditText(cell(4));
 }
 
 void TTimeTableFrm::Button2Click() {
   Guarded([this] {
-    const std::optional<QString> refusal =
-        control_.Add(ComboBox1->currentIndex() + 1, Edit1->text(), Edit2->text(), Edit3->text());
-    if (refusal) {
+    const QString begin = Edit1->text();
+    const QString end = Edit2->text();
+    const QString group = ComboBox3->currentText();
+    const int week = ComboBox1->currentIndex() + 1;
+    if (const std::optional<QString> refusal = TimeTableControl::Refusal(week, begin, end, group)) {
       dialogs_.Info(*refusal);
       return;
     }
+    if (const std::optional<QString> warning = control_.UnknownClassWarning(group)) {
+      if (!dialogs_.Confirm(QStringLiteral("班级不存在"), *warning)) return;
+    }
+    control_.Add(week, begin, end, group);
     Edit1->clear();
     Edit2->clear();
-    Edit3->clear();
+    ComboBox3->setEditText(QString());
     RefreshListView();
   });
 }
@@ -178,7 +209,18 @@ void TTimeTableFrm::Button2Click() {
 void TTimeTableFrm::Button3Click() {
   const int r = SelectedRow();
   if (r < 0) return;
-  const QString id = ListView1->item(r, 0)->text();
+  const auto cell = [this, r](int c) {
+    const QTableWidgetItem* item = ListView1->item(r, c);
+    return item ? item->text() : QString();
+  };
+  const QString lesson =
+      QStringList{cell(1), cell(2) + QStringLiteral("-") + cell(3), cell(4)}.join(QLatin1Char(' '));
+  if (!dialogs_.Confirm(
+          QStringLiteral("确认删除"),
+          QStringLiteral("确定要删除课程“") + lesson.trimmed() + QStringLiteral("”吗？"))) {
+    return;
+  }
+  const QString id = cell(0);
   Guarded([this, &id] {
     control_.Delete(id);
     RefreshListView();
@@ -199,7 +241,8 @@ void TTimeTableFrm::Button4Click() {
 void TTimeTableFrm::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
   if (index < 0) return;
-  Guarded([this, index] { control_.SetWeekOverride(index + 1); });
+  // Item 0 is "不调整"; the weekdays follow it, so an item's index is its Week.
+  Guarded([this, index] { control_.SetWeekOverride(index == 0 ? -1 : index); });
 }
 
 void TTimeTableFrm::Button1Click() {

@@ -1,5 +1,6 @@
 #include "service/ControlRequests.h"
 
+#include <cstdlib>
 #include <exception>
 
 #include "core/SplitAtFirst.h"
@@ -16,6 +17,11 @@ constexpr char kError[] = "ERROR ";
 constexpr char kLoginRecord[] = "LOGIN";
 constexpr char kBlockedRecord[] = "BLOCKED";
 constexpr char kLimitedRecord[] = "LIMITED";
+// The gate's state: one record of each kind, CLASS or PROBLEM after the others.
+constexpr char kPausedRecord[] = "PAUSED";
+constexpr char kAdjustmentRecord[] = "ADJUSTMENT";
+constexpr char kClassRecord[] = "CLASS";
+constexpr char kProblemRecord[] = "PROBLEM";
 
 // Fields joined by tabs; control characters inside a field are shown escaped, so a field can
 // hold neither a tab nor a line break.
@@ -55,11 +61,30 @@ std::vector<std::string> Online(net::TOrvoServer& server) {
   return reply;
 }
 
+std::vector<std::string> Gate(store::TOrvoDiskDb& db) {
+  std::vector<std::string> reply{kOk};
+  reply.push_back(Record({kPausedRecord, db.StopTimeTable() ? "1" : "0"}));
+  reply.push_back(Record({kAdjustmentRecord, std::to_string(db.CurrWeekTemp())}));
+  try {
+    reply.push_back(Record({kClassRecord, db.CurrentGroupName()}));
+  } catch (const std::exception& e) {
+    // A lesson whose time cannot be read: the state is still worth showing, with the reason.
+    reply.push_back(Record({kProblemRecord, e.what()}));
+  }
+  return reply;
+}
+
 std::vector<std::string> Answer(OrvoService& service, const std::string& request) {
   const core::HeadTail words = core::SplitAtFirst(request, ' ');
   if (words.head == kReloadRequest) {
     service.ReloadSettings();
     return {kOk};
+  }
+  if (words.head == kPauseRequest || words.head == kResumeRequest || words.head == kGateRequest) {
+    store::TOrvoDiskDb* db = service.Db();
+    if (db == nullptr) return {std::string(kError) + "the service is not serving"};
+    if (words.head != kGateRequest) service.PauseGate(words.head == kPauseRequest);
+    return Gate(*db);
   }
   net::TOrvoServer* server = service.Server();
   if (server == nullptr) return {std::string(kError) + "the service is not serving"};
@@ -117,6 +142,24 @@ OnlineView ParseOnlineView(const std::vector<std::string>& lines) {
     }
   }
   return view;
+}
+
+GateStatus ParseGateStatus(const std::vector<std::string>& lines) {
+  GateStatus status;
+  for (const std::string& line : lines) {
+    const std::vector<std::string> f = Fields(line);
+    if (f.size() != 2) continue;
+    if (f[0] == kPausedRecord) {
+      status.paused = f[1] == "1";
+    } else if (f[0] == kAdjustmentRecord) {
+      status.weekAdjustment = std::atoi(f[1].c_str());
+    } else if (f[0] == kClassRecord) {
+      status.currentClass = f[1];
+    } else if (f[0] == kProblemRecord) {
+      status.problem = f[1];
+    }
+  }
+  return status;
 }
 
 }  // namespace orvo::service

@@ -1,8 +1,10 @@
 // The requests that the admin tool sends to a running service over the control channel, and their
 // answers: the online view, ending logins, lifting blocks, reloading what is saved in the
-// database. A reply's first line is "OK" or "ERROR <why>"; the lines after it are its data.
+// database, pausing and resuming the timetable gate and showing its state. A reply's first line
+// is "OK" or "ERROR <why>"; the lines after it are its data.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,10 @@ inline constexpr char kKickRequest[] = "KICK";  // KICK <address>
 inline constexpr char kKickAllRequest[] = "KICKALL";
 inline constexpr char kUnblockRequest[] = "UNBLOCK";  // UNBLOCK <address>
 inline constexpr char kReloadRequest[] = "RELOAD";
+// Each answers with the gate's state afterwards (ParseGateStatus reads it).
+inline constexpr char kPauseRequest[] = "PAUSE";
+inline constexpr char kResumeRequest[] = "RESUME";
+inline constexpr char kGateRequest[] = "GATE";
 
 // The reply to one request line. Raises nothing: a failure is answered as an "ERROR" reply.
 std::vector<std::string> AnswerControlRequest(OrvoService& service, const std::string& request);
@@ -44,5 +50,14 @@ struct OnlineView {
   std::vector<LimitedAddressTexts> limited;
 };
 OnlineView ParseOnlineView(const std::vector<std::string>& lines);
+
+// The data of the gate requests' replies.
+struct GateStatus {
+  bool paused = false;
+  int32_t weekAdjustment = -1;  // the weekday taken instead of today's (1 for Monday), -1 for none
+  std::string currentClass;     // the class text of the lesson on now: "*" while paused, or empty
+  std::string problem;          // why the lesson on now could not be found, empty when it was
+};
+GateStatus ParseGateStatus(const std::vector<std::string>& lines);
 
 }  // namespace orvo::service

@@ -109,7 +109,15 @@ void OrvoService::Stop() {
 void OrvoService::ReloadSettings() {
   if (!db_) return;
   LoadSettings(*db_, state_);
-  // The students, the timetable or the grace time may have changed too.
+  // The students, the timetable or the grace time may have changed too: the gate looks at the
+  // timetable again at the next login, and every login is judged again at its next command.
+  db_->TimetableChanged();
+  if (server_) server_->RecheckLogins();
+}
+
+void OrvoService::PauseGate(bool paused) {
+  if (!db_) return;
+  db_->SetStopTimeTable(paused);
   if (server_) server_->RecheckLogins();
 }
 

@@ -48,9 +48,13 @@ class OrvoService {
   // Stops listening, closes live connections and waits for every thread the service started.
   void Stop();
 
-  // Reads the settings row and the options again into the service state, and has every login
-  // checked again at its next command.
+  // Reads the settings row and the options again into the service state, has the gate read the
+  // timetable again at the next login and every login checked again at its next command.
   void ReloadSettings();
+  // Pauses the timetable gate (every class may log in, no login ends by time) or resumes it; the
+  // pause lives as long as the service, as the console's check box has it. Logins are judged
+  // again at their next command.
+  void PauseGate(bool paused);
   // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
   bool PauseGateIfTimetableEmpty();
   // Runs PauseGateIfTimetableEmpty once, `delay` after this call, on a thread Stop() ends.

@@ -59,9 +59,28 @@ struct TimeTableRow {
   std::string serverPort;
 };
 
+// The class text of a lesson that admits every class.
+inline constexpr char kEveryClass[] = "*";
+
+// The items of a lesson's class text, in order, empty ones left out. Items are separated by
+// , ， 、 ; ； / | and blanks (the ideographic one too).
+std::vector<std::string_view> LessonItems(std::string_view lessonGroups);
+
 // Whether the lesson's class text admits class `aGroup`: it is "*", or one of its items equals
-// the class. Items are separated by , ， 、 ; ； / | and blanks.
+// the class.
 bool LessonAdmits(std::string_view lessonGroups, std::string_view aGroup);
+
+struct UnknownClass {
+  std::string name;  // the item of the lesson's class text
+  // An existing class that differs from it only in full-width or half-width forms ("（" and "("),
+  // or in letter case: most likely what was meant. Empty when there is none.
+  std::string suggestion;
+};
+
+// The items of a lesson's class text that are none of `classes`, in the order typed, each once.
+// The whole text "*" names every class; "*" as one item among others names none.
+std::vector<UnknownClass> UnknownLessonClasses(std::string_view lessonGroups,
+                                               const std::vector<std::string>& classes);
 
 class TOrvoDiskDb {
  public:
@@ -124,7 +143,13 @@ class TOrvoDiskDb {
   int32_t CurrWeekTemp() const;
   void SetCurrWeekTemp(int32_t Value);
   bool StopTimeTable() const { return FStopTimeTable.load(); }
-  void SetStopTimeTable(bool Value) { FStopTimeTable.store(Value); }
+  void SetStopTimeTable(bool Value);
+  // Has the next check evaluate the timetable again instead of using what it found less than a
+  // minute ago. The timetable operations of this object do it themselves; this is for a change
+  // another program wrote to the file.
+  void TimetableChanged();
+  // Stores the times with full-width digits and colons read as half-width ones (HalfWidth), so
+  // every reader of the file sees plain times.
   void AddTimeTable(const std::string& Week, const std::string& BeginTime,
                     const std::string& EndTime, const std::string& GroupName);
   void DeleteTimeTable(const std::string& aID);
@@ -142,7 +167,10 @@ class TOrvoDiskDb {
   TSimpleDb FDb;  // guarded by FLock: its one cursor is shared by every operation
   const core::SettingsValues& FSettings;
   const platform::Clock& FClock;
-  uint32_t FCurrTick = 0;      // guarded by FLock
+  uint32_t FCurrTick = 0;  // guarded by FLock
+  // Guarded by FLock: the timetable, the adjustment or the pause changed since the last
+  // evaluation, so the next check evaluates whatever the tick count says.
+  bool FEvaluationDue = false;
   int32_t FCurrWeekTemp = -1;  // guarded by FLock
   std::atomic<bool> FStopTimeTable{false};
   std::string CurrGroupName;  // guarded by FLock

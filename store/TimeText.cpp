@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "store/HalfWidth.h"
+
 namespace orvo::store {
 namespace {
 
@@ -69,7 +71,8 @@ int ScanAmPm(Scanner& scanner, const platform::RegionalSettings& regional) {
   return -1;
 }
 
-std::optional<int32_t> Parse(std::string_view text, const platform::RegionalSettings& regional) {
+std::optional<int32_t> Parse(std::string_view typed, const platform::RegionalSettings& regional) {
+  const std::string text = HalfWidth(typed);
   Scanner scanner(text);
   int baseHour = ScanAmPm(scanner, regional);
   const std::optional<uint32_t> hourRead = scanner.Number();
@@ -128,6 +131,15 @@ bool TryParseTimeText(std::string_view text, int32_t& msOfDay,
   if (!parsed) return false;
   msOfDay = *parsed;
   return true;
+}
+
+LessonTimesFault CheckLessonTimes(std::string_view begin, std::string_view end,
+                                  const platform::RegionalSettings& regional) {
+  const std::optional<int32_t> from = Parse(begin, regional);
+  if (!from) return LessonTimesFault::kBadBegin;
+  const std::optional<int32_t> to = Parse(end, regional);
+  if (!to) return LessonTimesFault::kBadEnd;
+  return *to > *from ? LessonTimesFault::kNone : LessonTimesFault::kEndNotAfterBegin;
 }
 
 }  // namespace orvo::store

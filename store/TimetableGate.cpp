@@ -1,6 +1,7 @@
 // The timetable and the login gate of TOrvoDiskDb: which timetable row is current, and whether a
 // login's class and credentials pass. Every method takes FLock except EnsureCurrGroup, which runs
-// inside CheckLogin's hold.
+// inside CheckLogin's hold. The current row is found again once a minute, and at the next check
+// after any change to the timetable, the adjustment or the pause.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/Regional.h"
+#include "store/HalfWidth.h"
 #include "store/OrvoDiskDbUnit.h"
 #include "store/TimeText.h"
 
@@ -18,7 +20,6 @@ namespace orvo::store {
 namespace {
 
 constexpr char kTimeTable[] = "TimeTable";
-constexpr char kPauseGroup[] = "*";
 
 // Week and Id go into statements without quotes, so anything but a plain decimal integer is
 // refused before it can become part of the SQL.
@@ -49,45 +50,18 @@ std::string TwoDigits(int value) {
   return text.size() < 2 ? "0" + text : text;
 }
 
-// Whether `text` starts with one of the separators between a lesson's classes; its length if so.
-std::size_t SeparatorAt(std::string_view text) {
-  static constexpr std::string_view kWide[] = {"，", "、", "；", "　"};
-  if (text.empty()) return 0;
-  if (std::string_view(",;/| \t").find(text.front()) != std::string_view::npos) return 1;
-  for (const std::string_view separator : kWide) {
-    if (text.starts_with(separator)) return separator.size();
-  }
-  return 0;
-}
-
 }  // namespace
-
-bool LessonAdmits(std::string_view lessonGroups, std::string_view aGroup) {
-  if (lessonGroups == kPauseGroup) return true;
-  if (aGroup.empty()) return false;
-  std::size_t itemStart = 0;
-  for (std::size_t i = 0; i <= lessonGroups.size();) {
-    const std::size_t separator = i < lessonGroups.size() ? SeparatorAt(lessonGroups.substr(i)) : 1;
-    if (separator == 0) {
-      ++i;
-      continue;
-    }
-    if (lessonGroups.substr(itemStart, i - itemStart) == aGroup) return true;
-    i += separator;
-    itemStart = i;
-  }
-  return false;
-}
 
 void TOrvoDiskDb::EnsureCurrGroup() {
   if (FStopTimeTable.load()) {
     // The data host and port of the last evaluation stay: replies during a pause carry them.
-    CurrGroupName = kPauseGroup;
+    CurrGroupName = kEveryClass;
     return;
   }
   const uint32_t tick = FClock.TickCount();
   // Unsigned subtraction is the difference modulo 2^32, so the rhythm survives the tick wrap.
-  if (static_cast<uint32_t>(tick - FCurrTick) <= kTimetableRefreshMs) return;
+  if (!FEvaluationDue && static_cast<uint32_t>(tick - FCurrTick) <= kTimetableRefreshMs) return;
+  FEvaluationDue = false;
   FCurrTick = tick;
   CurrGroupName.clear();
   CurrDataHost.clear();
@@ -166,6 +140,18 @@ std::string TOrvoDiskDb::CurrentGroupName() {
   return CurrGroupName;
 }
 
+void TOrvoDiskDb::SetStopTimeTable(bool Value) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FStopTimeTable.store(Value);
+  // The class found before the pause may be long over when it ends.
+  FEvaluationDue = true;
+}
+
+void TOrvoDiskDb::TimetableChanged() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FEvaluationDue = true;
+}
+
 int32_t TOrvoDiskDb::CurrWeekTemp() const {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   return FCurrWeekTemp;
@@ -174,27 +160,30 @@ int32_t TOrvoDiskDb::CurrWeekTemp() const {
 void TOrvoDiskDb::SetCurrWeekTemp(int32_t Value) {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   FCurrWeekTemp = Value;
-  // Forces the next check to evaluate with the new weekday (once the tick count passes a minute).
-  FCurrTick = 0;
+  FEvaluationDue = true;
 }
 
 void TOrvoDiskDb::AddTimeTable(const std::string& Week, const std::string& BeginTime,
                                const std::string& EndTime, const std::string& GroupName) {
   RequireInteger(Week);
   std::lock_guard<std::recursive_mutex> guard(FLock);
-  FDb.Insert(kTimeTable, {"Week", "BeginTime", "EndTime", "GroupName"},
-             {Week, QuotedStr(BeginTime), QuotedStr(EndTime), QuotedStr(GroupName)});
+  FDb.Insert(
+      kTimeTable, {"Week", "BeginTime", "EndTime", "GroupName"},
+      {Week, QuotedStr(HalfWidth(BeginTime)), QuotedStr(HalfWidth(EndTime)), QuotedStr(GroupName)});
+  FEvaluationDue = true;
 }
 
 void TOrvoDiskDb::DeleteTimeTable(const std::string& aID) {
   RequireInteger(aID);
   std::lock_guard<std::recursive_mutex> guard(FLock);
   FDb.Delete(kTimeTable, "Id=" + aID);
+  FEvaluationDue = true;
 }
 
 void TOrvoDiskDb::DeleteTimeTableAll() {
   std::lock_guard<std::recursive_mutex> guard(FLock);
   FDb.DeleteAll(kTimeTable);
+  FEvaluationDue = true;
 }
 
 void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
@@ -215,7 +204,7 @@ void TOrvoDiskDb::GroupList(std::vector<std::string>& aList) {
     CurrDataPort = query.FieldByName("ServerPort").AsString();
   }
   const std::string groupName = query.FieldByName("GroupName").AsString();
-  if (groupName != kPauseGroup) {
+  if (groupName != kEveryClass) {
     aList.push_back(groupName);
     return;
   }

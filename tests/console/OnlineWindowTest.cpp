@@ -226,13 +226,14 @@ TEST_F(OnlineWindowTest, ALessonDeletedInTheTimetableWindowEndsItsLoginsAtTheNex
   timeTable->ComboBox1->setCurrentIndex(0);
   timeTable->Edit1->setText(QStringLiteral("08:00"));
   timeTable->Edit2->setText(QStringLiteral("09:00"));
-  timeTable->Edit3->setText(QStringLiteral("C2"));
+  timeTable->ComboBox3->setEditText(QStringLiteral("C2"));
   timeTable->Button2Click();
   QTableWidget* lessons = timeTable->ListView1;
   ASSERT_EQ(lessons->rowCount(), 2);
   for (int r = 0; r < lessons->rowCount(); ++r) {
     if (lessons->item(r, 4)->text() == QStringLiteral("C1,C2")) lessons->selectRow(r);
   }
+  dialogs.AnswerConfirm(true);
   timeTable->Button3Click();
   ASSERT_EQ(lessons->rowCount(), 1);
   EXPECT_FALSE(Reaches(kLi, "C1", "Li")) << "the login outlived its lesson";

@@ -1,5 +1,6 @@
-// The timetable window: its controls, the listing order, adding with its checks, deleting, the
-// double click, the weekday override, the hidden table-creating button and a missing database.
+// The timetable window: its controls, the listing order, adding with its checks (times, the class
+// text against the classes there are), deleting once confirmed, the double click, the weekday
+// adjustment and its end, the hidden table-creating button and a missing database.
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,8 +15,25 @@ namespace {
 
 using Kind = ScriptedDialogs::Kind;
 
+const QStringList kWeekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
+                               QStringLiteral("星期三"), QStringLiteral("星期四"),
+                               QStringLiteral("星期五"), QStringLiteral("星期六"),
+                               QStringLiteral("星期日")};
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items.append(box.itemText(i));
+  return items;
+}
+
 class TimeTableWindowTest : public ConsoleTest {
  protected:
+  // The classes the lessons of these tests name, made before the windows start.
+  void AddClasses() {
+    Sql("insert into Groups (GroupName) values ('一班'),('二班'),('三班'),('四班'),('五班'),"
+        "('初二（3）班')");
+  }
+
   console::TTimeTableFrm& Frm() { return *timeTable; }
 
   // The list as shown, one "Id|weekday|start|end|class" text per row, top to bottom.
@@ -44,7 +62,7 @@ class TimeTableWindowTest : public ConsoleTest {
     Frm().ComboBox1->setCurrentIndex(weekday);
     Frm().Edit1->setText(begin);
     Frm().Edit2->setText(end);
-    Frm().Edit3->setText(group);
+    Frm().ComboBox3->setEditText(group);
     Frm().Button2Click();
   }
 
@@ -78,17 +96,15 @@ TEST_F(TimeTableWindowTest, ControlsCarryTheirCaptionsAndWidths) {
   EXPECT_EQ(frm.ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(frm.ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
 
-  const QStringList weekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
-                                QStringLiteral("星期三"), QStringLiteral("星期四"),
-                                QStringLiteral("星期五")};
-  for (QComboBox* box : {frm.ComboBox1, frm.ComboBox2}) {
-    EXPECT_FALSE(box->isEditable());
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items.append(box->itemText(i));
-    EXPECT_EQ(items, weekdays);
-  }
+  // Every day of the week; the adjustment box starts with the entry that ends an adjustment, and
+  // shows it while there is none.
+  EXPECT_FALSE(frm.ComboBox1->isEditable());
+  EXPECT_EQ(Items(*frm.ComboBox1), kWeekdays);
   EXPECT_EQ(frm.ComboBox1->currentIndex(), 0);
-  EXPECT_EQ(frm.ComboBox2->currentIndex(), -1);
+  EXPECT_FALSE(frm.ComboBox2->isEditable());
+  EXPECT_EQ(Items(*frm.ComboBox2), QStringList{QStringLiteral("不调整")} + kWeekdays);
+  EXPECT_EQ(frm.ComboBox2->currentText(), QStringLiteral("不调整"));
+  EXPECT_TRUE(frm.ComboBox3->isEditable()) << "a lesson may name several classes";
 
   EXPECT_EQ(frm.Label3->text(), QStringLiteral("班级"));
   EXPECT_EQ(frm.Label1->text(), QStringLiteral("开始时间"));
@@ -100,13 +116,13 @@ TEST_F(TimeTableWindowTest, ControlsCarryTheirCaptionsAndWidths) {
   EXPECT_EQ(frm.Button4->text(), QStringLiteral("删除全部"));
   EXPECT_TRUE(frm.Button1->isHidden());
   EXPECT_TRUE(frm.DbStateLabel->isHidden());
-  for (const char* name : {"ListView1", "ComboBox1", "ComboBox2", "Edit1", "Edit2", "Edit3",
+  for (const char* name : {"ListView1", "ComboBox1", "ComboBox2", "Edit1", "Edit2", "ComboBox3",
                            "Label7", "Button2", "Button3", "Button4", "Button1"}) {
     EXPECT_NE(frm.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
   }
 }
 
-TEST_F(TimeTableWindowTest, AddRefusesAnEmptyClassFirstThenABadTime) {
+TEST_F(TimeTableWindowTest, AddRefusesNamingTheFieldAndWhatWasTyped) {
   Start();
   const struct {
     const char* begin;
@@ -114,9 +130,17 @@ TEST_F(TimeTableWindowTest, AddRefusesAnEmptyClassFirstThenABadTime) {
     const char* group;
     const char* message;
   } kCases[] = {
-      {"25:00", "", "", "信息不能为空"},  // the class is checked before the times
-      {"08:00", "09:00", "", "信息不能为空"}, {"24:00", "09:00", "一班", "时间格式错误"},
-      {"08:00", "", "一班", "时间格式错误"},  {"eight", "09:00", "一班", "时间格式错误"},
+      {"25:00", "", "", "请填写班级"},  // the class is checked before the times
+      {"08:00", "09:00", " ，", "班级“ ，”里没有班级名"},
+      {"24:00", "09:00", "一班", "开始时间“24:00”不是有效的时间，请按 16:05 的格式填写"},
+      {"eight", "", "一班", "开始时间“eight”不是有效的时间，请按 16:05 的格式填写"},
+      {" ", "09:00", "一班", "请填写开始时间"},
+      {"08:00", "", "一班", "请填写结束时间"},
+      {"08:00", "9:00x", "一班", "结束时间“9:00x”不是有效的时间，请按 16:05 的格式填写"},
+      // The end must come after the start, as orvo-admin requires.
+      {"09:00", "08:00", "一班", "结束时间“08:00”不在开始时间“09:00”之后；跨过午夜的课请分成两节"},
+      {"８：００", "8:00", "一班",
+       "结束时间“8:00”不在开始时间“８：００”之后；跨过午夜的课请分成两节"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.begin) + " " + c.end + " " + c.group);
@@ -126,52 +150,117 @@ TEST_F(TimeTableWindowTest, AddRefusesAnEmptyClassFirstThenABadTime) {
     // The fields keep what was typed, so the operator can correct it.
     EXPECT_EQ(Frm().Edit1->text(), QString::fromUtf8(c.begin));
     EXPECT_EQ(Frm().Edit2->text(), QString::fromUtf8(c.end));
-    EXPECT_EQ(Frm().Edit3->text(), QString::fromUtf8(c.group));
+    EXPECT_EQ(Frm().ComboBox3->currentText(), QString::fromUtf8(c.group));
   }
   EXPECT_TRUE(Column("select Id from TimeTable").empty());
   EXPECT_TRUE(Listed().empty());
 }
 
 TEST_F(TimeTableWindowTest, AddedRowsAreListedByWeekdayThenStartWhateverTheirIdOrder) {
+  AddClasses();
   Start();
   Add(1, QStringLiteral("08:00"), QStringLiteral("09:40"), QStringLiteral("二班"));
   Add(0, QStringLiteral("16:00"), QStringLiteral("17:00"), QStringLiteral("一班"));
+  Add(6, QStringLiteral("09:00"), QStringLiteral("10:00"), QStringLiteral("五班"));
   Add(0, QStringLiteral("14:00"), QStringLiteral("15:00"), QStringLiteral("一班"));
-  Add(0, QStringLiteral(" 9:00"), QStringLiteral("08:00"), QStringLiteral("三班"));
+  Add(5, QStringLiteral("09:00"), QStringLiteral("10:00"), QStringLiteral("四班"));
+  Add(0, QStringLiteral(" 9:00"), QStringLiteral("１０：００"), QStringLiteral("三班,一班"));
   EXPECT_TRUE(dialogs.AllShown().empty());
 
   EXPECT_EQ(Listed(), (std::vector<std::string>{
-                          "4|星期一| 9:00|08:00|三班",
-                          "3|星期一|14:00|15:00|一班",
+                          "6|星期一| 9:00|10:00|三班,一班",
+                          "4|星期一|14:00|15:00|一班",
                           "2|星期一|16:00|17:00|一班",
                           "1|星期二|08:00|09:40|二班",
+                          "5|星期六|09:00|10:00|四班",
+                          "3|星期日|09:00|10:00|五班",
                       }));
-  // Stored exactly as typed: the leading blank stays, a start after its end is not refused.
-  EXPECT_EQ(Column("select BeginTime from TimeTable where Id=4"),
-            std::vector<std::string>{" 9:00"});
+  // Stored as typed, the leading blank included, but with full-width digits and colon read as
+  // half-width ones; Saturday and Sunday are Week 6 and 7.
+  EXPECT_EQ(Column("select BeginTime || '-' || EndTime from TimeTable where Id=6"),
+            std::vector<std::string>{" 9:00-10:00"});
   EXPECT_EQ(Column("select Week from TimeTable order by Id"),
-            (std::vector<std::string>{"2", "1", "1", "1"}));
+            (std::vector<std::string>{"2", "1", "7", "1", "6", "1"}));
   // The entry fields are emptied for the next row; the weekday box keeps its choice.
   EXPECT_TRUE(Frm().Edit1->text().isEmpty());
   EXPECT_TRUE(Frm().Edit2->text().isEmpty());
-  EXPECT_TRUE(Frm().Edit3->text().isEmpty());
+  EXPECT_TRUE(Frm().ComboBox3->currentText().isEmpty());
   EXPECT_EQ(Frm().ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(TimeTableWindowTest, ClassBoxOffersTheClassesAndKeepsWhatIsTyped) {
+  AddClasses();
+  Start();
+  // Every class, in the class list's order (which has its own tests).
+  QStringList offered = Items(*Frm().ComboBox3);
+  offered.sort();
+  QStringList classes = {QStringLiteral("一班"), QStringLiteral("二班"),
+                         QStringLiteral("三班"), QStringLiteral("四班"),
+                         QStringLiteral("五班"), QStringLiteral("初二（3）班")};
+  classes.sort();
+  EXPECT_EQ(offered, classes);
+  EXPECT_TRUE(Frm().ComboBox3->currentText().isEmpty()) << "no class is chosen for the operator";
+
+  // A class added while the window is hidden is offered when it is shown; the typed text stays.
+  Frm().ComboBox3->setEditText(QStringLiteral("一班,"));
+  service->Db()->AddGroup("六班");
+  Frm().show();
+  EXPECT_GE(Frm().ComboBox3->findText(QStringLiteral("六班")), 0);
+  EXPECT_EQ(Frm().ComboBox3->currentText(), QStringLiteral("一班,"));
+
+  // Picking a class puts its exact name in the text.
+  Frm().ComboBox3->setCurrentIndex(Frm().ComboBox3->findText(QStringLiteral("初二（3）班")));
+  EXPECT_EQ(Frm().ComboBox3->currentText(), QStringLiteral("初二（3）班"));
+  Add(0, QStringLiteral("08:00"), QStringLiteral("09:00"), Frm().ComboBox3->currentText());
+  EXPECT_TRUE(dialogs.AllShown().empty());
+  EXPECT_EQ(Column("select GroupName from TimeTable"), std::vector<std::string>{"初二（3）班"});
+}
+
+TEST_F(TimeTableWindowTest, UnknownClassIsNamedBeforeSavingAndOnlyOkSaves) {
+  AddClasses();
+  Start();
+  // ASCII brackets for a class written with full-width ones, and a class that does not exist.
+  const QString typed = QStringLiteral("初二(3)班，一班、七班");
+  dialogs.AnswerConfirm(false);
+  Add(0, QStringLiteral("08:00"), QStringLiteral("09:00"), typed);
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  const ScriptedDialogs::Shown& warning = dialogs.AllShown()[0];
+  EXPECT_EQ(warning.kind, Kind::Confirm);
+  EXPECT_EQ(warning.caption, QStringLiteral("班级不存在"));
+  EXPECT_EQ(warning.text, QStringLiteral("没有班级“初二(3)班”，是不是“初二（3）班”？\n"
+                                         "没有班级“七班”\n"
+                                         "这些名字的学生不能按这节课登录。仍然保存吗？"));
+  EXPECT_TRUE(Column("select Id from TimeTable").empty()) << "cancel saves nothing";
+  EXPECT_EQ(Frm().ComboBox3->currentText(), typed) << "the text stays for correcting";
+
+  dialogs.Forget();
+  dialogs.AnswerConfirm(true);
+  Frm().Button2Click();
+  EXPECT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(Column("select GroupName from TimeTable"),
+            std::vector<std::string>{typed.toStdString()});
+
+  // "*" names every class: no question.
+  dialogs.Forget();
+  Add(1, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("*"));
+  EXPECT_TRUE(dialogs.AllShown().empty());
+  EXPECT_EQ(Listed().size(), 2u);
 }
 
 TEST_F(TimeTableWindowTest, RowsTheWindowCannotWriteAreListedWithoutACrash) {
   Sql("insert into TimeTable (Week, BeginTime, EndTime, GroupName) values "
       "(1, 'soon', '09:00', 'bad'),"
       "(2, '08:00', '09:00', 'tue'),"
-      "(6, '10:00', '11:00', 'sat'),"
+      "(8, '10:00', '11:00', 'week8'),"
       "(1, '', '', 'empty'),"
       "(1, '08:00', '09:00', 'mon'),"
       "(3, '25:61', '26:00', 'worse')");
   Start();
   EXPECT_TRUE(dialogs.AllShown().empty());
-  // Saturday has no weekday text and sorts before Monday; starts that do not parse come last,
-  // keeping their Id order.
+  // Week 8 names no weekday and sorts before Monday; starts that do not parse come last, keeping
+  // their Id order.
   EXPECT_EQ(ListedWithoutIds(), (std::vector<std::string>{
-                                    "|10:00|11:00|sat",
+                                    "|10:00|11:00|week8",
                                     "星期一|08:00|09:00|mon",
                                     "星期二|08:00|09:00|tue",
                                     "星期一|soon|09:00|bad",
@@ -184,13 +273,14 @@ TEST_F(TimeTableWindowTest, RowsTheWindowCannotWriteAreListedWithoutACrash) {
   EXPECT_LT(Frm().ListView1Compare(mon, bad), 0);
   EXPECT_EQ(Frm().ListView1Compare(bad, bad), 0);
 
-  // A Saturday row brought into the fields leaves no weekday chosen, and adding it as it is
-  // stores Week 0.
-  Select("|10:00|11:00|sat");
+  // Such a row brought into the fields leaves no weekday chosen, and adding it as it is asks for
+  // one rather than store a lesson on no day.
+  Select("|10:00|11:00|week8");
   Frm().ListView1DblClick();
   EXPECT_EQ(Frm().ComboBox1->currentIndex(), -1);
   Frm().Button2Click();
-  EXPECT_EQ(Column("select Week from TimeTable where Id=7"), std::vector<std::string>{"0"});
+  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QStringLiteral("请选择星期")});
+  EXPECT_EQ(Column("select count(*) from TimeTable"), std::vector<std::string>{"6"});
 }
 
 TEST_F(TimeTableWindowTest, StartTimesWithinFourSecondsCompareEqual) {
@@ -205,6 +295,7 @@ TEST_F(TimeTableWindowTest, StartTimesWithinFourSecondsCompareEqual) {
 }
 
 TEST_F(TimeTableWindowTest, DoubleClickBringsTheRowIntoTheFields) {
+  AddClasses();
   Start();
   Add(3, QStringLiteral("10:05"), QStringLiteral("11:35"), QStringLiteral("四班"));
   Frm().ComboBox1->setCurrentIndex(0);
@@ -217,26 +308,39 @@ TEST_F(TimeTableWindowTest, DoubleClickBringsTheRowIntoTheFields) {
   EXPECT_EQ(Frm().ComboBox1->currentIndex(), 3);
   EXPECT_EQ(Frm().Edit1->text(), QStringLiteral("10:05"));
   EXPECT_EQ(Frm().Edit2->text(), QStringLiteral("11:35"));
-  EXPECT_EQ(Frm().Edit3->text(), QStringLiteral("四班"));
+  EXPECT_EQ(Frm().ComboBox3->currentText(), QStringLiteral("四班"));
   EXPECT_EQ(Listed().size(), 1u) << "the row itself is not changed";
 }
 
-TEST_F(TimeTableWindowTest, DeleteSelectedRemovesThatRowOnly) {
+TEST_F(TimeTableWindowTest, DeleteSelectedAsksAndRemovesThatRowOnly) {
+  AddClasses();
   Start();
   Add(0, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("一班"));
   Add(1, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("二班"));
 
-  Frm().Button3Click();  // no selection: nothing happens
+  Frm().Button3Click();  // no selection: nothing happens, nothing is asked
   EXPECT_EQ(Listed().size(), 2u);
+  EXPECT_TRUE(dialogs.AllShown().empty());
 
   Select("星期一|08:00|09:00|一班");
+  dialogs.AnswerConfirm(false);
+  Frm().Button3Click();
+  EXPECT_EQ(Listed().size(), 2u) << "cancel keeps the lesson";
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Confirm);
+  EXPECT_EQ(dialogs.AllShown()[0].caption, QStringLiteral("确认删除"));
+  EXPECT_EQ(dialogs.AllShown()[0].text,
+            QStringLiteral("确定要删除课程“星期一 08:00-09:00 一班”吗？"));
+
+  Select("星期一|08:00|09:00|一班");
+  dialogs.AnswerConfirm(true);
   Frm().Button3Click();
   EXPECT_EQ(Listed(), std::vector<std::string>{"2|星期二|08:00|09:00|二班"});
   EXPECT_EQ(Column("select GroupName from TimeTable"), std::vector<std::string>{"二班"});
-  EXPECT_TRUE(dialogs.AllShown().empty()) << "no confirmation";
 }
 
 TEST_F(TimeTableWindowTest, DeleteAllAsksAndOnlyOkDeletes) {
+  AddClasses();
   Start();
   Add(0, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("一班"));
   Add(2, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("三班"));
@@ -259,18 +363,34 @@ TEST_F(TimeTableWindowTest, DeleteAllAsksAndOnlyOkDeletes) {
   }
 }
 
-TEST_F(TimeTableWindowTest, OverrideBoxSetsTheGateWeekday) {
+TEST_F(TimeTableWindowTest, AdjustmentTakesAnyWeekdayAndNoAdjustmentEndsItAtTheNextLogin) {
+  AddClasses();
+  clock.SetNow({2026, 12, 7, 8, 10, 0, 0, 1});  // a Monday
   Start();
-  EXPECT_EQ(service->Db()->CurrWeekTemp(), -1);
-  Frm().ComboBox2->setCurrentIndex(2);
-  Frm().ComboBox2Change();
-  EXPECT_EQ(service->Db()->CurrWeekTemp(), 3);
-  Frm().ComboBox2->setCurrentIndex(0);
-  Frm().ComboBox2Change();
-  EXPECT_EQ(service->Db()->CurrWeekTemp(), 1);
+  Add(5, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("三班"));
+  store::TOrvoDiskDb& db = *service->Db();
+  EXPECT_EQ(db.CurrWeekTemp(), -1);
+  EXPECT_EQ(db.CurrentGroupName(), "");
+
+  const auto pick = [this](const QString& item) {
+    Frm().ComboBox2->setCurrentIndex(Frm().ComboBox2->findText(item));
+    Frm().ComboBox2Change();
+  };
+  pick(QStringLiteral("星期六"));
+  EXPECT_EQ(db.CurrWeekTemp(), 6);
+  EXPECT_EQ(db.CurrentGroupName(), "三班") << "Saturday's lesson, today";
+  pick(QStringLiteral("星期日"));
+  EXPECT_EQ(db.CurrWeekTemp(), 7);
+  EXPECT_EQ(db.CurrentGroupName(), "");
+  pick(QStringLiteral("星期六"));
+  pick(QStringLiteral("不调整"));
+  EXPECT_EQ(db.CurrWeekTemp(), -1);
+  EXPECT_EQ(db.CurrentGroupName(), "") << "back to Monday's lessons at once";
+  EXPECT_TRUE(dialogs.AllShown().empty());
 }
 
 TEST_F(TimeTableWindowTest, FailuresAreReportedAndHiddenButtonCreatesTheTable) {
+  AddClasses();
   Start();
   Add(0, QStringLiteral("08:00"), QStringLiteral("09:00"), QStringLiteral("一班"));
   Sql("drop table TimeTable");
@@ -305,9 +425,10 @@ TEST_F(TimeTableWindowTest, WindowOverAMissingDatabaseKeepsItsButtonsOff) {
   EXPECT_TRUE(Listed().empty());
   EXPECT_FALSE(frm.DbStateLabel->isHidden());
   EXPECT_FALSE(frm.DbStateLabel->text().isEmpty());
-  for (QWidget* control : {static_cast<QWidget*>(frm.Button2), static_cast<QWidget*>(frm.Button3),
-                           static_cast<QWidget*>(frm.Button4), static_cast<QWidget*>(frm.Button1),
-                           static_cast<QWidget*>(frm.ComboBox2)}) {
+  for (QWidget* control :
+       {static_cast<QWidget*>(frm.Button2), static_cast<QWidget*>(frm.Button3),
+        static_cast<QWidget*>(frm.Button4), static_cast<QWidget*>(frm.Button1),
+        static_cast<QWidget*>(frm.ComboBox2), static_cast<QWidget*>(frm.ComboBox3)}) {
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
   }
   // Reached anyway, the handlers report instead of touching a database that is not there.

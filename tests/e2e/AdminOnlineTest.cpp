@@ -64,6 +64,7 @@ TEST_F(AdminTest, WithoutADatabaseEveryCommandButInitNamesTheFileAndSuggestsInit
       {"online"},
       {"kick", "--all"},
       {"unblock", kGuesser},
+      {"gate", "status"},
   };
   for (const auto& command : commands) {
     const Outcome outcome = Admin(command);
@@ -80,8 +81,13 @@ TEST_F(AdminTest, WithoutADatabaseEveryCommandButInitNamesTheFileAndSuggestsInit
 
 TEST_F(AdminTest, WithoutAServiceTheServiceCommandsSaySoAndChangesGoOnQuietly) {
   AdminOk({"init"});
-  for (const std::vector<std::string>& command :
-       {std::vector<std::string>{"online"}, {"kick", kLi}, {"kick", "--all"}, {"unblock", kLi}}) {
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"online"},
+                                                  {"kick", kLi},
+                                                  {"kick", "--all"},
+                                                  {"unblock", kLi},
+                                                  {"gate", "pause"},
+                                                  {"gate", "resume"},
+                                                  {"gate", "status"}}) {
     const Outcome outcome = Admin(command);
     EXPECT_EQ(outcome.status, 1) << command[0];
     EXPECT_TRUE(Contains(outcome.err, "no service is running on " + dir.Path().string()))
@@ -90,6 +96,60 @@ TEST_F(AdminTest, WithoutAServiceTheServiceCommandsSaySoAndChangesGoOnQuietly) {
   const Outcome add = Admin({"class", "add", "C1"});
   EXPECT_EQ(add.status, 0);
   EXPECT_EQ(add.err, "");
+}
+
+TEST_F(AdminTest, TimetableAddWarnsOfClassesThatDoNotExistAndAddsTheLessonAllTheSame) {
+  AdminOk({"init"});
+  AdminOk({"class", "add", "初二（3）班"});
+  AdminOk({"class", "add", "7A"});
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> warnings;
+  } kCases[] = {
+      {{"1", "08:00", "08:45", "初二（3）班"}, {}},
+      {{"1", "09:00", "09:45", "*"}, {}},
+      {{"2", "８：００", "8：45", "7A，初二(3)班、八班"},
+       {"warning: there is no class named '初二(3)班' (did you mean '初二（3）班'?)\n",
+        "warning: there is no class named '八班'\n"}},
+      {{"6", "08:00", "08:45", "7a"}, {"there is no class named '7a' (did you mean '7A'?)"}},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> args{"timetable", "add"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = Admin(args);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    if (c.warnings.empty()) {
+      EXPECT_EQ(outcome.err, "");
+    }
+    for (const std::string& warning : c.warnings) {
+      EXPECT_TRUE(Contains(outcome.err, warning)) << outcome.err;
+    }
+  }
+  // Every lesson is there, the full-width times stored as half-width ones; Saturday is Week 6.
+  const std::string listed = Admin({"timetable", "list"}).out;
+  EXPECT_EQ(listed,
+            "1\t1\t08:00\t08:45\t初二（3）班\n2\t1\t09:00\t09:45\t*\n"
+            "3\t2\t8:00\t8:45\t7A，初二(3)班、八班\n4\t6\t08:00\t08:45\t7a\n");
+
+  // Refusals name the argument that is wrong.
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } kRefused[] = {
+      {{"0", "08:00", "08:45", "7A"}, "WEEKDAY is 1 (Monday) to 7 (Sunday)"},
+      {{"1", "8点", "08:45", "7A"}, "BEGIN '8点' is not a valid time"},
+      {{"1", "08:00", "", "7A"}, "END '' is not a valid time"},
+      {{"1", "08:45", "８：４５", "7A"}, "must end after it begins"},
+      {{"1", "08:00", "08:45", " ，"}, "CLASSES must name a class"},
+  };
+  for (const auto& c : kRefused) {
+    std::vector<std::string> args{"timetable", "add"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = Admin(args);
+    EXPECT_EQ(outcome.status, 1) << c.says;
+    EXPECT_TRUE(Contains(outcome.err, c.says)) << outcome.err;
+  }
+  EXPECT_EQ(Admin({"timetable", "list"}).out, listed) << "a refused lesson was added";
 }
 
 TEST_F(AdminTest, OptionsAreShownSetCheckedAndReset) {
@@ -220,6 +280,34 @@ TEST_F(AdminWithService, OnlineKickAndUnblockReachTheRunningService) {
   EXPECT_FALSE(Reaches(kWu, "Wu"));
   online = Admin({"online"});
   EXPECT_EQ(online.out, "logged in: 0\nblocked: 0\nlimited: 0\n");
+}
+
+TEST_F(AdminWithService, GateIsPausedAndResumedInTheRunningService) {
+  AdminOk({"class", "add", "C2"});
+  AdminOk({"student", "add", "C2", "Zhao"});
+  Outcome status = Admin({"gate", "status"});
+  ASSERT_EQ(status.status, 0) << status.err;
+  EXPECT_EQ(status.out,
+            "paused: no (the timetable decides)\nweekday adjustment: none\nlesson now: C1\n");
+  EXPECT_FALSE(RawClient::LogInFrom(port, kWu, "C2", "Zhao", "907183")) << "C2 has no lesson";
+
+  const Outcome pause = Admin({"gate", "pause"});
+  ASSERT_EQ(pause.status, 0) << pause.err;
+  EXPECT_TRUE(Contains(pause.out, "paused: yes")) << pause.out;
+  EXPECT_TRUE(Contains(pause.out, "lesson now: every class\n")) << pause.out;
+  EXPECT_TRUE(RawClient::LogInFrom(port, kWu, "C2", "Zhao", "907183"));
+  EXPECT_TRUE(Contains(Admin({"gate", "status"}).out, "paused: yes")) << "the pause was lost";
+
+  // A lesson added meanwhile is added, and the tool says why it does not seem to apply.
+  const Outcome add = Admin({"timetable", "add", "1", "08:00", "08:45", "C1,C3"});
+  EXPECT_EQ(add.status, 0) << add.err;
+  EXPECT_TRUE(Contains(add.err, "gate is paused")) << add.err;
+
+  const Outcome resume = Admin({"gate", "resume"});
+  ASSERT_EQ(resume.status, 0) << resume.err;
+  EXPECT_TRUE(Contains(resume.out, "paused: no")) << resume.out;
+  EXPECT_FALSE(RawClient::LogInFrom(port, kWu, "C2", "Zhao", "907183"));
+  EXPECT_TRUE(LogIn(kLi, "Li"));
 }
 
 TEST_F(AdminWithService, ChangesOfTheAdminToolTakeEffectInTheRunningServiceAtOnce) {

@@ -65,6 +65,11 @@ class ControlRequests : public ::testing::Test {
     return Request(from, "LIST " + (dir / "root") + "\\C1\\Li\\*");
   }
   ControlReply Ask(const std::string& request) { return AskService(dir.Path().string(), request); }
+  GateStatus Gate(const std::string& request) {
+    const ControlReply reply = Ask(request);
+    EXPECT_TRUE(reply.ok) << request << ": " << reply.error;
+    return ParseGateStatus(reply.lines);
+  }
   OnlineView Online() {
     const ControlReply reply = Ask(kOnlineRequest);
     EXPECT_TRUE(reply.ok) << reply.error;
@@ -168,6 +173,59 @@ TEST_F(ControlRequests, ReloadTakesWhatAnotherProgramSaved) {
   EXPECT_TRUE(Ask(kReloadRequest).ok);
   EXPECT_EQ(ListLisFolder(kLi), kEmptyListing) << "a deleted student's login lives on";
   EXPECT_GT(Request(kWu, "GETSYSLOG").size(), 4u) << "the option was not taken";
+}
+
+// The pause the console's check box sets, from the command line: the state comes back with every
+// answer, logins taken during the pause are judged by the timetable again once it ends, and a
+// lesson whose time cannot be read is shown as the reason instead of failing the request.
+TEST_F(ControlRequests, GateIsPausedResumedAndShown) {
+  GateStatus gate = Gate(kGateRequest);
+  EXPECT_TRUE(gate.paused);
+  EXPECT_EQ(gate.currentClass, "*");
+  EXPECT_EQ(gate.weekAdjustment, -1);
+  ASSERT_TRUE(LogIn(kLi, "Li"));
+  ASSERT_NE(ListLisFolder(kLi), kEmptyListing);
+
+  // It is Monday 08:10; the only lesson is C1's on Wednesday.
+  service->Db()->AddTimeTable("3", "08:00", "08:45", "C1");
+  gate = Gate(kResumeRequest);
+  EXPECT_FALSE(gate.paused);
+  EXPECT_EQ(gate.currentClass, "");
+  EXPECT_FALSE(service->Db()->StopTimeTable());
+  EXPECT_EQ(ListLisFolder(kLi), kEmptyListing) << "the login taken in the pause lives on";
+  EXPECT_FALSE(LogIn(kWu, "Wu"));
+
+  service->Db()->SetCurrWeekTemp(3);
+  gate = Gate(kGateRequest);
+  EXPECT_EQ(gate.weekAdjustment, 3);
+  EXPECT_EQ(gate.currentClass, "C1");
+
+  gate = Gate(kPauseRequest);
+  EXPECT_TRUE(gate.paused);
+  EXPECT_EQ(gate.currentClass, "*");
+  EXPECT_TRUE(service->Db()->StopTimeTable());
+  // Asking twice changes nothing.
+  EXPECT_TRUE(Gate(kPauseRequest).paused);
+
+  orvo::testing::RawConnection(dir / store::kDatabaseFileName)
+      .Exec(
+          "insert into TimeTable (Week, BeginTime, EndTime, GroupName) values (1, 'soon', "
+          "'09:00', 'C1')");
+  service->ReloadSettings();
+  service->Db()->SetCurrWeekTemp(-1);  // so that no lesson before the bad one is on
+  gate = Gate(kResumeRequest);
+  EXPECT_FALSE(gate.paused);
+  EXPECT_EQ(gate.problem, "'soon' is not a valid time");
+}
+
+TEST(GateStatusParser, ReadsTheRecordsItKnows) {
+  const GateStatus gate = ParseGateStatus(
+      {"PAUSED\t0", "ADJUSTMENT\t6", "NEWKIND\tx", "CLASS\t初二（3）班,一班", "PAUSED"});
+  EXPECT_FALSE(gate.paused);
+  EXPECT_EQ(gate.weekAdjustment, 6);
+  EXPECT_EQ(gate.currentClass, "初二（3）班,一班");
+  EXPECT_EQ(gate.problem, "");
+  EXPECT_EQ(ParseGateStatus({}).weekAdjustment, -1);
 }
 
 TEST_F(ControlRequests, UnknownRequestsAreRefusedByName) {

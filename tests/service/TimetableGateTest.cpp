@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "service/ControlRequests.h"
 #include "service/OrvoService.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/RawClient.h"
@@ -70,6 +71,34 @@ TEST_F(ServiceTimetable, WithAnEmptyTimetableThePauseCheckLetsEveryClassIn) {
   service->SchedulePauseCheck(0ms);
   EXPECT_TRUE(orvo::testing::Eventually([&] { return LogsIn("ClassB", "Bob"); }));
   EXPECT_TRUE(LogsIn("ClassA", "Ann"));
+}
+
+// A teacher who sees a class refused corrects the lesson and the next login, a second later, gets
+// in: whether the console changed it in the service's own process or orvo-admin wrote the file
+// and sent RELOAD.
+TEST_F(ServiceTimetable, ACorrectedLessonAdmitsTheNextLoginAtOnce) {
+  store::TOrvoDiskDb& db = *service->Db();
+  db.AddTimeTable("1", "08:00", "08:45", "ClassB");
+  EXPECT_FALSE(LogsIn("ClassA", "Ann"));
+  clock.SetNow({2026, 12, 7, 8, 10, 1, 0, 1});
+  clock.AdvanceTicks(1000);
+  db.DeleteTimeTableAll();
+  db.AddTimeTable("1", "08:00", "08:45", "ClassA");
+  EXPECT_TRUE(LogsIn("ClassA", "Ann")) << "changed in the service's process";
+
+  // Another program (orvo-admin) moves the lesson to ClassB, then has the service reload.
+  {
+    core::SettingsValues settings;
+    store::TOrvoDiskDb admin(service->DatabasePath(), settings);
+    admin.DeleteTimeTableAll();
+    admin.AddTimeTable("1", "08:00", "08:45", "ClassB");
+  }
+  clock.AdvanceTicks(1000);
+  EXPECT_TRUE(LogsIn("ClassA", "Ann")) << "the service has not been told yet";
+  const ControlReply reply = AskService(dir.Path().string(), kReloadRequest);
+  ASSERT_TRUE(reply.ok) << reply.error;
+  EXPECT_FALSE(LogsIn("ClassA", "Ann"));
+  EXPECT_TRUE(LogsIn("ClassB", "Bob"));
 }
 
 }  // namespace

@@ -50,6 +50,15 @@ INSTANTIATE_TEST_SUITE_P(
         Valid{"下午4:05", Ms(16, 5)}, Valid{"上午 9:30", Ms(9, 30)}, Valid{"4:05 下午", Ms(16, 5)},
         Valid{"12:00上午", 0}));
 
+// As a Chinese input method types them: full-width digits, colon, full stop, letters and blank.
+INSTANTIATE_TEST_SUITE_P(FullWidth, ValidTimeTexts,
+                         ::testing::Values(Valid{"８：００", Ms(8, 0)}, Valid{"8：00", Ms(8, 0)},
+                                           Valid{"８:０５", Ms(8, 5)},
+                                           Valid{"１６：０５：３０．２５０", Ms(16, 5, 30, 250)},
+                                           Valid{"　8：00　", Ms(8, 0)},
+                                           Valid{"4：05 ＰＭ", Ms(16, 5)},
+                                           Valid{"下午４：０５", Ms(16, 5)}));
+
 class InvalidTimeTexts : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(InvalidTimeTexts, AreRefusedWithTheirTextInTheMessage) {
@@ -76,7 +85,34 @@ INSTANTIATE_TEST_SUITE_P(
         "-1", "+8", "8h", "AM", "PM PM 4", "PM 4 AM", "4 AM PM", "8\t", "\t8", "A M 8", "4 P",
         // A digit run far beyond any counter must be refused, not wrap around to a valid hour.
         "4294967304", "18446744073709551624:00", "8:4294967301",
-        "1000000000000000000000000000000000000008", "8:00:00.18446744073709551617"));
+        "1000000000000000000000000000000000000008", "8:00:00.18446744073709551617",
+        // Full-width forms are read as their half-width characters, and no further.
+        "２４：００", "8：", "8∶00", "8点", "８：００ｘ"));
+
+struct LessonTimesCase {
+  const char* begin;
+  const char* end;
+  LessonTimesFault fault;
+};
+
+TEST(LessonTimes, NameTheTextThatIsWrong) {
+  const LessonTimesCase kCases[] = {
+      {"08:00", "08:45", LessonTimesFault::kNone},
+      {"８：００", "8：45", LessonTimesFault::kNone},
+      {"23:00", "23:59:59.999", LessonTimesFault::kNone},
+      {"24:00", "08:45", LessonTimesFault::kBadBegin},
+      {"24:00", "nonsense", LessonTimesFault::kBadBegin},  // the start is looked at first
+      {"", "08:45", LessonTimesFault::kBadBegin},
+      {"08:00", "", LessonTimesFault::kBadEnd},
+      {"08:00", "8:45x", LessonTimesFault::kBadEnd},
+      {"09:00", "08:45", LessonTimesFault::kEndNotAfterBegin},
+      {"08:00", "８：００", LessonTimesFault::kEndNotAfterBegin},  // equal is not after
+      {"22:00", "02:00", LessonTimesFault::kEndNotAfterBegin},
+  };
+  for (const LessonTimesCase& c : kCases) {
+    EXPECT_EQ(CheckLessonTimes(c.begin, c.end), c.fault) << c.begin << " - " << c.end;
+  }
+}
 
 TEST(TimeTextSettings, SeparatorsAndWordsComeFromTheRegionalSettings) {
   platform::RegionalSettings german;
