@@ -18,6 +18,7 @@
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
+#include "platform/Collation.h"
 #include "platform/CommandLine.h"
 #include "platform/ControlChannel.h"
 #include "platform/FileSystem.h"
@@ -147,10 +148,23 @@ void Init(const Options& o) {
   std::printf("created %s\n", path.c_str());
 }
 
-void ClassAdd(TOrvoDiskDb& db, const Options& o) {
-  if (o.name.empty()) throw UsageError("a class name must not be empty");
-  if (HasClass(db, o.name, true)) throw UsageError("class '" + o.name + "' exists already");
-  db.AddGroup(o.name);
+// Each name an add refused, on standard error with the rule's reason; whether there was one.
+bool ReportRefused(const orvo::store::AddResult& result) {
+  for (const auto& refused : result.refused) {
+    std::fprintf(stderr, "orvo-admin: refused: %s\n", refused.reason.c_str());
+  }
+  return !result.refused.empty();
+}
+
+// Whether the class was added.
+bool ClassAdd(TOrvoDiskDb& db, const Options& o) {
+  const orvo::store::AddResult result = db.AddGroup(o.name);
+  if (ReportRefused(result)) return false;
+  if (!result.present.empty()) {
+    throw UsageError("class '" + result.present.front() + "' exists already");
+  }
+  std::printf("added class %s\n", result.added.front().c_str());
+  return true;
 }
 
 void ClassDel(TOrvoDiskDb& db, const Options& o) {
@@ -161,25 +175,25 @@ void ClassDel(TOrvoDiskDb& db, const Options& o) {
 void ClassList(TOrvoDiskDb& db) {
   std::vector<std::string> classes;
   db.GroupListAdmin(classes);
-  std::stable_sort(classes.begin(), classes.end(), orvo::core::LessIgnoringCase);
+  std::sort(classes.begin(), classes.end(), orvo::platform::NameOrder());
   for (const auto& c : classes) std::printf("%s\n", c.c_str());
 }
 
-void StudentAdd(TOrvoDiskDb& db, const Options& o) {
+// Whether every name given was added or found in the class already.
+bool StudentAdd(TOrvoDiskDb& db, const Options& o) {
   RequireClass(db, o.name);
   std::vector<std::string> names = o.names;
   if (names.empty()) {
-    // One name a line, as the add-students dialog takes them.
-    for (std::string line; std::getline(std::cin, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      names.push_back(line);
-    }
+    // One name a line, as the add-students dialog takes them; the store trims each.
+    for (std::string line; std::getline(std::cin, line);) names.push_back(line);
   }
-  const size_t asked = names.size();
-  db.AddUser(names, o.name);
-  for (const auto& n : names) std::printf("added %s\n", n.c_str());
-  std::printf("%zu added, %zu skipped (empty or already in the class)\n", names.size(),
-              asked - names.size());
+  const orvo::store::AddResult result = db.AddUser(names, o.name);
+  for (const auto& n : result.added) std::printf("added %s\n", n.c_str());
+  for (const auto& n : result.present) std::printf("skipped %s: already in the class\n", n.c_str());
+  const bool refused = ReportRefused(result);
+  std::printf("%zu added, %zu already in the class, %zu refused\n", result.added.size(),
+              result.present.size(), result.refused.size());
+  return !refused;
 }
 
 void StudentDel(TOrvoDiskDb& db, const Options& o) {
@@ -193,7 +207,11 @@ void StudentDel(TOrvoDiskDb& db, const Options& o) {
 }
 
 void StudentList(TOrvoDiskDb& db, const Options& o) {
-  for (const auto& s : db.Students(o.name)) {
+  std::vector<orvo::store::StudentRow> students = db.Students(o.name);
+  std::stable_sort(students.begin(), students.end(), [](const auto& a, const auto& b) {
+    return orvo::platform::CompareNames(a.userName, b.userName) < 0;
+  });
+  for (const auto& s : students) {
     std::printf("%d\t%s\t%s\t%s\t%s\n", s.id, s.groupName.c_str(), s.userName.c_str(),
                 s.userId.c_str(), s.password.c_str());
   }
@@ -450,7 +468,9 @@ int main(int argc, char** argv) {
   app.add_subcommand("init", "create orvoDisk.db with empty tables")->callback(on(Action::Init));
 
   auto* cls = app.add_subcommand("class", "classes")->require_subcommand(1);
-  cls->add_subcommand("add", "add a class")
+  cls->add_subcommand("add",
+                      "add a class; blanks at both ends are dropped, a name students could not "
+                      "log in with is refused (exit status 1)")
       ->callback(on(Action::ClassAdd))
       ->add_option("CLASS", o.name)
       ->required();
@@ -458,11 +478,17 @@ int main(int argc, char** argv) {
       ->callback(on(Action::ClassDel))
       ->add_option("CLASS", o.name)
       ->required();
-  cls->add_subcommand("list", "list the classes")->callback(on(Action::ClassList));
+  cls->add_subcommand("list", "list the classes in Chinese (pinyin) order")
+      ->callback(on(Action::ClassList));
 
   auto* student = app.add_subcommand("student", "students")->require_subcommand(1);
   auto* studentAdd = student->add_subcommand(
-      "add", "add students (names as arguments, or one a line on standard input)");
+      "add",
+      "add students (names as arguments, or one a line on standard input). Blanks at both ends "
+      "are dropped and blank lines skipped; names the class has are skipped. A name students "
+      "could not log in with (a blank inside, a character the clients' code page lacks, no "
+      "valid folder name) is refused on standard error while the others are added; the exit "
+      "status is then 1");
   studentAdd->callback(on(Action::StudentAdd));
   studentAdd->add_option("CLASS", o.name)->required();
   studentAdd->add_option("NAME", o.names);
@@ -471,7 +497,9 @@ int main(int argc, char** argv) {
   studentDel->add_option("CLASS", o.name)->required();
   studentDel->add_option("NAME", o.names)->required();
   student
-      ->add_subcommand("list", "list the students of a class: id, class, name, login id, password")
+      ->add_subcommand("list",
+                       "list the students of a class in Chinese (pinyin) order of their names: "
+                       "id, class, name, login id, password")
       ->callback(on(Action::StudentList))
       ->add_option("CLASS", o.name)
       ->required();
@@ -569,9 +597,10 @@ int main(int argc, char** argv) {
     // Student folders are made under the saved root folder, as the service would make them.
     orvo::service::LoadSettings(db, state);
     bool changes = true;
+    int status = 0;
     switch (action) {
       case Action::ClassAdd:
-        ClassAdd(db, o);
+        if (!ClassAdd(db, o)) return 1;
         break;
       case Action::ClassDel:
         ClassDel(db, o);
@@ -581,7 +610,7 @@ int main(int argc, char** argv) {
         changes = false;
         break;
       case Action::StudentAdd:
-        StudentAdd(db, o);
+        if (!StudentAdd(db, o)) status = 1;
         break;
       case Action::StudentDel:
         StudentDel(db, o);
@@ -613,7 +642,7 @@ int main(int argc, char** argv) {
       default:
         break;
     }
-    if (!changes) return 0;
+    if (!changes) return status;
     const bool told = TellService(o);
     if (told && action == Action::TimetableAdd) WarnIfGatePaused(o);
     if (action == Action::SettingsSet) {
@@ -621,7 +650,7 @@ int main(int argc, char** argv) {
           told ? "saved; the running service has taken it\n"
                : "saved; no service is running on this folder, one takes it when it starts\n");
     }
-    return 0;
+    return status;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orvo-admin: %s\n", e.what());
     return 1;

@@ -23,13 +23,16 @@ void ClassListControl::LoadClasses() {
   classes_ = names;
 }
 
-void ClassListControl::AddClass(const QString& name,
-                                const std::function<void(int position)>& shown) {
-  if (name.isEmpty() || IndexIgnoringCase(classes_, name) >= 0) return;
-  const int position = SortedClassPosition(classes_, name);
-  classes_.insert(position, name);
-  shown(position);
-  Db().AddGroup(Utf8(name));
+store::AddResult ClassListControl::AddClass(
+    const QString& name, const std::function<void(int position, const QString& stored)>& shown) {
+  store::AddResult result = Db().AddGroup(Utf8(name));
+  for (const std::string& added : result.added) {
+    const QString stored = Text(added);
+    const int position = SortedClassPosition(classes_, stored);
+    classes_.insert(position, stored);
+    shown(position, stored);
+  }
+  return result;
 }
 
 void ClassListControl::DeleteClass(int position) {
@@ -81,10 +84,10 @@ int ClassListControl::Sort(int selected) {
   return at == students_.end() ? -1 : static_cast<int>(at - students_.begin());
 }
 
-void ClassListControl::AddStudents(const QStringList& names, const QString& group) {
+store::AddResult ClassListControl::AddStudents(const QStringList& names, const QString& group) {
   std::vector<std::string> lines;
   for (const QString& line : names) lines.push_back(Utf8(line));
-  Db().AddUser(lines, Utf8(group));
+  return Db().AddUser(lines, Utf8(group));
 }
 
 void ClassListControl::DeleteStudent(int row) {

@@ -12,12 +12,10 @@
 #include <vector>
 
 #include "console/ConsoleRules.h"
+#include "store/OrvoDiskDbUnit.h"
 
 namespace orvo::service {
 class OrvoService;
-}
-namespace orvo::store {
-class TOrvoDiskDb;
 }
 
 namespace orvo::console {
@@ -35,9 +33,11 @@ class ClassListControl {
   const QStringList& Classes() const { return classes_; }
   // The classes as the database holds them, in the list's order.
   void LoadClasses();
-  // Lists `name` in its sorted place, has `shown` put it at that position, then stores it. An
-  // empty name, or one listed already (letter case ignored), adds nothing.
-  void AddClass(const QString& name, const std::function<void(int position)>& shown);
+  // Stores the class `name` (the store trims it and may refuse it or find it present), then lists
+  // it in its sorted place and has `shown` put the stored name at that position. Returns what the
+  // store did; a name it did not add is not listed.
+  store::AddResult AddClass(const QString& name,
+                            const std::function<void(int position, const QString& stored)>& shown);
   // Deletes the class at `position` (its students stay) and ends its logins, then unlists it.
   void DeleteClass(int position);
   // The class of the lesson now: empty when there is none, "*" while the gate is paused.
@@ -56,8 +56,9 @@ class ClassListControl {
   int Compare(const StudentTexts& a, const StudentTexts& b) const;
   int SortCol() const { return sortCol_; }
   int SortWay() const { return sortWay_; }
-  // Adds the students `names` (one a line; blank lines and names the class has are skipped).
-  void AddStudents(const QStringList& names, const QString& group);
+  // Adds the students `names` (one a line) to `group` as the store's list add does: blank lines
+  // are skipped, every name is trimmed, names the class has or the rule refuses are reported.
+  store::AddResult AddStudents(const QStringList& names, const QString& group);
   // Deletes every student of the listed row's class with its name, and ends their logins.
   void DeleteStudent(int row);
   // The first listed student whose name contains `text`; -1 when none does.

@@ -4,24 +4,19 @@
 #include <string>
 
 #include "core/IgnoringCase.h"
+#include "platform/Collation.h"
 
 namespace orvo::console {
 namespace {
 
-int Sign(int value) {
-  return (value > 0) - (value < 0);
-}
-
-// The order of a sorted drop-down list: case folded first, so that "abc" and "ABD" sort by their
-// letters, then the locale's order.
-int CompareClassNames(const QString& a, const QString& b) {
-  return Sign(QString::localeAwareCompare(a.toCaseFolded(), b.toCaseFolded()));
+QString Quoted(const std::string& utf8) {
+  return QStringLiteral("“") + QString::fromStdString(utf8) + QStringLiteral("”");
 }
 
 }  // namespace
 
 int CompareText(const QString& a, const QString& b) {
-  return Sign(QString::localeAwareCompare(a, b));
+  return platform::CompareNames(a.toStdString(), b.toStdString());
 }
 
 int CompareStudents(const StudentTexts& a, const StudentTexts& b, int sortCol, int sortWay) {
@@ -36,14 +31,13 @@ int NextSortWay(int sortWay) {
 
 void SortClassNames(QStringList& names) {
   std::stable_sort(names.begin(), names.end(),
-                   [](const QString& a, const QString& b) { return CompareClassNames(a, b) < 0; });
+                   [](const QString& a, const QString& b) { return CompareText(a, b) < 0; });
 }
 
 int SortedClassPosition(const QStringList& names, const QString& name) {
-  const auto at = std::upper_bound(names.begin(), names.end(), name,
-                                   [](const QString& value, const QString& element) {
-                                     return CompareClassNames(value, element) < 0;
-                                   });
+  const auto at = std::upper_bound(
+      names.begin(), names.end(), name,
+      [](const QString& value, const QString& element) { return CompareText(value, element) < 0; });
   return static_cast<int>(at - names.begin());
 }
 
@@ -53,6 +47,28 @@ int IndexIgnoringCase(const QStringList& items, const QString& text) {
     if (core::EqualIgnoringCase(items[i].toStdString(), wanted)) return i;
   }
   return -1;
+}
+
+QString StudentsAddedText(const store::AddResult& result) {
+  QString text = QStringLiteral("已添加 %1 名学生。").arg(result.added.size());
+  const std::size_t skipped = result.refused.size() + result.present.size();
+  if (skipped == 0) return text;
+  text += QStringLiteral("\n以下 %1 个姓名未添加：").arg(skipped);
+  for (const store::RefusedName& refused : result.refused) {
+    text += QStringLiteral("\n") + QString::fromStdString(refused.reason);
+  }
+  for (const std::string& present : result.present) {
+    text += QStringLiteral("\n") + Quoted(present) + QStringLiteral("已在本班级中");
+  }
+  return text;
+}
+
+QString ClassNotAddedText(const store::AddResult& result) {
+  if (!result.refused.empty()) return QString::fromStdString(result.refused.front().reason);
+  if (!result.present.empty()) {
+    return QStringLiteral("班级") + Quoted(result.present.front()) + QStringLiteral("已存在");
+  }
+  return {};
 }
 
 int FindName(const std::vector<QString>& names, const QString& text) {

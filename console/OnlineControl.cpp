@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <string>
-#include <tuple>
 
+#include "console/ConsoleRules.h"
 #include "console/WindowSupport.h"
 #include "net/OrvoServer.h"
 #include "service/OnlineView.h"
@@ -23,8 +23,12 @@ std::vector<OnlineTexts> OnlineControl::Logins() const {
     rows.push_back({Text(t.address), Text(t.group), Text(t.name), Text(t.since),
                     Text(t.lastCommand), Text(t.commands)});
   }
+  // By class, then name, in the order the class and student lists use; then by address.
   std::sort(rows.begin(), rows.end(), [](const OnlineTexts& a, const OnlineTexts& b) {
-    return std::tie(a[1], a[2], a[0]) < std::tie(b[1], b[2], b[0]);
+    for (const std::size_t column : {1, 2}) {
+      if (const int order = CompareText(a[column], b[column])) return order < 0;
+    }
+    return a[0] < b[0];
   });
   return rows;
 }

@@ -272,12 +272,17 @@ void TSMainFrm::Button4Click() {
     classList_.Db();  // without a database there is nothing to add to: say so before asking
     const QString name =
         dialogs_.InputBox(QStringLiteral("添加班级"), QStringLiteral("班级名称："), QString());
-    const int selected = ComboBox1->currentIndex();
-    classList_.AddClass(name, [this, &name, selected](int position) {
-      ComboBox1->insertItem(position, name);
-      // A list that was empty selects its first item by itself; the selection stays as it was.
-      if (selected < 0) ComboBox1->setCurrentIndex(-1);
-    });
+    if (name.isEmpty()) return;  // cancelled
+    const store::AddResult result =
+        classList_.AddClass(name, [this](int position, const QString& stored) {
+          ComboBox1->insertItem(position, stored);
+          ComboBox1->setCurrentIndex(position);
+        });
+    if (result.added.empty()) {
+      dialogs_.Error(ClassNotAddedText(result));
+      return;
+    }
+    ComboBox1Change();  // the new class is picked: its (empty) student list shows
   });
 }
 
@@ -308,14 +313,28 @@ void TSMainFrm::RefreshListView(const QString& aGroup) {
 }
 
 void TSMainFrm::Button7Click() {
-  const int index = ComboBox1->currentIndex();
-  if (index < 0 || !addUserFrm_) return;
-  const QString group = ComboBox1->itemText(index);
-  Guarded([this, &group] {
+  if (!addUserFrm_) return;
+  Guarded([this] {
     classList_.Db();  // no dialog without a database
+    const int index = ComboBox1->currentIndex();
+    if (index < 0) {
+      dialogs_.Info(QStringLiteral("请先在“班级”列表中选择要添加学生的班级。"));
+      return;
+    }
+    const QString group = ComboBox1->itemText(index);
     addUserFrm_->setWindowTitle(QStringLiteral("添加学生到班级") + group);
     addUserFrm_->Memo1->clear();
-    if (dialogs_.RunModal(*addUserFrm_)) classList_.AddStudents(addUserFrm_->Names(), group);
+    if (dialogs_.RunModal(*addUserFrm_)) {
+      const store::AddResult result = classList_.AddStudents(addUserFrm_->Names(), group);
+      RefreshListView(group);
+      const QString report = StudentsAddedText(result);
+      if (result.refused.empty()) {
+        dialogs_.Info(report);
+      } else {
+        dialogs_.Error(report);
+      }
+      return;
+    }
     RefreshListView(group);
   });
 }

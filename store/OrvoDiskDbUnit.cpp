@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "core/IgnoringCase.h"
 #include "platform/FileSystem.h"
+#include "store/NameRule.h"
 
 namespace orvo::store {
 namespace {
@@ -117,10 +119,26 @@ std::vector<StudentRow> TOrvoDiskDb::Students(const std::string& aGroup) {
   return rows;
 }
 
-void TOrvoDiskDb::AddGroup(const std::string& aName) {
+AddResult TOrvoDiskDb::AddGroup(const std::string& aName) {
   const Guard guard(FLock);
-  const std::string name = QuotedStr(aName);
-  if (FDb.Select("Groups", "GroupName=" + name) == 0) FDb.Insert("Groups", {"GroupName"}, {name});
+  AddResult result;
+  const std::string name = TrimBlanks(aName);
+  std::string refusal = NameRefusal(name, NameKind::Class);
+  if (!refusal.empty()) {
+    result.refused.push_back({aName, std::move(refusal)});
+    return result;
+  }
+  FDb.Select("Groups");
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
+    std::string stored = query.FieldByName("GroupName").AsString();
+    if (core::EqualIgnoringCase(stored, name)) {
+      result.present.push_back(std::move(stored));
+      return result;
+    }
+  }
+  FDb.Insert("Groups", {"GroupName"}, {QuotedStr(name)});
+  result.added.push_back(name);
+  return result;
 }
 
 void TOrvoDiskDb::DeleteGroup(const std::string& aName) {
@@ -128,30 +146,47 @@ void TOrvoDiskDb::DeleteGroup(const std::string& aName) {
   FDb.Delete("Groups", "GroupName=" + QuotedStr(aName));
 }
 
-void TOrvoDiskDb::AddUser(const std::string& aName, const std::string& aGroup) {
-  const Guard guard(FLock);
-  if (FDb.Select("Users", StudentCondition(aGroup, aName)) != 0) return;
+AddResult TOrvoDiskDb::ScreenStudents(const std::vector<std::string>& names,
+                                      const std::string& aGroup, bool dropEmpty) {
+  AddResult result;
+  for (const std::string& typed : names) {
+    std::string name = TrimBlanks(typed);
+    if (name.empty() && dropEmpty) continue;
+    std::string refusal = NameRefusal(name, NameKind::Student);
+    if (!refusal.empty()) {
+      result.refused.push_back({typed, std::move(refusal)});
+    } else if (std::find(result.added.begin(), result.added.end(), name) != result.added.end() ||
+               FDb.Select("Users", StudentCondition(aGroup, name)) > 0) {
+      // Two rows of one name would let neither student log in.
+      result.present.push_back(std::move(name));
+    } else {
+      result.added.push_back(std::move(name));
+    }
+  }
+  return result;
+}
+
+void TOrvoDiskDb::InsertStudent(const std::string& aName, const std::string& aGroup) {
   FDb.Insert("Users", {"UserId", "UserName", "PassWord", "GroupName"},
              {QuotedStr(aName), QuotedStr(aName), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
   MakeStudentFolder(FSettings.RootPath.Get(), aGroup, aName);
 }
 
-void TOrvoDiskDb::AddUser(std::vector<std::string>& NameList, const std::string& aGroup) {
+AddResult TOrvoDiskDb::AddUser(const std::string& aName, const std::string& aGroup) {
   const Guard guard(FLock);
-  // Every name is tested before the first insert, so a name typed twice passes twice.
-  for (std::size_t i = NameList.size(); i-- > 0;) {
-    if (NameList[i].empty() || FDb.Select("Users", StudentCondition(aGroup, NameList[i])) > 0) {
-      NameList.erase(NameList.begin() + static_cast<std::ptrdiff_t>(i));
-    }
-  }
+  AddResult result = ScreenStudents({aName}, aGroup, false);
+  for (const std::string& name : result.added) InsertStudent(name, aGroup);
+  return result;
+}
+
+AddResult TOrvoDiskDb::AddUser(std::vector<std::string>& NameList, const std::string& aGroup) {
+  const Guard guard(FLock);
+  // Every name is tested before the first insert.
+  AddResult result = ScreenStudents(NameList, aGroup, true);
+  NameList = result.added;
   FDb.StartTransaction();
   try {
-    for (const std::string& name : NameList) {
-      FDb.Insert(
-          "Users", {"UserId", "UserName", "PassWord", "GroupName"},
-          {QuotedStr(name), QuotedStr(name), QuotedStr(kDefaultPassword), QuotedStr(aGroup)});
-      MakeStudentFolder(FSettings.RootPath.Get(), aGroup, name);
-    }
+    for (const std::string& name : NameList) InsertStudent(name, aGroup);
   } catch (...) {
     // The students inserted before the failure are kept: commit them, then report the failure.
     try {
@@ -162,6 +197,7 @@ void TOrvoDiskDb::AddUser(std::vector<std::string>& NameList, const std::string&
     throw;
   }
   FDb.Commit();
+  return result;
 }
 
 void TOrvoDiskDb::DeleteUser(const std::string& aName, const std::string& aGroup) {

@@ -49,6 +49,20 @@ struct StudentRow {
   std::string password;
 };
 
+// A name an add did not store, as it was given, and why (a Chinese sentence quoting it).
+struct RefusedName {
+  std::string name;
+  std::string reason;
+};
+
+// What an add of a class or of students did. Names are trimmed of blanks at both ends first.
+struct AddResult {
+  std::vector<std::string> added;    // stored, trimmed, in the order given
+  std::vector<std::string> present;  // skipped: the class list has it already (as stored), the
+                                     // class has the student or the list named it before
+  std::vector<RefusedName> refused;  // refused by the name rule (store/NameRule.h)
+};
+
 struct TimeTableRow {
   int32_t id = 0;
   int32_t week = 0;
@@ -105,12 +119,18 @@ class TOrvoDiskDb {
   void CreateTimeTableTable();
   void GroupListAdmin(std::vector<std::string>& aList);
   void UserList(const std::string& aGroup, std::vector<std::string>& aList);
-  void AddGroup(const std::string& aName);
+  // Adds the class `aName`, trimmed, unless the name rule refuses it or a class of that name
+  // exists (letter case ignored, as the gate ignores it).
+  AddResult AddGroup(const std::string& aName);
   void DeleteGroup(const std::string& aName);
-  void AddUser(const std::string& aName, const std::string& aGroup);
-  // Filters NameList in place (empty lines and names the class has are dropped), then inserts the
-  // rest in one transaction and makes their folders under RootPath.
-  void AddUser(std::vector<std::string>& NameList, const std::string& aGroup);
+  // Adds one student to class `aGroup` as the list form does, without its transaction; an empty
+  // name is refused.
+  AddResult AddUser(const std::string& aName, const std::string& aGroup);
+  // Trims every name and leaves in NameList those to add: empty lines are dropped silently, names
+  // the rule refuses, the class has, or the list named before are reported. Inserts the rest in
+  // one transaction and makes their folders under RootPath. The class name is not checked: a
+  // class stored before the rule keeps its students coming.
+  AddResult AddUser(std::vector<std::string>& NameList, const std::string& aGroup);
   void DeleteUser(const std::string& aName, const std::string& aGroup);
   bool ChangePSW(const std::string& aGroup, const std::string& aUserId, const std::string& aNewPSW);
   void GetSetting(std::string& RootPath, std::string& PublicPath, int32_t& GroupList,
@@ -161,6 +181,11 @@ class TOrvoDiskDb {
 
  private:
   void EnsureCurrGroup();  // expects FLock held
+  // Sorts `names` for an add to class `aGroup`: `added` gets those to insert. Expects FLock held.
+  AddResult ScreenStudents(const std::vector<std::string>& names, const std::string& aGroup,
+                           bool dropEmpty);
+  // Inserts one student row and makes its folder; expects FLock held.
+  void InsertStudent(const std::string& aName, const std::string& aGroup);
 
   // Not part of the object's logical state: const reads take it too.
   mutable std::recursive_mutex FLock;

@@ -39,12 +39,17 @@ TEST(ConsoleRules, StudentsCompareAsTextInTheChosenDirection) {
   EXPECT_GT(CompareStudents(nine, ten, 2, 1), 0);
   EXPECT_EQ(CompareStudents(nine, ten, 1, 1), 0);
   EXPECT_EQ(CompareStudents(nine, ten, 0, 0), 0);
+  // Chinese by pinyin (er, san, yi), not by character code (一 U+4E00 would come first).
+  QStringList classes{"一班", "三班", "二班"};
+  console::SortClassNames(classes);
+  EXPECT_EQ(classes, (QStringList{"二班", "三班", "一班"}));
+  EXPECT_EQ(console::SortedClassPosition(classes, QStringLiteral("四班")), 2);
   EXPECT_EQ(console::NextSortWay(0), 1);
   EXPECT_EQ(console::NextSortWay(1), -1);
   EXPECT_EQ(console::NextSortWay(-1), 1);
 }
 
-TEST_F(ClassesAndStudentsTest, AddedClassTakesItsSortedPlaceAndIsStored) {
+TEST_F(ClassesAndStudentsTest, AddedClassTakesItsSortedPlaceIsStoredAndPicked) {
   Sql("insert into Groups values ('b班'); insert into Groups values ('D班');");
   console::TSMainFrm& frm = Start();
   PickClass(QStringLiteral("D班"));
@@ -55,31 +60,47 @@ TEST_F(ClassesAndStudentsTest, AddedClassTakesItsSortedPlaceAndIsStored) {
   EXPECT_EQ(dialogs.AllShown()[0].caption, QStringLiteral("添加班级"));
   EXPECT_EQ(dialogs.AllShown()[0].text, QStringLiteral("班级名称："));
   EXPECT_EQ(ClassItems(), (QStringList{"b班", "c班", "D班"}));
-  EXPECT_EQ(Classes()->currentText(), QStringLiteral("D班"));
+  // The new class is picked, and its (empty) student list shown in place of D班's.
+  EXPECT_EQ(Classes()->currentText(), QStringLiteral("c班"));
+  EXPECT_TRUE(StudentColumn(2).empty());
   EXPECT_EQ(Column("select GroupName from Groups order by GroupName"),
             (std::vector<std::string>{"D班", "b班", "c班"}));
 }
 
-TEST_F(ClassesAndStudentsTest, FirstClassInAnEmptyListIsNotSelected) {
+TEST_F(ClassesAndStudentsTest, PastedClassNameIsTrimmedAndPickedInAnEmptyList) {
   console::TSMainFrm& frm = Start();
-  dialogs.AnswerInput(QStringLiteral(" 一班 "));
+  dialogs.AnswerInput(QStringLiteral("　一班 	"));
   frm.Button4Click();
-  EXPECT_EQ(ClassItems(), (QStringList{" 一班 "}));
-  EXPECT_EQ(Classes()->currentIndex(), -1);
-  EXPECT_EQ(Column("select GroupName from Groups"), std::vector<std::string>{" 一班 "});
+  EXPECT_EQ(ClassItems(), (QStringList{"一班"}));
+  EXPECT_EQ(Classes()->currentText(), QStringLiteral("一班"));
+  EXPECT_EQ(Column("select GroupName from Groups"), std::vector<std::string>{"一班"});
+  EXPECT_TRUE(dialogs.Errors().empty());
 }
 
-TEST_F(ClassesAndStudentsTest, DuplicateEmptyOrCancelledClassAddsNothing) {
-  Sql("insert into Groups values ('Class A');");
+TEST_F(ClassesAndStudentsTest, RefusedOrDuplicateClassSaysWhyAndCancelSaysNothing) {
+  Sql("insert into Groups values ('ClassA');");
   console::TSMainFrm& frm = Start();
-  const std::optional<QString> kAnswers[] = {QStringLiteral("CLASS a"), QString(), std::nullopt};
-  for (const auto& answer : kAnswers) {
-    dialogs.AnswerInput(answer);
+  const struct {
+    std::optional<QString> answer;
+    const char* error;  // nullptr: no box
+  } cases[] = {
+      {QStringLiteral(" classa"), "班级“ClassA”已存在"},
+      {QStringLiteral("高一 2班"), "“高一 2班”中间有空格，该班学生无法登录"},
+      {QStringLiteral("  "), "班级名称为空"},
+      {QString(), nullptr},
+      {std::nullopt, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error ? c.error : "no box");
+    dialogs.Forget();
+    dialogs.AnswerInput(c.answer);
     frm.Button4Click();
-    EXPECT_EQ(ClassItems(), (QStringList{"Class A"}));
+    EXPECT_EQ(ClassItems(), (QStringList{"ClassA"}));
     EXPECT_EQ(Column("select count(*) from Groups"), std::vector<std::string>{"1"});
+    const std::vector<QString> expected =
+        c.error ? std::vector<QString>{QString::fromUtf8(c.error)} : std::vector<QString>{};
+    EXPECT_EQ(dialogs.Errors(), expected);
   }
-  EXPECT_TRUE(dialogs.Errors().empty());
 }
 
 TEST_F(ClassesAndStudentsTest, DeletedClassLeavesItsStudentsShownAndStored) {
@@ -108,8 +129,11 @@ TEST_F(ClassesAndStudentsTest, StudentsAddedThroughTheDialogSkipNamesTheClassHas
       AddStudentSql("一班", "张三"));
   console::TSMainFrm& frm = Start();
   addUser->Memo1->setPlainText(QStringLiteral("left over"));
-  frm.Button7Click();  // no class selected: no dialog
-  EXPECT_TRUE(dialogs.AllShown().empty());
+  frm.Button7Click();  // no class selected: says to pick one, no dialog
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Info);
+  EXPECT_TRUE(dialogs.AllShown()[0].text.contains(QStringLiteral("选择")));
+  dialogs.Forget();
 
   PickClass(QStringLiteral("一班"));
   dialogs.AnswerModal([](QDialog& dialog) {
@@ -120,12 +144,41 @@ TEST_F(ClassesAndStudentsTest, StudentsAddedThroughTheDialogSkipNamesTheClassHas
     return dialog.result() == QDialog::Accepted;
   });
   frm.Button7Click();
-  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  ASSERT_EQ(dialogs.AllShown().size(), 2u);
   EXPECT_EQ(dialogs.AllShown()[0].caption, QStringLiteral("添加学生到班级一班"));
-  EXPECT_EQ(StudentColumn(2), Q({"张三", "李四"}));
+  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QStringLiteral(
+                                 "已添加 1 名学生。\n以下 1 个姓名未添加：\n“张三”已在本班级中")});
+  EXPECT_EQ(StudentColumn(2), Q({"李四", "张三"}));
   EXPECT_EQ(StudentColumn(4), Q({"907183", "907183"}));
   EXPECT_EQ(Column("select count(*) from Users"), std::vector<std::string>{"2"});
   EXPECT_TRUE(fs::is_directory(root / "一班" / "李四"));
+}
+
+TEST_F(ClassesAndStudentsTest, PastedListAddsItsGoodNamesAndListsTheRefusedOnes) {
+  const fs::path root = dir.Path() / "root";
+  Sql("insert into Setting values ('" + root.string() +
+      "', '', 0, 1, 0);"
+      "insert into Groups values ('一班');");
+  console::TSMainFrm& frm = Start();
+  PickClass(QStringLiteral("一班"));
+  dialogs.AnswerModal([](QDialog& dialog) {
+    // A spreadsheet column: trailing blanks, Windows line ends, a blank line at the end.
+    dialog.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))
+        ->setPlainText(QStringLiteral("彭浩宇 \r\nLi Ming\r\n赵六\r\n李䶮\r\n阿明\r\n"));
+    dialog.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    return dialog.result() == QDialog::Accepted;
+  });
+  frm.Button7Click();
+  EXPECT_EQ(StudentColumn(2), Q({"阿明", "彭浩宇", "赵六"}));
+  EXPECT_TRUE(fs::is_directory(root / "一班" / "彭浩宇"));
+  EXPECT_TRUE(dialogs.Infos().empty());
+  ASSERT_EQ(dialogs.Errors().size(), 1u);
+  const QStringList lines = dialogs.Errors()[0].split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_EQ(lines[0], QStringLiteral("已添加 3 名学生。"));
+  EXPECT_EQ(lines[1], QStringLiteral("以下 2 个姓名未添加："));
+  EXPECT_EQ(lines[2], QStringLiteral("“Li Ming”中间有空格，学生无法登录"));
+  EXPECT_TRUE(lines[3].startsWith(QStringLiteral("“李䶮”中的“䶮”"))) << lines[3].toStdString();
 }
 
 TEST_F(ClassesAndStudentsTest, CancelledDialogAddsNothingButRefreshes) {

@@ -68,42 +68,61 @@ class OrvoDiskDbTest : public ::testing::Test {
   std::unique_ptr<TOrvoDiskDb> db_;
 };
 
-TEST_F(OrvoDiskDbTest, ClassesAreAddedOnceAndDeletingOneKeepsItsStudents) {
-  db_->AddGroup("3A");
-  db_->AddGroup("3A");
-  db_->AddGroup("O'Neil班");
-  db_->AddGroup("");
+TEST_F(OrvoDiskDbTest, ClassesAreAddedOnceTrimmedAndDeletingOneKeepsItsStudents) {
+  EXPECT_EQ(db_->AddGroup("3A").added, Names{"3A"});
+  EXPECT_EQ(db_->AddGroup("O'Neil班").added, Names{"O'Neil班"});
+  EXPECT_EQ(db_->AddGroup(" 高一2班\t").added, Names{"高一2班"});
+  // Letter case does not tell classes apart: the gate admits "3a" for a lesson of "3A".
+  for (const char* again : {"3A", "3a", " 3A "}) {
+    const AddResult result = db_->AddGroup(again);
+    EXPECT_TRUE(result.added.empty()) << again;
+    EXPECT_EQ(result.present, Names{"3A"}) << again;
+  }
+  for (const char* bad : {"", " ", "高一 2班"}) {
+    const AddResult result = db_->AddGroup(bad);
+    ASSERT_EQ(result.refused.size(), 1u) << bad;
+    EXPECT_EQ(result.refused[0].name, bad);
+    EXPECT_FALSE(result.refused[0].reason.empty());
+  }
   Names list = {"stale line"};
   db_->GroupListAdmin(list);
-  EXPECT_EQ(list, (Names{"3A", "O'Neil班", ""})) << "list is cleared, rows in insertion order";
+  EXPECT_EQ(list, (Names{"3A", "O'Neil班", "高一2班"}))
+      << "list is cleared, rows in insertion order";
 
   Names students = {"Wang", "Li"};
   db_->AddUser(students, "3A");
   db_->DeleteGroup("3A");
   db_->DeleteGroup("no such class");
-  EXPECT_EQ(Groups(), (Names{"O'Neil班", ""}));
+  EXPECT_EQ(Groups(), (Names{"O'Neil班", "高一2班"}));
   EXPECT_EQ(Sorted(UserList("3A")), (Names{"Li", "Wang"}));
 }
 
-TEST_F(OrvoDiskDbTest, ListAddDropsEmptyLinesAndNamesTheClassHasButInsertsARepeatTwice) {
+TEST_F(OrvoDiskDbTest, PastedListIsTrimmedAndAddsItsGoodNamesWhateverElseItHolds) {
   const std::string root = UseRootFolder();
   db_->AddUser("Zhao", "3A");
   db_->AddUser("Wang", "3B");  // another class's Wang does not count
 
-  Names list = {"Wang", "", "Li", "Zhao", "Wang", " ", "li"};
-  db_->AddUser(list, "3A");
-  EXPECT_EQ(list, (Names{"Wang", "Li", "Wang", " ", "li"})) << "order as typed, nothing trimmed";
-  EXPECT_EQ(Sorted(UserList("3A")), (Names{" ", "Li", "Wang", "Wang", "Zhao", "li"}));
-  for (const char* name : {"Wang", "Li", " ", "li", "Zhao"}) {
-#ifdef _WIN32
-    // Windows drops a path's trailing blanks: a name of one blank names the class folder itself.
-    if (std::string(name) == " ") continue;
-#endif
-    EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / name)) << name;
+  // As pasted from a spreadsheet column: blanks and line ends around names, blank lines.
+  Names list = {"Wang", "", "Li ", "Zhao", "Wang\r", " ", "li", "Li Ming", "李䶮", "\t彭浩宇\r"};
+  const AddResult result = db_->AddUser(list, "3A");
+  EXPECT_EQ(result.added, (Names{"Wang", "Li", "li", "彭浩宇"}));
+  EXPECT_EQ(list, result.added) << "the list is left holding the names added";
+  // A repeat would give two rows of one login id, and neither student could log in.
+  EXPECT_EQ(result.present, (Names{"Zhao", "Wang"}));
+  ASSERT_EQ(result.refused.size(), 2u);
+  EXPECT_EQ(result.refused[0].name, "Li Ming");
+  EXPECT_NE(result.refused[0].reason.find("Li Ming"), std::string::npos);
+  EXPECT_EQ(result.refused[1].name, "李䶮");
+
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{"Li", "Wang", "Zhao", "li", "彭浩宇"}));
+  for (const char* name : {"Wang", "Li", "li", "Zhao", "彭浩宇"}) {
+    EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / U8(name))) << name;
   }
+  EXPECT_FALSE(fs::exists(fs::path(root) / "3A" / "Li ")) << "folders take the trimmed name";
+  EXPECT_FALSE(fs::exists(fs::path(root) / "3A" / "Li Ming"));
 
   db_->DeleteUser("Wang", "3A");
-  EXPECT_EQ(Sorted(UserList("3A")), (Names{" ", "Li", "Zhao", "li"})) << "both rows of Wang go";
+  EXPECT_EQ(Sorted(UserList("3A")), (Names{"Li", "Zhao", "li", "彭浩宇"}));
   EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "Wang")) << "the folder stays";
   EXPECT_EQ(UserList("3B"), Names{"Wang"});
 }
@@ -121,18 +140,21 @@ TEST_F(OrvoDiskDbTest, ListOfNamesTheClassHasInsertsNothingAndLeavesNoTransactio
   EXPECT_NO_THROW(db_->AddUser(empty, "3A"));
 }
 
-TEST_F(OrvoDiskDbTest, SingleAddTestsEvenAnEmptyNameAndMakesItsFolder) {
+TEST_F(OrvoDiskDbTest, SingleAddTrimsRefusesAnEmptyNameAndMakesItsFolder) {
   const std::string root = UseRootFolder();
-  db_->AddUser("Li", "3A");
-  db_->AddUser("Li", "3A");
-  db_->AddUser("", "3A");
-  db_->AddUser("", "3A");
-  EXPECT_EQ(Sorted(UserList("3A")), (Names{"", "Li"}));
+  EXPECT_EQ(db_->AddUser("Li ", "3A").added, Names{"Li"});
+  EXPECT_EQ(db_->AddUser("Li", "3A").present, Names{"Li"});
+  for (const char* empty : {"", " \r"}) {
+    const AddResult result = db_->AddUser(empty, "3A");
+    ASSERT_EQ(result.refused.size(), 1u);
+    EXPECT_EQ(result.refused[0].reason, "学生姓名为空");
+  }
+  EXPECT_EQ(UserList("3A"), Names{"Li"});
   EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "Li"));
 }
 
 TEST_F(OrvoDiskDbTest, QuotesAndChineseNamesAreStoredAndFoundExactly) {
-  const Names names = {"O'Neil", "王小明", "a''b", "x' OR '1'='1", "Tab\tName"};
+  const Names names = {"O'Neil", "王小明", "a''b", "x'OR'1'='1", "x');DROP"};
   for (const std::string group : {"O'Class", "初一(3)班"}) {
     Names list = names;
     db_->AddUser(list, group);
@@ -173,24 +195,24 @@ TEST_F(OrvoDiskDbTest, ChangePasswordTouchesOnlyThatClassAndLoginAndAlwaysSaysYe
             (Names{"3A/Wang=secret", "3B/Wang=", "3A/Li=907183"}));
 }
 
-TEST_F(OrvoDiskDbTest, StudentFolderNamesWithBackslashesBecomeNestedFolders) {
+TEST_F(OrvoDiskDbTest, StudentNamesWithSeparatorsAreRefusedButAnOlderClassNestsItsFolder) {
   const std::string root = UseRootFolder();  // not made yet: every level is created
-  Names list = {"a\\b", "王小明"};
-  db_->AddUser(list, "初一\\3班");
-  EXPECT_TRUE(fs::is_directory(fs::path(root) / U8("初一") / U8("3班") / "a" / "b"));
+  Names list = {"a\\b", "王小明", "..\\..\\escaped", "x/../../escaped2", "ok..name"};
+  // A class stored before the rule, with a backslash the client sends as a separator.
+  const AddResult result = db_->AddUser(list, "初一\\3班");
+  EXPECT_EQ(result.added, (Names{"王小明", "ok..name"}));
+  EXPECT_EQ(result.refused.size(), 3u);
   EXPECT_TRUE(fs::is_directory(fs::path(root) / U8("初一") / U8("3班") / U8("王小明")));
-}
-
-TEST_F(OrvoDiskDbTest, NamesThatClimbOutOfTheRootGetARowButNoFolder) {
-  const std::string root = UseRootFolder();
-  Names list = {"..\\..\\escaped", "ok..name", "x/../../escaped2"};
-  db_->AddUser(list, "3A");
-  Names group = {"..\\outside"};
-  db_->AddUser(group, "..");
-  EXPECT_EQ(UserList("3A"), (Names{"..\\..\\escaped", "ok..name", "x/../../escaped2"}));
-  EXPECT_TRUE(fs::is_directory(fs::path(root) / "3A" / "ok..name"));
+  EXPECT_FALSE(fs::exists(fs::path(root) / U8("初一") / U8("3班") / "a"));
   EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "escaped"));
   EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "escaped2"));
+}
+
+TEST_F(OrvoDiskDbTest, StudentsOfAnOlderClassThatClimbsOutGetARowButNoFolder) {
+  const std::string root = UseRootFolder();
+  Names list = {"outside"};
+  db_->AddUser(list, "..");
+  EXPECT_EQ(UserList(".."), Names{"outside"});
   EXPECT_FALSE(fs::exists(fs::path(root).parent_path() / "outside"));
 }
 
