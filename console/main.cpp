@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
