@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "console/AddUserUnit.h"
+#include "console/DatabaseSetup.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
 #include "console/OnlineUnit.h"
@@ -85,8 +86,10 @@ int main(int argc, char** argv) {
   if (!error) directory = orvo::platform::PathText(absolute);
 
   using namespace orvo::console;
-  orvo::service::OrvoService service(directory, orvo::net::TOrvoServer::kServicePort);
   QtDialogs dialogs(TSMainFrm::kTrayHint);
+  // A folder without its database: the operator may create one there or choose another.
+  directory = OfferDatabase(directory, dialogs);
+  orvo::service::OrvoService service(directory, orvo::net::TOrvoServer::kServicePort);
   // Hidden windows and closed side windows must not end the program: only "退出" does.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -42,8 +42,25 @@ void ClassListControl::DeleteClass(int position) {
   classes_.removeAt(position);
 }
 
-QString ClassListControl::CurrentClass() {
-  return Text(Db().CurrentGroupName());
+ClassListControl::CurrentLesson ClassListControl::CurrentClass() {
+  store::TOrvoDiskDb& db = Db();
+  if (db.StopTimeTable()) {
+    return {-1, QStringLiteral("课程表已暂停：所有班级的学生都可以登录")};
+  }
+  const std::string lesson = db.CurrentGroupName();
+  if (lesson.empty()) return {-1, QStringLiteral("当前班级：无")};
+  if (lesson == "*") {
+    return {-1, QStringLiteral("当前课程的班级是“*”：所有班级的学生都可以登录")};
+  }
+  // The gate's own test, so that the class picked is one whose students can log in now.
+  for (int position = 0; position < classes_.size(); ++position) {
+    if (store::LessonAdmits(lesson, Utf8(classes_.at(position)))) {
+      return {position, QStringLiteral("当前班级：") + Text(lesson)};
+    }
+  }
+  return {-1,
+          QStringLiteral("当前课程的班级“%1”不是已有的班级，没有学生可以登录。请在课程表中改正。")
+              .arg(Text(lesson))};
 }
 
 int ClassListControl::ClassPosition(const QString& name) const {
@@ -61,6 +78,20 @@ void ClassListControl::LoadStudents(const QString& group) {
   sortCol_ = 2;
   sortWay_ = 1;
   Sort(-1);
+}
+
+int ClassListControl::ReloadStudents(const QString& group, int selected) {
+  const QString id = selected < 0 ? QString() : students_.at(static_cast<std::size_t>(selected))[0];
+  const int sortCol = sortCol_;
+  const int sortWay = sortWay_;
+  LoadStudents(group);
+  sortCol_ = sortCol;
+  sortWay_ = sortWay;
+  Sort(-1);
+  if (id.isEmpty()) return -1;
+  const auto at = std::find_if(students_.begin(), students_.end(),
+                               [&id](const StudentTexts& student) { return student[0] == id; });
+  return at == students_.end() ? -1 : static_cast<int>(at - students_.begin());
 }
 
 int ClassListControl::SortBy(int column, int selected) {

@@ -40,8 +40,15 @@ class ClassListControl {
                             const std::function<void(int position, const QString& stored)>& shown);
   // Deletes the class at `position` (its students stay) and ends its logins, then unlists it.
   void DeleteClass(int position);
-  // The class of the lesson now: empty when there is none, "*" while the gate is paused.
-  QString CurrentClass();
+  // What "当前班级" finds: the listed class the lesson now admits (-1 for none) and what to tell
+  // the operator about it.
+  struct CurrentLesson {
+    int position = -1;
+    QString text;
+  };
+  // The class of the lesson now: none while the gate is paused (every class may log in then), when
+  // no lesson runs or when the lesson's class text names no listed class, each said so.
+  CurrentLesson CurrentClass();
   // Where `name` is listed, letter case ignored; -1 when it is not.
   int ClassPosition(const QString& name) const;
 
@@ -50,6 +57,9 @@ class ClassListControl {
   // The students of `group`, sorted by name ascending. The list is emptied first, so a failure
   // leaves it empty.
   void LoadStudents(const QString& group);
+  // The students of `group` again (passwords change while they are shown), in the order shown.
+  // Returns where the student of the row at `selected` went (-1 for none, or when it is gone).
+  int ReloadStudents(const QString& group, int selected);
   // A header click on `column`: the direction flips and the rows are sorted again. Returns where
   // the row at `selected` went (-1 for none).
   int SortBy(int column, int selected);

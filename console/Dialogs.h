@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
@@ -20,10 +21,14 @@ class Dialogs {
   // An input box: the edited text on OK, `defaultText` when it was cancelled or closed.
   virtual QString InputBox(const QString& caption, const QString& prompt,
                            const QString& defaultText) = 0;
-  // A folder picker under `prompt`: the chosen folder's full path, nothing when cancelled.
-  virtual std::optional<QString> PickFolder(const QString& prompt) = 0;
+  // A folder picker under `prompt`, opening at `startFolder` (the picker's own choice when it is
+  // empty or missing): the chosen folder's full path, nothing when cancelled.
+  virtual std::optional<QString> PickFolder(const QString& prompt, const QString& startFolder) = 0;
   // A box with `title`, `text` and the buttons OK and Cancel: whether OK was pressed.
   virtual bool Confirm(const QString& title, const QString& text) = 0;
+  // A box with `title`, `text` and one button per caption in `buttons`: the index of the button
+  // pressed, -1 when the box was closed without one.
+  virtual int Choose(const QString& title, const QString& text, const QStringList& buttons) = 0;
   // Shows `dialog` modally until it closes: whether it closed with the result OK (accepted).
   virtual bool RunModal(QDialog& dialog) = 0;
 };

@@ -2,27 +2,54 @@
 
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "console/WindowSupport.h"
 #include "core/SysStringS.h"
 
 namespace orvo::console {
+namespace {
+
+// How many items at the list's front the log has dropped since `shown` was taken: the smallest
+// count after which every remaining item starts `lines`. -1 when the list is not such a front
+// part of the log (after a clearing, say).
+int DroppedFront(const QListWidget& shown, const QStringList& lines) {
+  const int count = shown.count();
+  for (int dropped = 0; dropped <= count; ++dropped) {
+    const int kept = count - dropped;
+    if (kept > lines.size()) continue;
+    bool same = true;
+    for (int i = 0; same && i < kept; ++i) same = shown.item(dropped + i)->text() == lines.at(i);
+    if (same) return dropped;
+  }
+  return -1;
+}
+
+}  // namespace
 
 TLogFrm::TLogFrm(core::TSysStringS& sysLog, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), sysLog_(sysLog), dialogs_(dialogs) {
   setObjectName(QStringLiteral("LogFrm"));
   setWindowTitle(QStringLiteral("查看日志"));
 
-  LogList = new QListWidget(this);
-  LogList->setObjectName(QStringLiteral("LogList"));
+  LogList = Make<QListWidget>(this, "LogList");
   LogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   LogList->setUniformItemSizes(true);  // up to the log's cap of lines, laid out quickly
-  Button1 = new QPushButton(QStringLiteral("清除日志"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button2 = new QPushButton(QStringLiteral("刷新"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
+  LogList->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);  // FollowLog counts in items
+  LogDetail = Make<QPlainTextEdit>(this, "LogDetail");
+  LogDetail->setReadOnly(true);
+  LogDetail->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  LogDetail->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  LogDetail->setFixedHeight(LogDetail->fontMetrics().lineSpacing() * 4 + 12);
+  Button1 = Make<QPushButton>(this, "Button1", QStringLiteral("清除日志"));
+  Button2 = Make<QPushButton>(this, "Button2", QStringLiteral("刷新"));
+  FollowTimer = new QTimer(this);
+  FollowTimer->setObjectName(QStringLiteral("FollowTimer"));
+  FollowTimer->setInterval(kFollowMs);
 
   auto* strip = new QHBoxLayout;
   strip->addStretch();
@@ -30,15 +57,18 @@ TLogFrm::TLogFrm(core::TSysStringS& sysLog, Dialogs& dialogs, QWidget* parent)
   strip->addWidget(Button2);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(LogList, 1);
+  layout->addWidget(LogDetail);
   layout->addLayout(strip);
 
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(FollowTimer, &QTimer::timeout, this, [this] { FollowLog(); });
+  connect(LogList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+    LogDetail->setPlainText(current ? current->text() : QString());
+  });
 
   resize(480, 400);
-  if (const QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(*this);
 }
 
 void TLogFrm::ShowSysLog() {
@@ -48,14 +78,50 @@ void TLogFrm::ShowSysLog() {
   activateWindow();
 }
 
-void TLogFrm::RefreshLog() {
-  // One call to Text is one consistent snapshot; lines appended after it show at the next refresh.
-  const QString text = QString::fromStdString(sysLog_.Text());
-  QStringList lines = text.split(QStringLiteral("\r\n"));
+QStringList TLogFrm::LogLines() const {
+  // One call to Text is one consistent snapshot.
+  QStringList lines = Text(sysLog_.Text()).split(QStringLiteral("\r\n"));
   // Every line ends with CR LF, so the last piece is the empty text after the final one.
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+void TLogFrm::RefreshLog() {
   LogList->clear();
-  LogList->addItems(lines);
+  LogList->addItems(LogLines());
+  LogList->scrollToBottom();
+}
+
+void TLogFrm::FollowLog() {
+  const QStringList lines = LogLines();
+  QScrollBar* bar = LogList->verticalScrollBar();
+  const bool atNewest = bar->value() == bar->maximum();
+  const int dropped = DroppedFront(*LogList, lines);
+  if (dropped < 0) {
+    RefreshLog();
+    return;
+  }
+  const int kept = LogList->count() - dropped;
+  if (dropped == 0 && kept == lines.size()) return;
+  const int position = bar->value();
+  for (int i = 0; i < dropped; ++i) delete LogList->takeItem(0);
+  LogList->addItems(lines.mid(kept));
+  if (atNewest) {
+    LogList->scrollToBottom();
+  } else {
+    // The lines read stay in view: they moved up by the dropped ones (the list scrolls by item).
+    bar->setValue(position - dropped);
+  }
+}
+
+void TLogFrm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  FollowTimer->start();
+}
+
+void TLogFrm::hideEvent(QHideEvent* event) {
+  FollowTimer->stop();
+  QWidget::hideEvent(event);
 }
 
 void TLogFrm::Button1Click() {

@@ -21,6 +21,7 @@ namespace {
 
 const QColor kLinkColour(0x80, 0x00, 0x80);
 const QColor kTeal(0x00, 0x80, 0x80);
+const QColor kRed(0xC0, 0x00, 0x00);
 
 QFrame* MakeStrip(QWidget* parent, const char* name) {
   auto* strip = Make<QFrame>(parent, name);
@@ -46,6 +47,10 @@ QFrame* MakePanel(QWidget* parent, QFrame* strip, QLayout* content) {
 }  // namespace
 
 void TSMainFrm::BuildControls() {
+  StartProblem = MakeColouredLabel(this, "StartProblem", QString(), kRed);
+  StartProblem->setWordWrap(true);
+  StartProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  StartProblem->hide();
   Panel2 = MakeStrip(this, "Panel2");
   Label1 = Make<QLabel>(this, "Label1", QStringLiteral("学生组根目录："));
   RootPathEdit = Make<QLineEdit>(this, "RootPathEdit");
@@ -151,6 +156,7 @@ void TSMainFrm::BuildControls() {
   lower->addLayout(studentRow);
 
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(StartProblem);
   layout->addWidget(MakePanel(this, Panel2, upper));
   layout->addWidget(MakePanel(this, Panel4, lower));
   layout->setSizeConstraint(QLayout::SetFixedSize);

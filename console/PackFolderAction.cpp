@@ -65,8 +65,14 @@ const QString PackFolderAction::kPackingText = QStringLiteral("正在打包文�
 const QString PackFolderAction::kFinishedText = QStringLiteral("打包完成：");
 const QString PackFolderAction::kBusyText = QStringLiteral("正在打包文件夹，请等它完成后再打包");
 
-PackFolderAction::PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus)
-    : dialogs_(dialogs), showStatus_(std::move(showStatus)), packer_(PackWithAllCores) {}
+PackFolderAction::PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus,
+                                   std::function<QString()> startFolder,
+                                   std::function<void()> ended)
+    : dialogs_(dialogs),
+      showStatus_(std::move(showStatus)),
+      startFolder_(std::move(startFolder)),
+      ended_(std::move(ended)),
+      packer_(PackWithAllCores) {}
 
 PackFolderAction::~PackFolderAction() {
   Stop();
@@ -77,7 +83,8 @@ void PackFolderAction::Run() {
     dialogs_.Info(kBusyText);
     return;
   }
-  const std::optional<QString> folder = dialogs_.PickFolder(kPrompt);
+  const std::optional<QString> folder =
+      dialogs_.PickFolder(kPrompt, startFolder_ ? startFolder_() : QString());
   if (!folder) return;
   running_ = true;
   worker_ = std::jthread(
@@ -124,6 +131,7 @@ void PackFolderAction::Finished(const Outcome& outcome) {
   } else {
     dialogs_.Error(PackErrorText(outcome.result));
   }
+  if (ended_) ended_();
 }
 
 }  // namespace orvo::console

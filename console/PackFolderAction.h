@@ -38,8 +38,11 @@ class PackFolderAction {
   using Packer = std::function<pack::PackResult(
       const std::string& folder, pack::PackProgress& progress, std::stop_token stop)>;
 
-  // `showStatus` puts a text in the window's status label; it runs on the window thread.
-  PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus);
+  // `showStatus` puts a text in the window's status label; `startFolder` names the folder the
+  // picker opens at (asked at each packing); `ended` runs once a packing's end or failure has
+  // been shown. All run on the window thread; the last two may be empty.
+  PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus,
+                   std::function<QString()> startFolder = {}, std::function<void()> ended = {});
   ~PackFolderAction();
   PackFolderAction(const PackFolderAction&) = delete;
   PackFolderAction& operator=(const PackFolderAction&) = delete;
@@ -47,7 +50,8 @@ class PackFolderAction {
   // Replaces pack::PackFolder, so that tests can hold a packing where they need it.
   void UsePacker(Packer packer) { packer_ = std::move(packer); }
 
-  // Picks a folder and starts packing it; nothing happens when the picker is cancelled.
+  // Picks a folder (the picker opens at the start folder) and starts packing it; nothing happens
+  // when the picker is cancelled.
   void Run();
   // From Run until the end has been shown, or until Stop.
   bool Running() const { return running_; }
@@ -65,6 +69,8 @@ class PackFolderAction {
 
   Dialogs& dialogs_;
   std::function<void(const QString&)> showStatus_;
+  std::function<QString()> startFolder_;
+  std::function<void()> ended_;
   Packer packer_;
   bool running_ = false;
   // Receives the worker's posts on the window thread; Stop drops those not yet delivered.

@@ -6,6 +6,9 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace orvo::console {
 
@@ -25,9 +28,10 @@ QString QtDialogs::InputBox(const QString& caption, const QString& prompt,
   return ok ? text : defaultText;
 }
 
-std::optional<QString> QtDialogs::PickFolder(const QString& prompt) {
+std::optional<QString> QtDialogs::PickFolder(const QString& prompt, const QString& startFolder) {
   const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), prompt,
-                                                           QString(), QFileDialog::ShowDirsOnly);
+                                                           QDir::fromNativeSeparators(startFolder),
+                                                           QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
   // Qt answers with '/' everywhere; on Windows the folder is stored and sent to clients with the
   // host's own separators.
@@ -38,6 +42,20 @@ bool QtDialogs::Confirm(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                   QApplication::activeWindow());
   return box.exec() == QMessageBox::Ok;
+}
+
+int QtDialogs::Choose(const QString& title, const QString& text, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  std::vector<QAbstractButton*> shown;
+  for (const QString& caption : buttons) {
+    shown.push_back(box.addButton(caption, QMessageBox::ActionRole));
+  }
+  // Closing the box by its frame or Escape picks no button.
+  box.setEscapeButton(static_cast<QAbstractButton*>(nullptr));
+  box.exec();
+  const auto pressed = std::find(shown.begin(), shown.end(), box.clickedButton());
+  return pressed == shown.end() ? -1 : static_cast<int>(pressed - shown.begin());
 }
 
 bool QtDialogs::RunModal(QDialog& dialog) {

@@ -17,8 +17,9 @@ class QtDialogs final : public Dialogs {
   void Info(const QString& text) override;
   QString InputBox(const QString& caption, const QString& prompt,
                    const QString& defaultText) override;
-  std::optional<QString> PickFolder(const QString& prompt) override;
+  std::optional<QString> PickFolder(const QString& prompt, const QString& startFolder) override;
   bool Confirm(const QString& title, const QString& text) override;
+  int Choose(const QString& title, const QString& text, const QStringList& buttons) override;
   bool RunModal(QDialog& dialog) override;
 
  private:

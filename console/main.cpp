@@ -11,19 +11,23 @@
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "console/AddUserUnit.h"
+#include "console/DatabaseSetup.h"
 #include "console/Dialogs.h"
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
 #include "console/OnlineUnit.h"
 #include "console/PackFolderAction.h"
 #include "console/ReportList.h"
+#include "console/StatusLine.h"
 #include "console/TimeTableUnit.h"
 #include "console/WindowSupport.h"
 #include "core/Autostart.h"
@@ -53,11 +57,15 @@ TSMainFrm::TSMainFrm(service::OrvoService& service, Dialogs& dialogs, bool trayA
   setWindowTitle(kCaption);
   setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
   BuildControls();
-  packFolder_ = std::make_unique<PackFolderAction>(
-      dialogs_, [this](const QString& status) { Label4->setText(status); });
   // Packing shows paths of any length in Label4; they must not widen the fixed-size window.
   Label4->setMinimumWidth(Label4->sizeHint().width());
   Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status_ = new StatusLine(*Label4);
+  packFolder_ = std::make_unique<PackFolderAction>(
+      dialogs_, [this](const QString& status) { status_->Show(status); },
+      // Students' folders are what is packed most often.
+      [this] { return Text(service_.State().settings.RootPath.Get()); },
+      [this] { status_->HintLater(); });
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -115,8 +123,26 @@ void TSMainFrm::FormCreate() {
     classList_.LoadClasses();
     ShowClasses();
   } catch (const std::exception& e) {
-    if (!service_.Db()) classList_.SetStartError(e.what());
-    dialogs_.Error(QString::fromUtf8(e.what()));
+    if (service_.Db()) {
+      dialogs_.Error(QString::fromUtf8(e.what()));
+      return;
+    }
+    const QString why = StartFailureText(service_.DatabasePath(), service_.Port(), e);
+    classList_.SetStartError(Utf8(why));
+    ShowStartFailure(why);
+  }
+}
+
+void TSMainFrm::ShowStartFailure(const QString& why) {
+  StartProblem->setText(why);
+  StartProblem->setToolTip(why);
+  StartProblem->show();
+  // Packing, the log, the support dialog and "退出" work without the service.
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           Button1, Button2, Button3, CheckBox2, CheckBox3, CheckBox4, Label7, Label10, ComboBox1,
+           Label9, Button4, Button5, ListView1, Edit1, Button9, Button7, Button8}) {
+    control->setEnabled(false);
+    control->setToolTip(why);
   }
 }
 
@@ -160,9 +186,29 @@ void TSMainFrm::FormClose() {
   if (onClosed_) onClosed_();
 }
 
+bool TSMainFrm::ConfirmQuit() {
+  net::TOrvoServer* server = service_.Server();
+  if (!server || !server->Active()) return true;
+  const std::size_t logins = server->OnlineLogins().size();
+  const std::size_t connections = server->LiveConnections();
+  if (logins == 0 && connections == 0) return true;
+  return dialogs_.Confirm(
+      QStringLiteral("退出"),
+      QStringLiteral("现在有 %1 名学生登录着，%2 个连接正在使用服务。\n"
+                     "退出会停止整个班级的服务：所有学生都不能再使用虚拟盘。确定退出吗？")
+          .arg(logins)
+          .arg(connections));
+}
+
 void TSMainFrm::Button6Click() {
+  if (!ConfirmQuit()) return;
   exiting_ = true;
   close();
+}
+
+void TSMainFrm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RefreshStudents();
 }
 
 void TSMainFrm::TrayIcon1Click() {
@@ -191,20 +237,21 @@ void TSMainFrm::Label10Click() {
 }
 
 void TSMainFrm::Button10Click() {
+  status_->ShowHint();  // what the last packing said has been read by now
   packFolder_->Run();
 }
 
 // --- settings panel ---
 
 void TSMainFrm::Button1Click() {
-  const std::optional<QString> folder = dialogs_.PickFolder(Label1->text());
+  const std::optional<QString> folder = dialogs_.PickFolder(Label1->text(), RootPathEdit->text());
   if (!folder) return;
   RootPathEdit->setText(*folder);
   service_.State().settings.RootPath.Set(Utf8(*folder));
 }
 
 void TSMainFrm::Button2Click() {
-  const std::optional<QString> folder = dialogs_.PickFolder(Label2->text());
+  const std::optional<QString> folder = dialogs_.PickFolder(Label2->text(), PublicPathEdit->text());
   if (!folder) return;
   PublicPathEdit->setText(*folder);
   service_.State().settings.PublicPath.Set(Utf8(*folder));
@@ -289,6 +336,12 @@ void TSMainFrm::Button4Click() {
 void TSMainFrm::Button5Click() {
   const int index = ComboBox1->currentIndex();
   if (index < 0) return;
+  if (!dialogs_.Confirm(QStringLiteral("删除班级"),
+                        QStringLiteral("确定删除班级“%1”吗？\n"
+                                       "它的学生仍留在数据库中，正在登录的学生会被断开。")
+                            .arg(ComboBox1->itemText(index)))) {
+    return;
+  }
   Guarded([this, index] {
     classList_.DeleteClass(index);
     ComboBox1->removeItem(index);
@@ -310,6 +363,18 @@ void TSMainFrm::RefreshListView(const QString& aGroup) {
     classList_.LoadStudents(aGroup);
     ShowStudents();
   });
+}
+
+void TSMainFrm::RefreshStudents() {
+  const int index = ComboBox1->currentIndex();
+  if (index < 0 || !service_.Db()) return;
+  const QString group = ComboBox1->itemText(index);
+  int selected = -1;
+  // A failure leaves the list empty; it is shown so, never with rows the list no longer has.
+  Guarded([this, &group, &selected] {
+    selected = classList_.ReloadStudents(group, SelectedStudentRow());
+  });
+  ShowStudents(selected);
 }
 
 void TSMainFrm::Button7Click() {
@@ -342,7 +407,17 @@ void TSMainFrm::Button7Click() {
 void TSMainFrm::Button8Click() {
   const int row = SelectedStudentRow();
   if (row < 0) return;
-  const QString group = classList_.Students().at(static_cast<std::size_t>(row))[1];
+  const std::vector<StudentTexts>& students = classList_.Students();
+  const QString group = students.at(static_cast<std::size_t>(row))[1];
+  const QString name = students.at(static_cast<std::size_t>(row))[2];
+  const auto namesakes = std::count_if(students.begin(), students.end(),
+                                       [&name](const StudentTexts& s) { return s[2] == name; });
+  QString question = QStringLiteral("确定删除班级“%1”的学生“%2”吗？").arg(group, name);
+  if (namesakes > 1) {
+    question += QStringLiteral("\n班级里同名的 %1 名学生都会被删除。").arg(namesakes);
+  }
+  question += QStringLiteral("\n正在登录的会被断开。");
+  if (!dialogs_.Confirm(QStringLiteral("删除学生"), question)) return;
   Guarded([this, row, &group] {
     classList_.DeleteStudent(row);
     RefreshListView(group);
@@ -362,10 +437,10 @@ void TSMainFrm::Button9Click() {
 
 void TSMainFrm::Label9Click() {
   Guarded([this] {
-    const QString current = classList_.CurrentClass();
-    ComboBox1->setCurrentIndex(classList_.ClassPosition(current));
+    const ClassListControl::CurrentLesson current = classList_.CurrentClass();
+    ComboBox1->setCurrentIndex(current.position);
     ComboBox1Change();
-    dialogs_.Info(current.isEmpty() ? QStringLiteral("当前班级：无") : current);
+    dialogs_.Info(current.text);
   });
 }
 

@@ -1,9 +1,10 @@
 // TSMainFrm: the main window of the operator console. Its creation brings the service up through
 // OrvoService; its controls show the folders, the options, the classes and their students, whose
 // logic lives in ClassListControl (the controls are built in MainWindowLayout.cpp); only
-// "退出" closes it for good, which stops the service. Handlers are public so that tests drive the
-// window as the operator does; a failure inside one is shown through Dialogs::Error and ends that
-// handler. Window thread only.
+// "退出" closes it for good, which stops the service. When the service cannot start, the window
+// says why at its top and disables every control that needs the service. Handlers are public so
+// that tests drive the window as the operator does; a failure inside one is shown through
+// Dialogs::Error and ends that handler. Window thread only.
 #pragma once
 
 #include <QString>
@@ -34,6 +35,7 @@ namespace orvo::console {
 
 class Dialogs;
 class PackFolderAction;
+class StatusLine;
 class TAddUserFrm;
 class TLogFrm;
 class TMoneyFrm;
@@ -64,7 +66,8 @@ class TSMainFrm final : public QWidget {
   void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
   // --- start-up and lifecycle ---
-  // Starts the service and fills the folders, the options and the class list from it.
+  // Starts the service and fills the folders, the options and the class list from it; when it
+  // cannot start, shows why in StartProblem and disables the controls that need it.
   void FormCreate();
   // Once after start-up: pauses the gate over an empty timetable, and goes to the notification
   // area when the folders are set.
@@ -74,7 +77,8 @@ class TSMainFrm final : public QWidget {
   bool FormCloseQuery();
   // The window has closed for good: ends a packing under way and stops the service.
   void FormClose();
-  // "退出": sets the exit flag and closes.
+  // "退出": sets the exit flag and closes; while students are logged in or connected, only once
+  // the operator confirms that the service stops for all of them.
   void Button6Click();
   // Shows the window again from the notification area.
   void TrayIcon1Click();
@@ -109,7 +113,7 @@ class TSMainFrm final : public QWidget {
   void ComboBox1Change();
   // "+": asks for a class name and adds the class.
   void Button4Click();
-  // "－": deletes the picked class.
+  // "－": deletes the picked class once the operator confirms.
   void Button5Click();
   // A header click: sorts the students by that column, flipping the direction.
   void ListView1ColumnClick(int column);
@@ -117,14 +121,19 @@ class TSMainFrm final : public QWidget {
   int ListView1Compare(const StudentTexts& a, const StudentTexts& b) const;
   // "添加": adds the students typed in the add-students dialog to the picked class.
   void Button7Click();
-  // "删除": deletes the selected student.
+  // "删除": deletes the selected student (with every namesake in the class) once the operator
+  // confirms.
   void Button8Click();
   // "查找": selects the first student whose name contains the typed text.
   void Button9Click();
-  // "当前班级": picks the class of the lesson now and says which it is.
+  // "当前班级": picks the class of the lesson now and says which it is, or why there is none.
   void Label9Click();
   // Lists the students of `aGroup` again, sorted by name.
   void RefreshListView(const QString& aGroup);
+  // Reads the picked class's students again, keeping their order and the selected student: what
+  // is shown follows changes made elsewhere (a student's new password). Runs whenever the window
+  // is shown (also from the notification area).
+  void RefreshStudents();
 
   int SortCol() const { return classList_.SortCol(); }
   int SortWay() const { return classList_.SortWay(); }
@@ -132,7 +141,11 @@ class TSMainFrm final : public QWidget {
   bool TrayAvailable() const { return trayAvailable_; }
   // The folder packing behind Button10.
   PackFolderAction& Packing() { return *packFolder_; }
+  // Label4's texts.
+  StatusLine& Status() { return *status_; }
 
+  // Why the service did not start; hidden while it runs.
+  QLabel* StartProblem;
   // Upper panel.
   QFrame* Panel2;
   QLabel* Label1;
@@ -171,10 +184,16 @@ class TSMainFrm final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // Creates, lays out and connects the controls (MainWindowLayout.cpp).
   void BuildControls();
+  // Says `why` in StartProblem and disables, with `why` as their tooltip, the controls that
+  // cannot work without the service.
+  void ShowStartFailure(const QString& why);
+  // Whether "退出" may stop the service: asks when students are logged in or connected.
+  bool ConfirmQuit();
   // Hides the window into the notification area, or minimises it where there is none.
   void HideToTray();
   // Runs `body`, showing a raised failure's message in an error box.
@@ -198,6 +217,7 @@ class TSMainFrm final : public QWidget {
   ClassListControl classList_;
   bool exiting_ = false;
   bool closed_ = false;
+  StatusLine* status_;  // owned by Label4
   std::unique_ptr<PackFolderAction> packFolder_;
 };
 

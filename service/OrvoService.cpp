@@ -50,7 +50,7 @@ void OrvoService::Start() {
     LoadSettings(*db_, state_);
   } catch (const std::exception& e) {
     db_.reset();
-    throw std::runtime_error("cannot open database " + databasePath_ + ": " + e.what());
+    throw DatabaseUnusable("cannot open database " + databasePath_ + ": " + e.what());
   }
   accounts_ = std::make_unique<TDiskAccountCommands>(*db_, state_, clock_);
   // Uploads a killed service left half done; none of them can be in progress yet.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -27,6 +28,13 @@ class ControlListener;
 }
 
 namespace orvo::service {
+
+// Raised by OrvoService::Start when the database file cannot be opened or used; its other start
+// failures (the port, the control channel) raise a plain std::runtime_error.
+class DatabaseUnusable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // How long after start the gate is paused when the timetable is empty.
 inline constexpr std::chrono::milliseconds kStartupPauseDelay{1000};

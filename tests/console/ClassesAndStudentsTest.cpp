@@ -112,13 +112,24 @@ TEST_F(ClassesAndStudentsTest, DeletedClassLeavesItsStudentsShownAndStored) {
   PickClass(QStringLiteral("一班"));
   ASSERT_EQ(StudentColumn(2), Q({"张三"}));
 
+  dialogs.AnswerConfirm(false);
+  frm.Button5Click();
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Confirm);
+  EXPECT_TRUE(dialogs.AllShown()[0].text.contains(QStringLiteral("“一班”")));
+  EXPECT_EQ(ClassItems(), (QStringList{"一班", "二班"})) << "cancelled: nothing changes";
+  EXPECT_EQ(Classes()->currentText(), QStringLiteral("一班"));
+  EXPECT_EQ(Column("select count(*) from Groups"), std::vector<std::string>{"2"});
+
+  dialogs.Forget();
+  dialogs.AnswerConfirm(true);
   frm.Button5Click();
   EXPECT_EQ(ClassItems(), (QStringList{"二班"}));
   EXPECT_EQ(Classes()->currentIndex(), -1);
   EXPECT_EQ(Column("select GroupName from Groups"), std::vector<std::string>{"二班"});
   EXPECT_EQ(StudentColumn(2), Q({"张三"}));
   EXPECT_EQ(Column("select UserName from Users"), std::vector<std::string>{"张三"});
-  EXPECT_TRUE(dialogs.AllShown().empty());
+  EXPECT_TRUE(dialogs.Errors().empty());
 }
 
 TEST_F(ClassesAndStudentsTest, StudentsAddedThroughTheDialogSkipNamesTheClassHas) {
@@ -198,7 +209,7 @@ TEST_F(ClassesAndStudentsTest, CancelledDialogAddsNothingButRefreshes) {
             std::vector<std::string>{"0"});
 }
 
-TEST_F(ClassesAndStudentsTest, DeleteRemovesTheSelectedStudentOnly) {
+TEST_F(ClassesAndStudentsTest, DeleteRemovesTheSelectedStudentOnlyOnceConfirmed) {
   Sql("insert into Groups values ('一班');" + AddStudentSql("一班", "张三") +
       AddStudentSql("一班", "李四") + AddStudentSql("二班", "张三"));
   console::TSMainFrm& frm = Start();
@@ -210,6 +221,16 @@ TEST_F(ClassesAndStudentsTest, DeleteRemovesTheSelectedStudentOnly) {
   const int row = static_cast<int>(std::find(names.begin(), names.end(), QStringLiteral("张三")) -
                                    names.begin());
   Students()->selectRow(row);
+  dialogs.AnswerConfirm(false);
+  frm.Button8Click();
+  ASSERT_EQ(dialogs.Texts(Kind::Confirm).size(), 1u);
+  EXPECT_TRUE(dialogs.Texts(Kind::Confirm)[0].contains(QStringLiteral("“一班”的学生“张三”")))
+      << dialogs.Texts(Kind::Confirm)[0].toStdString();
+  EXPECT_EQ(StudentColumn(2).size(), 2u) << "cancelled: nothing changes";
+  EXPECT_EQ(SelectedStudentRow(), row);
+  EXPECT_EQ(Column("select count(*) from Users"), std::vector<std::string>{"3"});
+
+  dialogs.AnswerConfirm(true);
   frm.Button8Click();
   EXPECT_EQ(StudentColumn(2), Q({"李四"}));
   EXPECT_EQ(Column("select GroupName || UserName from Users order by Id"),
@@ -273,37 +294,48 @@ TEST_F(ClassesAndStudentsTest, FindSelectsTheFirstRowWhoseNameContainsTheText) {
   }
 }
 
-TEST_F(ClassesAndStudentsTest, CurrentClassLinkSelectsTheClassOfTheSlot) {
+TEST_F(ClassesAndStudentsTest, CurrentClassLinkPicksTheClassTheLessonAdmitsOrSaysWhyNone) {
   // The clock says Monday 08:00.
-  Sql("insert into Groups values ('one'); insert into Groups values ('two');" +
-      AddStudentSql("one", "张三") +
-      "insert into TimeTable (Week, BeginTime, EndTime, GroupName) values "
-      "(1, '07:30', '08:30', 'ONE');");
-  console::TSMainFrm& frm = Start();
-  frm.Label9Click();
-  EXPECT_EQ(Classes()->currentText(), QStringLiteral("one"));
-  EXPECT_EQ(StudentColumn(2), Q({"张三"}));
-  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QStringLiteral("ONE")});
-}
-
-TEST_F(ClassesAndStudentsTest, CurrentClassLinkWhilePausedOrWithoutSlot) {
-  Sql("insert into Groups values ('one');" + AddStudentSql("one", "张三") +
-      "insert into TimeTable (Week, BeginTime, EndTime, GroupName) values "
-      "(2, '07:30', '08:30', 'one');");
-  console::TSMainFrm& frm = Start();
-  PickClass(QStringLiteral("one"));
-
-  Box("CheckBox4")->setChecked(true);
-  frm.Label9Click();
-  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QStringLiteral("*")});
-  EXPECT_EQ(Classes()->currentIndex(), -1);
-  EXPECT_EQ(StudentColumn(2), Q({"张三"}));  // no class: the list keeps what it showed
-
-  dialogs.Forget();
-  Box("CheckBox4")->setChecked(false);
-  frm.Label9Click();
-  EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QStringLiteral("当前班级：无")});
-  EXPECT_EQ(Classes()->currentIndex(), -1);
+  const struct {
+    const char* name;
+    const char* lesson;  // GroupName of a lesson now; nullptr: no lesson
+    bool paused;
+    const char* picked;  // nullptr: none
+    const char* said;
+  } kCases[] = {
+      {"one class", "one", false, "one", "当前班级：one"},
+      {"one of several", "三班, two", false, "two", "当前班级：三班, two"},
+      {"letter case differs: the gate refuses it", "ONE", false, nullptr,
+       "当前课程的班级“ONE”不是已有的班级，没有学生可以登录。请在课程表中改正。"},
+      {"every class", "*", false, nullptr, "当前课程的班级是“*”：所有班级的学生都可以登录"},
+      {"no lesson", nullptr, false, nullptr, "当前班级：无"},
+      {"paused", "one", true, nullptr, "课程表已暂停：所有班级的学生都可以登录"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Sql("delete from TimeTable; delete from Groups; delete from Users;"
+        "insert into Groups values ('one'); insert into Groups values ('two');" +
+        AddStudentSql("one", "张三") + AddStudentSql("two", "李四"));
+    if (c.lesson) {
+      Sql(std::string("insert into TimeTable (Week, BeginTime, EndTime, GroupName) values "
+                      "(1, '07:30', '08:30', '") +
+          c.lesson + "');");
+    }
+    console::TSMainFrm& frm = Start();
+    PickClass(QStringLiteral("one"));
+    Box("CheckBox4")->setChecked(c.paused);
+    frm.Label9Click();
+    EXPECT_EQ(dialogs.Infos(), std::vector<QString>{QString::fromUtf8(c.said)});
+    if (c.picked) {
+      EXPECT_EQ(Classes()->currentText(), QString::fromUtf8(c.picked));
+      EXPECT_EQ(StudentColumn(1).front(), QString::fromUtf8(c.picked));
+    } else {
+      EXPECT_EQ(Classes()->currentIndex(), -1);
+      EXPECT_EQ(StudentColumn(2), Q({"张三"})) << "no class: the list keeps what it showed";
+    }
+    dialogs.Forget();
+    Stop();
+  }
 }
 
 }  // namespace

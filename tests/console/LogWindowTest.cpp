@@ -1,7 +1,11 @@
-// The log window: a snapshot of the system log taken when it is shown or refreshed, and clearing
-// the log from it, with the lines coming from real requests to the running service.
+// The log window: the system log shown at its newest line and followed while the window is open,
+// each line readable whole, and clearing the log from it, with the lines coming from real requests
+// to the running service.
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 
 #include "core/SysStringS.h"
 #include "net/OrvoClient.h"
@@ -32,7 +36,7 @@ TEST_F(LogWindowTest, ControlsCarryTheirCaptions) {
   EXPECT_EQ(log->findChild<QListWidget*>(QStringLiteral("LogList")), log->LogList);
 }
 
-TEST_F(LogWindowTest, ShowsASnapshotThatOnlyRefreshingRenews) {
+TEST_F(LogWindowTest, ShowsTheLinesAsReceivedAndRefreshes) {
   Start();
   log->ShowSysLog();
   EXPECT_TRUE(log->isVisible());
@@ -48,10 +52,71 @@ TEST_F(LogWindowTest, ShowsASnapshotThatOnlyRefreshingRenews) {
   EXPECT_EQ(Items()[1], QStringLiteral("第二行"));
 
   SysLog().Add("third");
-  EXPECT_EQ(Items().size(), 2u) << "the window never updates by itself";
   log->Button2Click();
   EXPECT_EQ(Items().size(), 3u);
   EXPECT_EQ(Items()[2], QStringLiteral("third"));
+}
+
+TEST_F(LogWindowTest, OpensAtTheNewestLineAndFollowsUnlessScrolledUp) {
+  Start();
+  for (int i = 0; i < 200; ++i) SysLog().Add("line " + std::to_string(i));
+  window->Label8Click();
+  QScrollBar* bar = log->LogList->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0) << "the lines must not fit the window";
+  EXPECT_EQ(bar->value(), bar->maximum()) << "opens at the newest line";
+  EXPECT_TRUE(log->FollowTimer->isActive());
+
+  SysLog().Add("line 200");
+  log->FollowLog();  // as FollowTimer does
+  EXPECT_EQ(Items().back(), QStringLiteral("line 200"));
+  EXPECT_EQ(bar->value(), bar->maximum()) << "follows";
+
+  // Scrolled up to read: new lines arrive below, the view stays on what is read.
+  bar->setValue(10);
+  SysLog().Add("line 201");
+  log->FollowLog();
+  EXPECT_EQ(Items().back(), QStringLiteral("line 201"));
+  EXPECT_EQ(bar->value(), 10);
+
+  // Back at the newest line, following again; a cleared log starts the list afresh.
+  bar->setValue(bar->maximum());
+  SysLog().Clear();
+  SysLog().Add("after clearing");
+  log->FollowLog();
+  EXPECT_EQ(Items(), std::vector<QString>{QStringLiteral("after clearing")});
+
+  log->hide();
+  EXPECT_FALSE(log->FollowTimer->isActive()) << "a hidden window reads nothing";
+}
+
+TEST_F(LogWindowTest, LinesTheFullLogDropsLeaveTheListAndTheReadLinesStayInView) {
+  Start();
+  const std::size_t cap = core::TSysStringS::kMaxLines;
+  for (std::size_t i = 0; i < cap; ++i) SysLog().Add("line " + std::to_string(i));
+  log->ShowSysLog();
+  QScrollBar* bar = log->LogList->verticalScrollBar();
+  bar->setValue(100);
+  const QString read = log->LogList->item(100)->text();
+  for (std::size_t i = cap; i < cap + 5; ++i) SysLog().Add("line " + std::to_string(i));
+  log->FollowLog();
+  ASSERT_EQ(Items().size(), cap);
+  EXPECT_EQ(Items().front(), QStringLiteral("line 5"));
+  EXPECT_EQ(Items().back(), QStringLiteral("line 1004"));
+  EXPECT_EQ(log->LogList->item(bar->value())->text(), read);
+}
+
+TEST_F(LogWindowTest, TheCurrentLineIsShownWholeBelowTheList) {
+  Start();
+  const std::string longLine = "PUT " + std::string(3000, 'x') + " end";
+  SysLog().Add("short");
+  SysLog().Add(longLine);
+  log->ShowSysLog();
+  EXPECT_TRUE(log->LogDetail->isReadOnly());
+  log->LogList->setCurrentRow(1);
+  EXPECT_EQ(log->LogDetail->toPlainText(), QString::fromStdString(longLine));
+  EXPECT_EQ(Items()[1], QString::fromStdString(longLine)) << "the list keeps the line as received";
+  log->LogList->setCurrentRow(0);
+  EXPECT_EQ(log->LogDetail->toPlainText(), QStringLiteral("short"));
 }
 
 TEST_F(LogWindowTest, ClearingEmptiesTheWindowAndTheLogClientsRead) {

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "console/DatabaseSetup.h"
+#include "net/OrvoClient.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/RawClient.h"
 
@@ -239,60 +241,216 @@ TEST_F(MainWindowTest, ExitWorksFromTheNotificationArea) {
   EXPECT_FALSE(service->Running());
 }
 
-TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNothingTouchesIt) {
+// The controls that need the service: disabled, with the reason as their tooltip, after a failed
+// start.
+const char* const kServiceControls[] = {
+    "Button1",   "Button2", "Button3",   "CheckBox2", "CheckBox3", "CheckBox4",
+    "Label7",    "Label10", "ComboBox1", "Label9",    "Button4",   "Button5",
+    "ListView1", "Edit1",   "Button9",   "Button7",   "Button8"};
+
+TEST_F(MainWindowTest, WindowWithoutItsDatabaseSaysWhyAndDisablesWhatCannotWork) {
   TempDir empty;
+  const QString missing = QString::fromStdString(empty / "orvoDisk.db");
   console::TSMainFrm& frm = Start(false, empty.Path().string());
-  ASSERT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_TRUE(dialogs.Errors()[0].contains(QStringLiteral("orvoDisk.db")))
-      << dialogs.Errors()[0].toStdString();
+  EXPECT_TRUE(dialogs.AllShown().empty()) << "said in the window, not in a box";
   EXPECT_EQ(service->Db(), nullptr);
   EXPECT_FALSE(service->Running());
-  EXPECT_FALSE(fs::exists(empty.Path() / "orvoDisk.db"));
-  EXPECT_TRUE(Edit("RootPathEdit")->text().isEmpty());
-  EXPECT_EQ(Classes()->count(), 0);
-
   frm.show();
+  QLabel* problem = Find<QLabel>("StartProblem");
+  EXPECT_TRUE(problem->isVisible());
+  EXPECT_EQ(problem->text(), QStringLiteral("服务没有启动：找不到数据库文件 ") + missing);
+  for (const char* name : kServiceControls) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(Find<QWidget>(name)->isEnabled());
+    EXPECT_EQ(Find<QWidget>(name)->toolTip(), problem->text());
+  }
+  for (const char* name : {"Button6", "Button10", "Label6", "Label8"}) {
+    EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  }
+
   frm.Timer1Timer();
   EXPECT_FALSE(Box("CheckBox4")->isChecked());
   EXPECT_TRUE(frm.isVisible());
-  EXPECT_EQ(dialogs.Errors().size(), 1u);
 
-  // Handlers that need the database say why there is none instead of asking for input.
-  dialogs.Forget();
+  // Handlers that need the database, run all the same, say why there is none instead of asking.
   frm.Button4Click();
   frm.Button3Click();
   frm.Label9Click();
-  ASSERT_EQ(dialogs.AllShown().size(), 3u);
-  for (const auto& shown : dialogs.AllShown()) {
-    EXPECT_EQ(shown.kind, Kind::Error);
-    EXPECT_TRUE(shown.text.contains(QStringLiteral("orvoDisk.db")));
-  }
+  EXPECT_EQ(dialogs.Errors(), std::vector<QString>(3, problem->text()));
   EXPECT_FALSE(fs::exists(empty.Path() / "orvoDisk.db"));
   frm.Button6Click();
   EXPECT_TRUE(frm.Exiting());
 }
 
-TEST_F(MainWindowTest, PortTakenIsReportedAndTheWindowShowsNothingSaved) {
+TEST_F(MainWindowTest, StartFailuresAreNamedInTheWindow) {
   TempDir other;
   CreateDatabaseFromSchema(other / "orvoDisk.db");
   service::OrvoService holder(other.Path().string(), 0);
   holder.Start();
+  TempDir broken;
+  broken.Write("orvoDisk.db", "this is no database");
+  const struct {
+    const char* name;
+    std::string folder;
+    uint16_t port;
+    QString starts;
+  } kCases[] = {
+      {"port taken", dir.Path().string(), holder.Port(),
+       QStringLiteral("服务没有启动：端口 %1 可能已被占用").arg(holder.Port())},
+      {"file that is no database", broken.Path().string(), 0,
+       QStringLiteral("服务没有启动：数据库文件 ") +
+           QString::fromStdString(broken / "orvoDisk.db") + QStringLiteral(" 无法使用")},
+  };
   Sql("insert into Setting values ('/srv/root', '/srv/pub', 1, 1, 0);"
       "insert into Groups values ('一班');");
-
-  console::TSMainFrm& frm = Start(false, {}, holder.Port());
-  ASSERT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_TRUE(dialogs.Errors()[0].contains(QString::number(holder.Port())))
-      << dialogs.Errors()[0].toStdString();
-  EXPECT_EQ(service->Db(), nullptr);
-  EXPECT_TRUE(Edit("RootPathEdit")->text().isEmpty());
-  EXPECT_TRUE(Edit("PublicPathEdit")->text().isEmpty());
-  EXPECT_FALSE(Box("CheckBox2")->isChecked());
-  EXPECT_EQ(Classes()->count(), 0);
-  frm.show();
-  frm.Timer1Timer();
-  EXPECT_TRUE(frm.isVisible());
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    console::TSMainFrm& frm = Start(false, c.folder, c.port);
+    frm.show();
+    const QString why = Find<QLabel>("StartProblem")->text();
+    EXPECT_TRUE(why.startsWith(c.starts)) << why.toStdString();
+    EXPECT_TRUE(Find<QLabel>("StartProblem")->isVisible());
+    EXPECT_FALSE(Find<QWidget>("Button4")->isEnabled());
+    EXPECT_EQ(service->Db(), nullptr);
+    EXPECT_TRUE(Edit("RootPathEdit")->text().isEmpty());
+    EXPECT_EQ(Classes()->count(), 0);
+    EXPECT_TRUE(dialogs.AllShown().empty());
+    Stop();
+  }
   EXPECT_TRUE(holder.Running());
+}
+
+TEST_F(MainWindowTest, StartedServiceShowsNoProblemAndEnablesEveryControl) {
+  console::TSMainFrm& frm = Start();
+  frm.show();
+  EXPECT_FALSE(Find<QLabel>("StartProblem")->isVisible());
+  for (const char* name : kServiceControls) {
+    EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  }
+}
+
+class DatabaseOfferTest : public ConsoleTest {
+ protected:
+  // The folder the console would serve, after the operator's answers to the offer.
+  std::string Offer(const std::string& folder) { return console::OfferDatabase(folder, dialogs); }
+};
+
+TEST_F(DatabaseOfferTest, CreatedDatabaseIsServedAndTakesAClass) {
+  TempDir empty;
+  dialogs.AnswerChoice(console::kCreateDatabase);
+  EXPECT_EQ(Offer(empty.Path().string()), empty.Path().string());
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  const auto& question = dialogs.AllShown()[0];
+  EXPECT_EQ(question.kind, Kind::Choice);
+  EXPECT_TRUE(question.text.contains(QString::fromStdString(empty / "orvoDisk.db")))
+      << question.text.toStdString();
+  EXPECT_EQ(question.options, (QStringList{"在此新建数据库", "选择其他文件夹", "取消"}));
+  EXPECT_TRUE(fs::exists(empty / "orvoDisk.db"));
+
+  dialogs.Forget();
+  console::TSMainFrm& frm = Start(false, empty.Path().string());
+  EXPECT_TRUE(service->Running());
+  EXPECT_TRUE(Find<QWidget>("Button4")->isEnabled());
+  dialogs.AnswerInput(QStringLiteral("一班"));
+  frm.Button4Click();
+  EXPECT_EQ(ClassItems(), QStringList{"一班"});
+  EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(DatabaseOfferTest, AnotherFolderIsCheckedTheSameWay) {
+  TempDir empty;
+  TempDir elsewhere;
+  // The first pick is cancelled (asked again), the second names a folder without a database
+  // (asked about it), the third one that holds one.
+  dialogs.AnswerChoice(console::kPickDatabaseFolder);
+  dialogs.AnswerFolder(std::nullopt);
+  dialogs.AnswerChoice(console::kPickDatabaseFolder);
+  dialogs.AnswerFolder(QString::fromStdString(elsewhere.Path().string()));
+  dialogs.AnswerChoice(console::kPickDatabaseFolder);
+  dialogs.AnswerFolder(QString::fromStdString(dir.Path().string()));
+  EXPECT_EQ(Offer(empty.Path().string()), dir.Path().string());
+  EXPECT_EQ(dialogs.Texts(Kind::Choice).size(), 3u);
+  EXPECT_TRUE(
+      dialogs.Texts(Kind::Choice)[2].contains(QString::fromStdString(elsewhere / "orvoDisk.db")));
+  EXPECT_EQ(dialogs.PickerStarts(),
+            (std::vector<QString>{QString::fromStdString(empty.Path().string()),
+                                  QString::fromStdString(empty.Path().string()),
+                                  QString::fromStdString(elsewhere.Path().string())}));
+  EXPECT_FALSE(fs::exists(empty / "orvoDisk.db"));
+  EXPECT_FALSE(fs::exists(elsewhere / "orvoDisk.db"));
+}
+
+TEST_F(DatabaseOfferTest, DeclinedOrFailedCreationLeavesNoFile) {
+  TempDir parent;
+  const std::string missingFolder = parent / "not-there";
+  // A folder that does not exist: the creation fails, is reported, and the question comes back;
+  // closing the box declines.
+  dialogs.AnswerChoice(console::kCreateDatabase);
+  dialogs.AnswerChoice(-1);
+  EXPECT_EQ(Offer(missingFolder), missingFolder);
+  ASSERT_EQ(dialogs.Errors().size(), 1u);
+  EXPECT_TRUE(dialogs.Errors()[0].startsWith(QStringLiteral("无法新建数据库文件 ")))
+      << dialogs.Errors()[0].toStdString();
+  EXPECT_EQ(dialogs.Texts(Kind::Choice).size(), 2u);
+  EXPECT_FALSE(fs::exists(missingFolder));
+
+  dialogs.Forget();
+  dialogs.AnswerChoice(2);  // "取消"
+  EXPECT_EQ(Offer(parent.Path().string()), parent.Path().string());
+  EXPECT_FALSE(fs::exists(parent / "orvoDisk.db"));
+
+  // A folder with its database asks nothing.
+  dialogs.Forget();
+  EXPECT_EQ(Offer(dir.Path().string()), dir.Path().string());
+  EXPECT_TRUE(dialogs.AllShown().empty());
+}
+
+TEST_F(MainWindowTest, QuitWithStudentsLoggedInAsksFirst) {
+  Sql("insert into Groups values ('一班');"
+      "insert into Users (UserId, UserName, PassWord, GroupName) values ('s01', '张三', 'pw', "
+      "'一班');");
+  console::TSMainFrm& frm = Start();
+  Box("CheckBox4")->setChecked(true);  // every class may log in
+  net::OrvoClient client("127.0.0.1", service->Port());
+  client.SetTimeout(10000);
+  client.Login("一班", "s01", "pw");
+
+  dialogs.AnswerConfirm(false);
+  frm.Button6Click();
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(dialogs.AllShown()[0].kind, Kind::Confirm);
+  EXPECT_TRUE(dialogs.AllShown()[0].text.contains(QStringLiteral("1 名学生")))
+      << dialogs.AllShown()[0].text.toStdString();
+  EXPECT_TRUE(dialogs.AllShown()[0].text.contains(QStringLiteral("停止整个班级的服务")));
+  EXPECT_FALSE(frm.Exiting());
+  EXPECT_TRUE(service->Running());
+
+  dialogs.AnswerConfirm(true);
+  frm.Button6Click();
+  EXPECT_TRUE(frm.Exiting());
+  EXPECT_FALSE(service->Running());
+}
+
+TEST_F(MainWindowTest, ShowingTheWindowShowsPasswordsChangedMeanwhile) {
+  Sql("insert into Groups values ('一班');"
+      "insert into Users (UserId, UserName, PassWord, GroupName) values ('a', 'a', 'old-a', "
+      "'一班');"
+      "insert into Users (UserId, UserName, PassWord, GroupName) values ('b', 'b', 'old-b', "
+      "'一班');");
+  console::TSMainFrm& frm = Start(/*trayAvailable=*/true);
+  frm.show();
+  PickClass(QStringLiteral("一班"));
+  frm.ListView1ColumnClick(2);  // names descending: b, a
+  Students()->selectRow(1);     // a
+  frm.hide();
+  Sql("update Users set PassWord='new-a' where UserId='a';");  // as CHGPSW does
+  EXPECT_EQ(StudentColumn(4), (std::vector<QString>{"old-b", "old-a"}));
+
+  frm.TrayIcon1Click();
+  EXPECT_EQ(StudentColumn(4), (std::vector<QString>{"old-b", "new-a"}));
+  EXPECT_EQ(StudentColumn(2), (std::vector<QString>{"b", "a"})) << "the order stays";
+  EXPECT_EQ(SelectedStudentRow(), 1) << "the selection stays";
+  EXPECT_TRUE(dialogs.AllShown().empty());
 }
 
 TEST_F(MainWindowTest, LinksShowTheirWindows) {

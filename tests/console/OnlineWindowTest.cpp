@@ -207,10 +207,12 @@ TEST_F(OnlineWindowTest, DeletingAStudentOrAClassEndsTheirLoginsAtOnce) {
   const auto li = std::find(names.begin(), names.end(), QStringLiteral("Li"));
   ASSERT_NE(li, names.end());
   Students()->selectRow(static_cast<int>(li - names.begin()));
+  dialogs.AnswerConfirm(true);
   window->Button8Click();
   EXPECT_EQ(ServerLogins(), (std::vector<std::string>{kWu, kZhao}));
   EXPECT_FALSE(Reaches(kLi, "C1", "Li"));
 
+  dialogs.AnswerConfirm(true);
   window->Button5Click();  // C1 is the class picked
   EXPECT_EQ(ServerLogins(), std::vector<std::string>{kZhao});
   EXPECT_FALSE(Reaches(kWu, "C1", "Wu"));

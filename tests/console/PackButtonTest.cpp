@@ -14,6 +14,7 @@
 #include <stop_token>
 
 #include "console/PackFolderAction.h"
+#include "console/StatusLine.h"
 #include "pack/PackFolder.h"
 #include "platform/ByteOrder.h"
 #include "tests/console/ConsoleFixture.h"
@@ -262,19 +263,60 @@ TEST_F(PackButtonTest, QuitStopsAHeldPackingAndRemovesItsArchive) {
   EXPECT_EQ(dialogs.AllShown().size(), 1u) << "only the folder picker";
 }
 
-TEST_F(PackButtonTest, LongPathsInTheProgressDoNotWidenTheWindow) {
+TEST_F(PackButtonTest, LongArchivePathIsElidedInTheMiddleWithTheWholePathInTheTooltip) {
   Start();
   window->show();
   QCoreApplication::processEvents();
   const int width = window->width();
   const std::string folder = work / std::string(200, 'f');
   work.Write(std::string(200, 'f') + "/" + std::string(200, 'x') + ".txt", "x");
+  const QString whole = kFinished + Q(folder + ".zip");
   dialogs.AnswerFolder(Q(folder));
   window->Button10Click();
   WaitForPacking();
   QCoreApplication::processEvents();
-  EXPECT_EQ(Label4()->text(), kFinished + Q(folder + ".zip"));
-  EXPECT_EQ(window->width(), width);
+
+  const QString shown = Label4()->text();
+  EXPECT_TRUE(shown.startsWith(kFinished + Q(work.Path().string()).left(5))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("ffff.zip"))) << "never cut at the end";
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << "elided in the middle";
+  EXPECT_LE(Label4()->fontMetrics().horizontalAdvance(shown), Label4()->contentsRect().width());
+  EXPECT_EQ(Label4()->toolTip(), whole);
+  EXPECT_EQ(window->width(), width) << "the window does not widen";
+}
+
+TEST_F(PackButtonTest, HintComesBackAfterAWhileOrAtTheNextPacking) {
+  Start();
+  window->show();
+  const std::string folder = MakeTree();
+  console::StatusLine& status = window->Status();
+  EXPECT_EQ(status.Hint(), kHint);
+  for (const bool waited : {true, false}) {
+    SCOPED_TRACE(waited ? "timer" : "next packing");
+    dialogs.AnswerFolder(Q(folder));
+    window->Button10Click();
+    WaitForPacking();
+    EXPECT_EQ(Label4()->text(), kFinished + Q(folder + ".zip"));
+    ASSERT_TRUE(status.HintTimer()->isActive());
+    EXPECT_EQ(status.HintTimer()->interval(), console::StatusLine::kHintBackMs);
+    if (waited) {
+      status.ShowHint();  // as the timer does when it fires
+    } else {
+      dialogs.AnswerFolder(std::nullopt);
+      window->Button10Click();
+    }
+    EXPECT_EQ(Label4()->text(), kHint);
+    EXPECT_TRUE(Label4()->toolTip().isEmpty());
+    EXPECT_FALSE(status.HintTimer()->isActive());
+  }
+}
+
+TEST_F(PackButtonTest, PickerOpensInTheStudentsRootFolder) {
+  Sql("insert into Setting values ('/srv/学生', '/srv/资源', 0, 1, 0);");
+  Start();
+  dialogs.AnswerFolder(std::nullopt);
+  window->Button10Click();
+  EXPECT_EQ(dialogs.PickerStarts(), std::vector<QString>{QStringLiteral("/srv/学生")});
 }
 
 TEST(PackErrorText, AddsWhatWasKeptOnlyAfterAFileThatCouldNotBeOpenedOrRead) {

@@ -1,12 +1,13 @@
 // Dialogs for window tests: every box shown is recorded, and the answers of input boxes, folder
-// pickers, confirmations and modal dialogs come from queues the test fills beforehand. A box that
-// finds no answer waiting fails the test and is treated as cancelled.
+// pickers, confirmations, choices and modal dialogs come from queues the test fills beforehand. A
+// box that finds no answer waiting fails the test and is treated as cancelled.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -26,17 +27,20 @@ namespace orvo::testing {
 
 class ScriptedDialogs final : public console::Dialogs {
  public:
-  enum class Kind { Error, Info, Input, Folder, Confirm, Modal };
+  enum class Kind { Error, Info, Input, Folder, Confirm, Choice, Modal };
   struct Shown {
     Kind kind;
-    QString caption;  // input box caption, confirmation title, modal dialog's window title
-    QString text;     // message, prompt or confirmation text
+    QString caption;  // input box caption, confirmation or choice title, modal dialog's title
+    QString text;     // message, prompt, confirmation or choice text
+    QStringList options = {};  // a folder picker's start folder; a choice's buttons
   };
 
   // nullopt cancels.
   void AnswerInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
   void AnswerFolder(std::optional<QString> folder) { folders_.push_back(std::move(folder)); }
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
+  // The index of the button pressed; -1 closes the box without one.
+  void AnswerChoice(int button) { choices_.push_back(button); }
   // Runs with the dialog as shown and says whether it closed with OK.
   void AnswerModal(std::function<bool(QDialog&)> answer) { modals_.push_back(std::move(answer)); }
 
@@ -48,13 +52,17 @@ class ScriptedDialogs final : public console::Dialogs {
     const std::optional<QString> answer = Next(inputs_, "input box", std::optional<QString>());
     return answer ? *answer : defaultText;
   }
-  std::optional<QString> PickFolder(const QString& prompt) override {
-    shown_.push_back({Kind::Folder, {}, prompt});
+  std::optional<QString> PickFolder(const QString& prompt, const QString& startFolder) override {
+    shown_.push_back({Kind::Folder, {}, prompt, {startFolder}});
     return Next(folders_, "folder picker", std::optional<QString>());
   }
   bool Confirm(const QString& title, const QString& text) override {
     shown_.push_back({Kind::Confirm, title, text});
     return Next(confirms_, "confirmation", false);
+  }
+  int Choose(const QString& title, const QString& text, const QStringList& buttons) override {
+    shown_.push_back({Kind::Choice, title, text, buttons});
+    return Next(choices_, "choice", -1);
   }
   bool RunModal(QDialog& dialog) override {
     shown_.push_back({Kind::Modal, dialog.windowTitle(), {}});
@@ -73,9 +81,18 @@ class ScriptedDialogs final : public console::Dialogs {
   }
   std::vector<QString> Errors() const { return Texts(Kind::Error); }
   std::vector<QString> Infos() const { return Texts(Kind::Info); }
+  // The start folders of the folder pickers shown, in order.
+  std::vector<QString> PickerStarts() const {
+    std::vector<QString> starts;
+    for (const Shown& shown : shown_) {
+      if (shown.kind == Kind::Folder) starts.push_back(shown.options.value(0));
+    }
+    return starts;
+  }
   void Forget() { shown_.clear(); }
   bool AllAnswersUsed() const {
-    return inputs_.empty() && folders_.empty() && confirms_.empty() && modals_.empty();
+    return inputs_.empty() && folders_.empty() && confirms_.empty() && choices_.empty() &&
+           modals_.empty();
   }
 
  private:
@@ -102,6 +119,7 @@ class ScriptedDialogs final : public console::Dialogs {
   std::deque<std::optional<QString>> inputs_;
   std::deque<std::optional<QString>> folders_;
   std::deque<bool> confirms_;
+  std::deque<int> choices_;
   std::deque<std::function<bool(QDialog&)>> modals_;
 };
 

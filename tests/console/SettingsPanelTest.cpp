@@ -40,6 +40,8 @@ TEST_F(SettingsPanelTest, FolderPickersTakeTheChosenFolderAndCancelChangesNothin
     (frm.*picker.click)();
     EXPECT_EQ(Edit(picker.edit)->text(), QStringLiteral("/srv/班级 一"));
     EXPECT_EQ((Settings().*picker.value).Get(), "/srv/班级 一");
+    // Each picker opens at the folder it shows.
+    EXPECT_EQ(dialogs.PickerStarts(), (std::vector<QString>{"", "/srv/班级 一"}));
   }
   // Picking stores nothing; only saving does.
   EXPECT_TRUE(Column("select count(*) from Setting") == std::vector<std::string>{"0"});
