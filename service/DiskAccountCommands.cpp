@@ -7,6 +7,7 @@
 #include "core/SplitAtFirst.h"
 #include "net/Framing.h"
 #include "net/LoginThrottle.h"
+#include "platform/Collation.h"
 #include "platform/Regional.h"
 
 namespace orvo::service {
@@ -98,12 +99,15 @@ uint32_t TDiskAccountCommands::LoginLiveMs(const LoginRecord& login) {
 void TDiskAccountCommands::DoReqUList(Connection& connection, const std::string& param) {
   std::vector<std::string> lines;
   if (state_.settings.GroupList.load() == 1) db_.UserList(param, lines);
+  // The students' PCs show the list as it comes: in the order the console lists names.
+  std::sort(lines.begin(), lines.end(), platform::NameOrder());
   SendTextList(connection, lines);
 }
 
 void TDiskAccountCommands::DoReqGList(Connection& connection, const std::string& /*param*/) {
   std::vector<std::string> lines;
   if (state_.settings.UserList.load() == 1) db_.GroupListAdmin(lines);
+  std::sort(lines.begin(), lines.end(), platform::NameOrder());
   SendTextList(connection, lines);
 }
 

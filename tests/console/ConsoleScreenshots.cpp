@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
@@ -42,8 +43,11 @@ class SilentDialogs final : public console::Dialogs {
   QString InputBox(const QString&, const QString&, const QString& defaultText) override {
     return defaultText;
   }
-  std::optional<QString> PickFolder(const QString&) override { return std::nullopt; }
+  std::optional<QString> PickFolder(const QString&, const QString&) override {
+    return std::nullopt;
+  }
   bool Confirm(const QString&, const QString&) override { return false; }
+  int Choose(const QString&, const QString&, const QStringList&) override { return -1; }
   bool RunModal(QDialog&) override { return false; }
 };
 
