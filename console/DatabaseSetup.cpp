@@ -61,12 +61,16 @@ QString StartFailureText(const std::string& databasePath, uint16_t port,
   const QString detail = Text(failure.what());
   if (dynamic_cast<const service::DatabaseUnusable*>(&failure) != nullptr) {
     if (!Exists(databasePath)) {
-      return QStringLiteral("服务没有启动：找不到数据库文件 %1").arg(Text(databasePath));
+      return QStringLiteral(
+                 "服务没有启动：找不到数据库文件 %1。退出后再启动控制台，即可在这里新建数据库")
+          .arg(Text(databasePath));
     }
     return QStringLiteral("服务没有启动：数据库文件 %1 无法使用（%2）")
         .arg(Text(databasePath), detail);
   }
-  return QStringLiteral("服务没有启动：端口 %1 可能已被占用，或者已有服务端在使用这个数据库（%2）")
+  return QStringLiteral(
+             "服务没有启动：端口 %1 可能已被占用，或者已有服务端在使用这个数据库（%2）。"
+             "关闭另一个服务端后再启动控制台")
       .arg(port)
       .arg(detail);
 }

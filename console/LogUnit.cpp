@@ -89,6 +89,8 @@ QStringList TLogFrm::LogLines() const {
 void TLogFrm::RefreshLog() {
   LogList->clear();
   LogList->addItems(LogLines());
+  // The newest line is the one shown in full below the list.
+  LogList->setCurrentRow(LogList->count() - 1);
   LogList->scrollToBottom();
 }
 
@@ -104,8 +106,12 @@ void TLogFrm::FollowLog() {
   const int kept = LogList->count() - dropped;
   if (dropped == 0 && kept == lines.size()) return;
   const int position = bar->value();
+  // A line the operator picked (or scrolled up) to read stays; otherwise the newest line is the
+  // current one, shown in full below.
+  const bool onNewest = atNewest && LogList->currentRow() == LogList->count() - 1;
   for (int i = 0; i < dropped; ++i) delete LogList->takeItem(0);
   LogList->addItems(lines.mid(kept));
+  if (onNewest) LogList->setCurrentRow(LogList->count() - 1);
   if (atNewest) {
     LogList->scrollToBottom();
   } else {

@@ -46,6 +46,8 @@ void TTimeTableFrm::BuildControls() {
   ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 8);
   const int widths[kTimeTableColumns] = {50, 60, 100, 100, 100};
   for (int c = 0; c < kTimeTableColumns; ++c) ListView1->setColumnWidth(c, widths[c]);
+  // A lesson may name several classes: the class column takes the rest of the width.
+  ListView1->horizontalHeader()->setStretchLastSection(true);
 
   Panel1 = Make<QFrame>(this, "Panel1");
   Panel1->setFixedHeight(kPanelHeight);
@@ -96,6 +98,9 @@ void TTimeTableFrm::BuildControls() {
   buttons->addWidget(Button3);
   buttons->addWidget(Button4);
   grid->addLayout(buttons, 2, 2, 1, 4);
+  // The class text is the longest entry; the times are five characters.
+  grid->setColumnStretch(3, 2);
+  grid->setColumnStretch(5, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

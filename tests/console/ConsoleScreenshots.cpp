@@ -147,13 +147,23 @@ int main(int argc, char** argv) {
     main.ComboBox1->setCurrentIndex(main.ComboBox1->findText(QString::fromUtf8(kClass)));
     main.ComboBox1Change();
     Save(main, out / "console-main.png");
-    timeTable.FormCreate();
+    // Each side window opens through its link, as the teacher opens it.
+    main.Label7Click();
     Save(timeTable, out / "console-timetable.png");
-    log.RefreshLog();
+    main.Label8Click();
     Save(log, out / "console-log.png");
-    online.RefreshLists();
+    main.Label10Click();
     Save(online, out / "console-online.png");
     main.Button6Click();
+
+    // A first start on a folder without a database, the offer to create one declined.
+    const fs::path empty = work / "empty";
+    fs::create_directories(empty);
+    service::OrvoService none(empty.string(), 0, clock);
+    console::TSMainFrm bare(none, dialogs, false);
+    bare.Timer1->stop();
+    Save(bare, out / "console-no-database.png");
+    bare.Button6Click();
     fs::remove_all(work);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "screenshots: %s\n", e.what());

@@ -64,12 +64,14 @@ TEST_F(LogWindowTest, OpensAtTheNewestLineAndFollowsUnlessScrolledUp) {
   QScrollBar* bar = log->LogList->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0) << "the lines must not fit the window";
   EXPECT_EQ(bar->value(), bar->maximum()) << "opens at the newest line";
+  EXPECT_EQ(log->LogDetail->toPlainText(), QStringLiteral("line 199")) << "shown in full";
   EXPECT_TRUE(log->FollowTimer->isActive());
 
   SysLog().Add("line 200");
   log->FollowLog();  // as FollowTimer does
   EXPECT_EQ(Items().back(), QStringLiteral("line 200"));
   EXPECT_EQ(bar->value(), bar->maximum()) << "follows";
+  EXPECT_EQ(log->LogDetail->toPlainText(), QStringLiteral("line 200"));
 
   // Scrolled up to read: new lines arrive below, the view stays on what is read.
   bar->setValue(10);
@@ -77,6 +79,7 @@ TEST_F(LogWindowTest, OpensAtTheNewestLineAndFollowsUnlessScrolledUp) {
   log->FollowLog();
   EXPECT_EQ(Items().back(), QStringLiteral("line 201"));
   EXPECT_EQ(bar->value(), 10);
+  EXPECT_EQ(log->LogDetail->toPlainText(), QStringLiteral("line 200")) << "nothing jumps";
 
   // Back at the newest line, following again; a cleared log starts the list afresh.
   bar->setValue(bar->maximum());

@@ -258,7 +258,8 @@ TEST_F(MainWindowTest, WindowWithoutItsDatabaseSaysWhyAndDisablesWhatCannotWork)
   frm.show();
   QLabel* problem = Find<QLabel>("StartProblem");
   EXPECT_TRUE(problem->isVisible());
-  EXPECT_EQ(problem->text(), QStringLiteral("服务没有启动：找不到数据库文件 ") + missing);
+  EXPECT_EQ(problem->text(), QStringLiteral("服务没有启动：找不到数据库文件 ") + missing +
+                                 QStringLiteral("。退出后再启动控制台，即可在这里新建数据库"));
   for (const char* name : kServiceControls) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Find<QWidget>(name)->isEnabled());
