@@ -121,14 +121,15 @@ TEST_F(ClientAccount, PasswdChangesThePasswordOfTheStudentLoggedInHere) {
 TEST_F(ClientAccount, StudentsAndClassesListWhatTheServerServes) {
   const Outcome students = Orvo({"students", "一班"});
   EXPECT_EQ(students.status, 0) << students.err;
-  EXPECT_EQ(students.out, "张三\n李四\n");
+  // In the console's order (pinyin, Latin first), not the order they were added in.
+  EXPECT_EQ(students.out, "李四\n张三\n");
   const Outcome none = Orvo({"students", "no such class"});
   EXPECT_EQ(none.status, 0) << none.err;
   EXPECT_EQ(none.out, "");
 
   const Outcome classes = Orvo({"classes"});
   EXPECT_EQ(classes.status, 0) << classes.err;
-  EXPECT_EQ(classes.out, "一班\n3A\n");
+  EXPECT_EQ(classes.out, "3A\n一班\n");
 
   // With the lists switched off the server answers an empty list.
   AdminOk({"settings", "set", "--student-list", "off", "--class-list", "off"});
