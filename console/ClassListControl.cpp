@@ -49,7 +49,7 @@ ClassListControl::CurrentLesson ClassListControl::CurrentClass() {
   }
   const std::string lesson = db.CurrentGroupName();
   if (lesson.empty()) return {-1, QStringLiteral("当前班级：无")};
-  if (lesson == "*") {
+  if (lesson == store::kEveryClass) {
     return {-1, QStringLiteral("当前课程的班级是“*”：所有班级的学生都可以登录")};
   }
   // The gate's own test, so that the class picked is one whose students can log in now.
