@@ -15,12 +15,7 @@ store::TOrvoDiskDb& ClassListControl::Db() {
 }
 
 void ClassListControl::LoadClasses() {
-  std::vector<std::string> stored;
-  Db().GroupListAdmin(stored);
-  QStringList names;
-  for (const std::string& name : stored) names.append(Text(name));
-  SortClassNames(names);
-  classes_ = names;
+  classes_ = ListedClasses(Db());
 }
 
 store::AddResult ClassListControl::AddClass(

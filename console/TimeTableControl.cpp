@@ -61,12 +61,7 @@ void TimeTableControl::Load() {
 }
 
 QStringList TimeTableControl::Classes() {
-  std::vector<std::string> stored;
-  Db().GroupListAdmin(stored);
-  QStringList names;
-  for (const std::string& name : stored) names.append(Text(name));
-  SortClassNames(names);
-  return names;
+  return ListedClasses(Db());
 }
 
 int TimeTableControl::Compare(const TimeTableTexts& a, const TimeTableTexts& b) {

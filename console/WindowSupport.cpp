@@ -4,10 +4,14 @@
 #include <QScreen>
 #include <exception>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
+#include "console/ConsoleRules.h"
 #include "console/Dialogs.h"
 #include "net/OrvoServer.h"
 #include "service/OrvoService.h"
+#include "store/OrvoDiskDbUnit.h"
 
 namespace orvo::console {
 
@@ -37,6 +41,15 @@ void Guarded(Dialogs& dialogs, const std::function<void()>& body) {
 store::TOrvoDiskDb& StartedDb(service::OrvoService& service, const std::string& whyNotOpen) {
   if (store::TOrvoDiskDb* db = service.Db()) return *db;
   throw std::runtime_error(whyNotOpen.empty() ? "the database is not open" : whyNotOpen);
+}
+
+QStringList ListedClasses(store::TOrvoDiskDb& db) {
+  std::vector<std::string> stored;
+  db.GroupListAdmin(stored);
+  QStringList names;
+  for (const std::string& name : stored) names.append(Text(name));
+  SortClassNames(names);
+  return names;
 }
 
 void RecheckLogins(service::OrvoService& service) {

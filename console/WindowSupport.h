@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QLatin1String>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -54,6 +55,9 @@ void Guarded(Dialogs& dialogs, const std::function<void()>& body);
 // The started service's database; raises std::runtime_error with `whyNotOpen` (or a plain
 // sentence when that is empty) when it never opened.
 store::TOrvoDiskDb& StartedDb(service::OrvoService& service, const std::string& whyNotOpen = {});
+
+// The classes `db` holds, in the order the console lists them (SortClassNames).
+QStringList ListedClasses(store::TOrvoDiskDb& db);
 
 // Has every login judged again at its next command (after a timetable or gate change); nothing
 // without a server.
