@@ -26,6 +26,7 @@
 #include "service/ControlRequests.h"
 #include "service/OrvoService.h"
 #include "store/CreateDatabase.h"
+#include "store/LessonOverlap.h"
 #include "store/OrvoDiskDbUnit.h"
 #include "store/TimeText.h"
 #include "store/TimetableOrder.h"
@@ -247,6 +248,14 @@ void TimetableAdd(TOrvoDiskDb& db, const Options& o) {
         u.suggestion.empty() ? std::string() : " (did you mean '" + u.suggestion + "'?)";
     std::fprintf(stderr, "orvo-admin: warning: there is no class named '%s'%s\n", u.name.c_str(),
                  meant.c_str());
+  }
+  // The gate goes by the earlier-added lesson where two overlap.
+  for (const orvo::store::TimeTableRow& row : orvo::store::OverlappingLessons(
+           db.TimeTableRows(), o.weekday[0] - '0', o.begin, o.end, o.classes)) {
+    std::fprintf(stderr,
+                 "orvo-admin: warning: overlaps lesson %d (%s-%s %s); while both are on, only "
+                 "that earlier lesson lets its classes in\n",
+                 row.id, row.beginTime.c_str(), row.endTime.c_str(), row.groupName.c_str());
   }
   db.AddTimeTable(o.weekday, o.begin, o.end, o.classes);
   if (!unknown.empty()) {

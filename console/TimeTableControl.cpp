@@ -8,6 +8,7 @@
 #include "console/ConsoleRules.h"
 #include "console/WindowSupport.h"
 #include "service/OrvoService.h"
+#include "store/LessonOverlap.h"
 #include "store/OrvoDiskDbUnit.h"
 #include "store/TimeText.h"
 #include "store/TimetableOrder.h"
@@ -114,6 +115,22 @@ std::optional<QString> TimeTableControl::UnknownClassWarning(const QString& grou
     lines.append(line);
   }
   lines.append(QStringLiteral("这些名字的学生不能按这节课登录。仍然保存吗？"));
+  return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<QString> TimeTableControl::OverlapWarning(int week, const QString& begin,
+                                                        const QString& end, const QString& group) {
+  const std::vector<store::TimeTableRow> overlapping = store::OverlappingLessons(
+      store::SortedForDisplay(Db().TimeTableRows()), week, Utf8(begin), Utf8(end), Utf8(group));
+  if (overlapping.empty()) return std::nullopt;
+  QStringList lines{QStringLiteral("这节课和已有的课程时间重叠：")};
+  for (const store::TimeTableRow& row : overlapping) {
+    lines.append(QStringLiteral("%1 %2-%3 %4")
+                     .arg(kWeekdays.value(row.week - 1), Text(row.beginTime), Text(row.endTime),
+                          Text(row.groupName)));
+  }
+  lines.append(
+      QStringLiteral("同一时间只按先加入的课程放行，重叠的时间里这节课不起作用。仍然保存吗？"));
   return lines.join(QLatin1Char('\n'));
 }
 

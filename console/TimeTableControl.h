@@ -49,6 +49,11 @@ class TimeTableControl {
   // The warning for a class text naming a class that does not exist (with the class probably
   // meant, where one differs only in full-width or half-width forms); nothing when all exist.
   std::optional<QString> UnknownClassWarning(const QString& group);
+  // The warning for a lesson on at the same time as lessons of other classes on that weekday:
+  // the gate goes by the earlier-added one, so the new lesson would not count while they overlap.
+  // Nothing when none overlaps.
+  std::optional<QString> OverlapWarning(int week, const QString& begin, const QString& end,
+                                        const QString& group);
   // Adds a row for `week` (1 for Monday) unless Refusal refuses it; the refusal's text then.
   std::optional<QString> Add(int week, const QString& begin, const QString& end,
                              const QString& group);

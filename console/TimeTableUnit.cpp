@@ -203,6 +203,9 @@ void TTimeTableFrm::Button2Click() {
     if (const std::optional<QString> warning = control_.UnknownClassWarning(group)) {
       if (!dialogs_.Confirm(QStringLiteral("班级不存在"), *warning)) return;
     }
+    if (const std::optional<QString> warning = control_.OverlapWarning(week, begin, end, group)) {
+      if (!dialogs_.Confirm(QStringLiteral("时间重叠"), *warning)) return;
+    }
     control_.Add(week, begin, end, group);
     Edit1->clear();
     Edit2->clear();

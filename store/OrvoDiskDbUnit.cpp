@@ -159,6 +159,14 @@ AddResult TOrvoDiskDb::ScreenStudents(const std::vector<std::string>& names,
                FDb.Select("Users", StudentCondition(aGroup, name)) > 0) {
       // Two rows of one name would let neither student log in.
       result.present.push_back(std::move(name));
+    } else if (std::any_of(
+                   result.added.begin(), result.added.end(),
+                   [&name](const std::string& a) { return core::EqualIgnoringCase(a, name); }) ||
+               FDb.Select("Users", "GroupName=" + QuotedStr(aGroup) + " AND UserName=" +
+                                       QuotedStr(name) + " COLLATE NOCASE") > 0) {
+      // A file system that ignores letter case (Windows) would give the two one folder.
+      result.refused.push_back(
+          {typed, "“" + name + "”和本班已有的学生只差字母大小写，两人会共用一个文件夹"});
     } else {
       result.added.push_back(std::move(name));
     }

@@ -60,7 +60,8 @@ struct AddResult {
   std::vector<std::string> added;    // stored, trimmed, in the order given
   std::vector<std::string> present;  // skipped: the class list has it already (as stored), the
                                      // class has the student or the list named it before
-  std::vector<RefusedName> refused;  // refused by the name rule (store/NameRule.h)
+  std::vector<RefusedName> refused;  // refused by the name rule (store/NameRule.h), or a
+                                     // student differing from another only in letter case
 };
 
 struct TimeTableRow {
@@ -127,7 +128,8 @@ class TOrvoDiskDb {
   // name is refused.
   AddResult AddUser(const std::string& aName, const std::string& aGroup);
   // Trims every name and leaves in NameList those to add: empty lines are dropped silently, names
-  // the rule refuses, the class has, or the list named before are reported. Inserts the rest in
+  // the rule refuses, the class has, or the list named before are reported, and so is a name
+  // that differs from one of those only in letter case. Inserts the rest in
   // one transaction and makes their folders under RootPath. The class name is not checked: a
   // class stored before the rule keeps its students coming.
   AddResult AddUser(std::vector<std::string>& NameList, const std::string& aGroup);

@@ -12,6 +12,7 @@
 #include "console/DatabaseSetup.h"
 #include "net/OrvoClient.h"
 #include "tests/console/ConsoleFixture.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/RawClient.h"
 
 namespace orvo::testing {
@@ -221,6 +222,8 @@ TEST_F(MainWindowTest, CloseRequestOnlyHidesAndExitStopsTheService) {
   EXPECT_FALSE(ended);
   EXPECT_TRUE(service->Running());
   EXPECT_TRUE(Connects(port));
+  // That connection must be gone on the service's side too, or quitting would ask first.
+  ASSERT_TRUE(Eventually([this] { return service->Server()->LiveConnections() == 0; }));
 
   frm.Button6Click();
   EXPECT_TRUE(frm.Exiting());

@@ -247,6 +247,30 @@ TEST_F(TimeTableWindowTest, UnknownClassIsNamedBeforeSavingAndOnlyOkSaves) {
   EXPECT_EQ(Listed().size(), 2u);
 }
 
+TEST_F(TimeTableWindowTest, LessonOverlappingAnotherClassIsNamedBeforeSavingAndOnlyOkSaves) {
+  AddClasses();
+  Start();
+  Add(0, QStringLiteral("08:00"), QStringLiteral("08:45"), QStringLiteral("一班"));
+  ASSERT_TRUE(dialogs.AllShown().empty());
+
+  dialogs.AnswerConfirm(false);
+  Add(0, QStringLiteral("08:30"), QStringLiteral("09:15"), QStringLiteral("初二（3）班"));
+  ASSERT_EQ(dialogs.AllShown().size(), 1u);
+  EXPECT_EQ(dialogs.AllShown()[0].caption, QStringLiteral("时间重叠"));
+  EXPECT_EQ(
+      dialogs.AllShown()[0].text,
+      QStringLiteral("这节课和已有的课程时间重叠：\n星期一 08:00-08:45 一班\n"
+                     "同一时间只按先加入的课程放行，重叠的时间里这节课不起作用。仍然保存吗？"));
+  EXPECT_EQ(Listed().size(), 1u) << "cancel saves nothing";
+
+  // Right after it, or on another weekday, nothing is asked.
+  dialogs.Forget();
+  Add(0, QStringLiteral("08:45"), QStringLiteral("09:30"), QStringLiteral("初二（3）班"));
+  Add(1, QStringLiteral("08:30"), QStringLiteral("09:15"), QStringLiteral("初二（3）班"));
+  EXPECT_TRUE(dialogs.AllShown().empty());
+  EXPECT_EQ(Listed().size(), 3u);
+}
+
 TEST_F(TimeTableWindowTest, RowsTheWindowCannotWriteAreListedWithoutACrash) {
   Sql("insert into TimeTable (Week, BeginTime, EndTime, GroupName) values "
       "(1, 'soon', '09:00', 'bad'),"

@@ -98,6 +98,27 @@ TEST_F(AdminTest, WithoutAServiceTheServiceCommandsSaySoAndChangesGoOnQuietly) {
   EXPECT_EQ(add.err, "");
 }
 
+TEST_F(AdminTest, TimetableAddWarnsOfLessonsOfOtherClassesOnAtTheSameTime) {
+  AdminOk({"init"});
+  AdminOk({"class", "add", "一班"});
+  AdminOk({"class", "add", "二班"});
+  AdminOk({"timetable", "add", "1", "08:00", "08:45", "一班"});
+  const Outcome overlapping = Admin({"timetable", "add", "1", "08:30", "09:15", "二班"});
+  EXPECT_EQ(overlapping.status, 0) << overlapping.err;
+  EXPECT_TRUE(Contains(overlapping.err, "warning: overlaps lesson 1 (08:00-08:45 一班)"))
+      << overlapping.err;
+  for (const std::vector<std::string>& quiet : std::vector<std::vector<std::string>>{
+           {"2", "08:30", "09:15", "二班"},     // another weekday
+           {"1", "09:15", "10:00", "二班"},     // right after
+           {"1", "08:45", "09:00", "二班"}}) {  // within a lesson of the same class
+    std::vector<std::string> args{"timetable", "add"};
+    args.insert(args.end(), quiet.begin(), quiet.end());
+    const Outcome outcome = Admin(args);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "") << quiet[0] << " " << quiet[1];
+  }
+}
+
 TEST_F(AdminTest, TimetableAddWarnsOfClassesThatDoNotExistAndAddsTheLessonAllTheSame) {
   AdminOk({"init"});
   AdminOk({"class", "add", "初二（3）班"});
