@@ -3,8 +3,11 @@
 #include "store/OrvoDiskDbUnit.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_set>
 
 #include "core/IgnoringCase.h"
+#include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "store/NameRule.h"
 
@@ -148,6 +151,16 @@ void TOrvoDiskDb::DeleteGroup(const std::string& aName) {
 
 AddResult TOrvoDiskDb::ScreenStudents(const std::vector<std::string>& names,
                                       const std::string& aGroup, bool dropEmpty) {
+  // The class's names, as stored and with letter case folded, read once: a pasted list of
+  // thousands is then checked in memory, never with a statement a name.
+  std::unordered_set<std::string> taken;
+  std::unordered_set<std::u16string> takenFolded;
+  FDb.Select("Users", "GroupName=" + QuotedStr(aGroup));
+  for (TQuery& query = FDb.Query(); !query.Eof(); query.Next()) {
+    std::string stored = query.FieldByName("UserName").AsString();
+    takenFolded.insert(platform::FoldedUnits(stored));
+    taken.insert(std::move(stored));
+  }
   AddResult result;
   for (const std::string& typed : names) {
     std::string name = TrimBlanks(typed);
@@ -155,19 +168,15 @@ AddResult TOrvoDiskDb::ScreenStudents(const std::vector<std::string>& names,
     std::string refusal = NameRefusal(name, NameKind::Student);
     if (!refusal.empty()) {
       result.refused.push_back({typed, std::move(refusal)});
-    } else if (std::find(result.added.begin(), result.added.end(), name) != result.added.end() ||
-               FDb.Select("Users", StudentCondition(aGroup, name)) > 0) {
+    } else if (taken.contains(name)) {
       // Two rows of one name would let neither student log in.
       result.present.push_back(std::move(name));
-    } else if (std::any_of(
-                   result.added.begin(), result.added.end(),
-                   [&name](const std::string& a) { return core::EqualIgnoringCase(a, name); }) ||
-               FDb.Select("Users", "GroupName=" + QuotedStr(aGroup) + " AND UserName=" +
-                                       QuotedStr(name) + " COLLATE NOCASE") > 0) {
+    } else if (!takenFolded.insert(platform::FoldedUnits(name)).second) {
       // A file system that ignores letter case (Windows) would give the two one folder.
       result.refused.push_back(
           {typed, "“" + name + "”和本班已有的学生只差字母大小写，两人会共用一个文件夹"});
     } else {
+      taken.insert(name);
       result.added.push_back(std::move(name));
     }
   }

@@ -1,6 +1,6 @@
 -- The tables of a new, empty orvoDisk.db. The service never runs this; the admin tool and the
 -- tests create a database file from it. No uniqueness constraints: the service keeps class names
--- unique by its own tests, and adding a list that names a student twice inserts both rows.
+-- unique by its own tests, and adding a list skips a student it names twice.
 
 CREATE TABLE [Users]
 (
@@ -36,7 +36,7 @@ CREATE TABLE [TimeTable]
 [ServerPort] INTEGER
 );
 
--- The existence test of the list add and the login look-up use these; neither scans a class.
+-- The list add reads one class through it, the login look-up finds one student.
 CREATE INDEX [UsersByGroupAndName] ON [Users] ([GroupName], [UserName]);
 CREATE INDEX [UsersByGroupAndId] ON [Users] ([GroupName], [UserId]);
 CREATE INDEX [GroupsByName] ON [Groups] ([GroupName]);
