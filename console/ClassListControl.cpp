@@ -58,10 +58,6 @@ ClassListControl::CurrentLesson ClassListControl::CurrentClass() {
               .arg(Text(lesson))};
 }
 
-int ClassListControl::ClassPosition(const QString& name) const {
-  return IndexIgnoringCase(classes_, name);
-}
-
 void ClassListControl::LoadStudents(const QString& group) {
   students_.clear();
   std::vector<StudentTexts> rows;

@@ -49,8 +49,6 @@ class ClassListControl {
   // The class of the lesson now: none while the gate is paused (every class may log in then), when
   // no lesson runs or when the lesson's class text names no listed class, each said so.
   CurrentLesson CurrentClass();
-  // Where `name` is listed, letter case ignored; -1 when it is not.
-  int ClassPosition(const QString& name) const;
 
   // --- students of the shown class ---
   const std::vector<StudentTexts>& Students() const { return students_; }

@@ -7,13 +7,10 @@
 #include "platform/Collation.h"
 
 namespace orvo::console {
-namespace {
 
-QString Quoted(const std::string& utf8) {
-  return QStringLiteral("“") + QString::fromStdString(utf8) + QStringLiteral("”");
+QString Quoted(const QString& text) {
+  return QStringLiteral("“") + text + QStringLiteral("”");
 }
-
-}  // namespace
 
 int CompareText(const QString& a, const QString& b) {
   return platform::CompareNames(a.toStdString(), b.toStdString());
@@ -58,7 +55,8 @@ QString StudentsAddedText(const store::AddResult& result) {
     text += QStringLiteral("\n") + QString::fromStdString(refused.reason);
   }
   for (const std::string& present : result.present) {
-    text += QStringLiteral("\n") + Quoted(present) + QStringLiteral("已在本班级中");
+    text += QStringLiteral("\n") + Quoted(QString::fromStdString(present)) +
+            QStringLiteral("已在本班级中");
   }
   return text;
 }
@@ -66,7 +64,8 @@ QString StudentsAddedText(const store::AddResult& result) {
 QString ClassNotAddedText(const store::AddResult& result) {
   if (!result.refused.empty()) return QString::fromStdString(result.refused.front().reason);
   if (!result.present.empty()) {
-    return QStringLiteral("班级") + Quoted(result.present.front()) + QStringLiteral("已存在");
+    return QStringLiteral("班级") + Quoted(QString::fromStdString(result.present.front())) +
+           QStringLiteral("已存在");
   }
   return {};
 }

@@ -34,6 +34,9 @@ int SortedClassPosition(const QStringList& names, const QString& name);
 // The first item equal to `text` ignoring letter case (core::EqualIgnoringCase), or -1.
 int IndexIgnoringCase(const QStringList& items, const QString& text);
 
+// `text` in Chinese quotation marks, as the console's messages quote what was typed or stored.
+QString Quoted(const QString& text);
+
 // What the window says after adding students: how many were added, then each name not added
 // with the reason (refused by the rule, or in the class already).
 QString StudentsAddedText(const store::AddResult& result);

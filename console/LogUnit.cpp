@@ -63,6 +63,7 @@ TLogFrm::TLogFrm(core::TSysStringS& sysLog, Dialogs& dialogs, QWidget* parent)
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(FollowTimer, &QTimer::timeout, this, [this] { FollowLog(); });
+  RunWhileShown(*this, *FollowTimer);
   connect(LogList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
     LogDetail->setPlainText(current ? current->text() : QString());
   });
@@ -118,16 +119,6 @@ void TLogFrm::FollowLog() {
     // The lines read stay in view: they moved up by the dropped ones (the list scrolls by item).
     bar->setValue(position - dropped);
   }
-}
-
-void TLogFrm::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  FollowTimer->start();
-}
-
-void TLogFrm::hideEvent(QHideEvent* event) {
-  FollowTimer->stop();
-  QWidget::hideEvent(event);
 }
 
 void TLogFrm::Button1Click() {

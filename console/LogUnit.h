@@ -9,11 +9,9 @@
 #include <QStringList>
 #include <QWidget>
 
-class QHideEvent;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-class QShowEvent;
 class QTimer;
 
 namespace orvo::core {
@@ -49,10 +47,6 @@ class TLogFrm final : public QWidget {
   QPushButton* Button2;
   // Runs FollowLog while the window is shown.
   QTimer* FollowTimer;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
 
  private:
   QStringList LogLines() const;

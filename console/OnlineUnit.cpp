@@ -102,6 +102,7 @@ void TOnlineFrm::BuildControls() {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(kRefreshMs);
   connect(Timer1, &QTimer::timeout, this, [this] { RefreshLists(); });
+  RunWhileShown(*this, *Timer1);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -113,16 +114,6 @@ void TOnlineFrm::ShowOnline() {
   show();
   raise();
   activateWindow();
-}
-
-void TOnlineFrm::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  Timer1->start();
-}
-
-void TOnlineFrm::hideEvent(QHideEvent* event) {
-  Timer1->stop();
-  QWidget::hideEvent(event);
 }
 
 void TOnlineFrm::RefreshLists() {

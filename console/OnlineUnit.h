@@ -53,10 +53,6 @@ class TOnlineFrm final : public QWidget {
   QPushButton* Button4;
   QTimer* Timer1;
 
- protected:
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
-
  private:
   void BuildControls();
 

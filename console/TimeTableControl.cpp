@@ -16,11 +16,6 @@
 namespace orvo::console {
 namespace {
 
-// "“text”", as the messages quote what was typed.
-QString Quoted(const QString& text) {
-  return QStringLiteral("“") + text + QStringLiteral("”");
-}
-
 QString BadTime(const QString& field, const QString& text) {
   if (text.trimmed().isEmpty()) return QStringLiteral("请填写") + field;
   return field + Quoted(text) + QStringLiteral("不是有效的时间，请按 16:05 的格式填写");

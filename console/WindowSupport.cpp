@@ -1,7 +1,9 @@
 #include "console/WindowSupport.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -41,6 +43,29 @@ void Guarded(Dialogs& dialogs, const std::function<void()>& body) {
 store::TOrvoDiskDb& StartedDb(service::OrvoService& service, const std::string& whyNotOpen) {
   if (store::TOrvoDiskDb* db = service.Db()) return *db;
   throw std::runtime_error(whyNotOpen.empty() ? "the database is not open" : whyNotOpen);
+}
+
+namespace {
+
+// Starts and stops a timer as its window is shown and hidden; owned by the timer.
+class ShownTimerFilter final : public QObject {
+ public:
+  explicit ShownTimerFilter(QTimer& timer) : QObject(&timer), timer_(timer) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) timer_.start();
+    if (event->type() == QEvent::Hide) timer_.stop();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QTimer& timer_;
+};
+
+}  // namespace
+
+void RunWhileShown(QWidget& window, QTimer& timer) {
+  window.installEventFilter(new ShownTimerFilter(timer));
 }
 
 QStringList ListedClasses(store::TOrvoDiskDb& db) {

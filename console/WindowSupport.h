@@ -12,6 +12,7 @@
 #include <utility>
 
 class QLabel;
+class QTimer;
 
 namespace orvo::service {
 class OrvoService;
@@ -55,6 +56,10 @@ void Guarded(Dialogs& dialogs, const std::function<void()>& body);
 // The started service's database; raises std::runtime_error with `whyNotOpen` (or a plain
 // sentence when that is empty) when it never opened.
 store::TOrvoDiskDb& StartedDb(service::OrvoService& service, const std::string& whyNotOpen = {});
+
+// Has `timer` run only while `window` is shown: started when it is shown, stopped when it is
+// hidden, so a window out of sight reads nothing.
+void RunWhileShown(QWidget& window, QTimer& timer);
 
 // The classes `db` holds, in the order the console lists them (SortClassNames).
 QStringList ListedClasses(store::TOrvoDiskDb& db);

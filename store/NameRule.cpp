@@ -134,4 +134,8 @@ std::string NameRefusal(std::string_view name, NameKind kind) {
   return {};
 }
 
+std::string LetterCaseTwinRefusal(std::string_view name) {
+  return Quoted(name) + "和本班已有的学生只差字母大小写，两人会共用一个文件夹";
+}
+
 }  // namespace orvo::store

@@ -22,4 +22,8 @@ std::string TrimBlanks(std::string_view text);
 // character a lesson's class text separates classes with.
 std::string NameRefusal(std::string_view name, NameKind kind);
 
+// Why student `name` cannot join a class that has a student differing from it only in letter
+// case: a file system that ignores case (Windows) would give the two one folder.
+std::string LetterCaseTwinRefusal(std::string_view name);
+
 }  // namespace orvo::store

@@ -172,9 +172,7 @@ AddResult TOrvoDiskDb::ScreenStudents(const std::vector<std::string>& names,
       // Two rows of one name would let neither student log in.
       result.present.push_back(std::move(name));
     } else if (!takenFolded.insert(platform::FoldedUnits(name)).second) {
-      // A file system that ignores letter case (Windows) would give the two one folder.
-      result.refused.push_back(
-          {typed, "“" + name + "”和本班已有的学生只差字母大小写，两人会共用一个文件夹"});
+      result.refused.push_back({typed, LetterCaseTwinRefusal(name)});
     } else {
       taken.insert(name);
       result.added.push_back(std::move(name));

@@ -154,7 +154,6 @@ int main(int argc, char** argv) {
     Save(log, out / "console-log.png");
     main.Label10Click();
     Save(online, out / "console-online.png");
-    main.Button6Click();
 
     // A first start on a folder without a database, the offer to create one declined.
     const fs::path empty = work / "empty";
