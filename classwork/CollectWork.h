@@ -31,11 +31,10 @@ struct CollectRequest {
 
 struct CollectResult {
   std::string archivePath;
-  // Every file and the manifest went in and the archive is closed.
+  // Every readable file and the manifest went in and the archive is closed.
   bool complete = false;
-  // A readable archive lies at archivePath: complete, or (after a write failure) finished with
-  // what went in before. False when it could not be created, or was removed (stopped, or it could
-  // not be finished).
+  // The archive lies at archivePath. Only a complete archive is kept: one that could not be
+  // finished, or was stopped, is removed (an existing file it was to replace is gone too).
   bool archiveKept = false;
   std::size_t files = 0;  // student files in the archive
   uint64_t bytes = 0;     // their bytes before compression

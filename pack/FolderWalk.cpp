@@ -26,7 +26,11 @@ void FolderWalk::Enter(std::string path, std::string prefix, bool viaLink) {
   // it would pack that folder twice or, for a link to a folder above, without end.
   if (viaLink && InsideTree(path)) return;
   FolderReader reader(path);
-  if (!reader.IsOpen()) return;  // an unreadable folder lists nothing, as a failed find would
+  if (!reader.IsOpen()) {
+    // An unreadable folder lists nothing, as a failed find would.
+    unreadable_.push_back(std::move(path));
+    return;
+  }
   if (const std::optional<FileIdentity> identity = reader.Identity()) {
     if (!entered_.insert(*identity).second) return;
   }

@@ -31,6 +31,9 @@ class FolderWalk {
 
   // The next file, or nullopt at the end of the tree.
   std::optional<TreeFile> Next();
+  // The folders met so far that could not be listed (the root among them), whose files are
+  // missing from the walk.
+  const std::vector<std::string>& UnreadableFolders() const { return unreadable_; }
 
  private:
   struct Subfolder {
@@ -56,6 +59,7 @@ class FolderWalk {
   std::optional<LeaveOut> leaveOut_;
   std::vector<Frame> stack_;
   std::set<FileIdentity> entered_;
+  std::vector<std::string> unreadable_;
 };
 
 }  // namespace orvo::pack

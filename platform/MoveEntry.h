@@ -13,4 +13,10 @@ namespace orvo::platform {
 // they held before.
 bool MoveEntry(const std::string& source, const std::string& target);
 
+// Gives the entry at `source` the name `target` on the same file system, in one step that fails
+// when anything exists at `target` (nothing there is ever replaced). On false `reason` holds the
+// system's text; `existed` says whether the failure was an entry at `target`.
+bool RenameToNewName(const std::string& source, const std::string& target, std::string& reason,
+                     bool& existed);
+
 }  // namespace orvo::platform

@@ -92,4 +92,15 @@ bool MoveEntry(const std::string& source, const std::string& target) {
   return false;
 }
 
+bool RenameToNewName(const std::string& source, const std::string& target, std::string& reason,
+                     bool& existed) {
+  existed = false;
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  existed = errno == EEXIST;
+  reason = std::generic_category().message(errno);
+  return false;
+}
+
 }  // namespace orvo::platform

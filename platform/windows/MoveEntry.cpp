@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <system_error>
+
 #include "platform/PendingFile.h"
 #include "platform/windows/WideText.h"
 
@@ -85,6 +87,17 @@ bool MoveEntry(const std::string& source, const std::string& target) {
     return true;
   }
   MoveFileExW(aside.c_str(), to.c_str(), 0);
+  return false;
+}
+
+bool RenameToNewName(const std::string& source, const std::string& target, std::string& reason,
+                     bool& existed) {
+  existed = false;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails on any entry at the target, folder or file.
+  if (MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  const DWORD error = GetLastError();
+  existed = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+  reason = std::system_category().message(static_cast<int>(error));
   return false;
 }
 
