@@ -126,6 +126,7 @@ class Collector final : public pack::EntriesProgress {
   // The student whose walk yielded the file; each file is reported once.
   std::size_t StudentOf(const pack::TreeFile& file) {
     const auto found = walking_.find(file.fullPath);
+    if (found == walking_.end()) return walked_ < students_.size() ? walked_ : 0;  // never met
     const std::size_t i = found->second;
     walking_.erase(found);
     return i;

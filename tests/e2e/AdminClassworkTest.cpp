@@ -161,22 +161,23 @@ TEST_F(AdminClasswork, DistributeAddsToEveryStudentAndSkipsAnExistingName) {
 TEST_F(AdminClasswork, BadInputEndsWithStatusOneAndAClearMessage) {
   fs::remove_all(fs::path(root) / kClass / "赵敏");
   const std::string missingFolder = dir / "no-such-folder";
+  const std::string notes = dir.Write("notes.txt", "notes");
   const struct {
     std::vector<std::string> args;
     const char* message;
   } cases[] = {
       {{"report", "初二(3)班"}, "no class named '初二(3)班'"},
       {{"collect", "没有的班"}, "no class named '没有的班'"},
-      {{"distribute", "没有的班", "/etc/hostname"}, "no class named"},
+      {{"distribute", "没有的班", notes}, "no class named"},
       {{"report", kClass, "--since", "yesterday"}, "--since takes a local time"},
       {{"report", kClass, "--since", "2026-12-11 08:00", "--all"}, "exclude each other"},
       {{"report", kClass, "--csv", missingFolder + "/r.csv"}, "cannot write"},
       {{"collect", kClass, "--out", missingFolder + "/c.zip"}, "cannot create the archive"},
       {{"distribute", kClass, missingFolder}, "cannot read"},
-      {{"distribute", kClass, "/etc/hostname", "--into", "../别人"}, "is not a subfolder"},
+      {{"distribute", kClass, notes, "--into", "../别人"}, "is not a subfolder"},
       // A student folder gone: named, and the rest of the class still done.
       {{"report", kClass}, "赵敏: the student folder"},
-      {{"distribute", kClass, "/etc/hostname"}, "failed\t赵敏\tthe student folder"},
+      {{"distribute", kClass, notes}, "failed\t赵敏\tthe student folder"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = Admin(c.args);
@@ -185,7 +186,7 @@ TEST_F(AdminClasswork, BadInputEndsWithStatusOneAndAClearMessage) {
         << c.args[0] << " " << c.args[1] << ": " << outcome.out << outcome.err;
   }
   EXPECT_FALSE(fs::exists(missingFolder));
-  EXPECT_TRUE(fs::exists(fs::path(root) / kClass / "王芳" / "hostname"));
+  EXPECT_TRUE(fs::exists(fs::path(root) / kClass / "王芳" / "notes.txt"));
 }
 
 }  // namespace
