@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PackCommand.h"
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
@@ -81,6 +82,7 @@ struct Options {
   std::vector<std::string> optionSets, optionResets;
   std::string address;
   bool all = false;
+  std::string folder;  // to pack
 };
 
 std::string Folder(const Options& o) {
@@ -469,7 +471,8 @@ int main(int argc, char** argv) {
     Unblock,
     GatePause,
     GateResume,
-    GateStatus
+    GateStatus,
+    Pack
   };
   Action action = Action::None;
   auto on = [&action](Action a) { return [&action, a] { action = a; }; };
@@ -569,6 +572,13 @@ int main(int argc, char** argv) {
                        "show whether the gate is paused, the weekday adjustment and the lesson now")
       ->callback(on(Action::GateStatus));
 
+  app.add_subcommand("pack",
+                     "pack FOLDER into FOLDER.zip beside it, as the console's folder packing does "
+                     "(needs no database); prints the archive's path")
+      ->callback(on(Action::Pack))
+      ->add_option("FOLDER", o.folder)
+      ->required();
+
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
@@ -576,6 +586,7 @@ int main(int argc, char** argv) {
       Init(o);
       return 0;
     }
+    if (action == Action::Pack) return orvo::app::PackCommand(o.folder);
     RequireDatabase(o);
     switch (action) {
       case Action::Online:
