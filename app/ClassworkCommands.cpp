@@ -1,16 +1,12 @@
 #include "app/ClassworkCommands.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
+#include "app/Terminal.h"
+#include "app/TerminalLine.h"
 #include "classwork/ClassRoster.h"
 #include "classwork/CollectWork.h"
 #include "classwork/HandInReport.h"
@@ -24,14 +20,6 @@ namespace orvo::admin {
 namespace {
 
 using classwork::Problem;
-
-bool StderrIsTerminal() {
-#ifdef _WIN32
-  return ::_isatty(::_fileno(stderr)) != 0;
-#else
-  return ::isatty(STDERR_FILENO) == 1;
-#endif
-}
 
 std::vector<classwork::StudentFolder> Roster(store::TOrvoDiskDb& db, const std::string& root,
                                              const std::string& className) {
@@ -103,23 +91,20 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 // One line a student on a terminal, redrawn in place; nothing when the output goes elsewhere.
 class TerminalProgress final : public classwork::WorkProgress {
  public:
-  explicit TerminalProgress(const char* verb) : verb_(verb), shown_(StderrIsTerminal()) {}
-  ~TerminalProgress() override { Clear(); }
+  explicit TerminalProgress(const char* verb) : verb_(verb), shown_(app::StderrIsTerminal()) {}
   void StudentStarted(std::size_t index, std::size_t count, const std::string& name) override {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K%s %zu/%zu %s", verb_, index + 1, count, name.c_str());
-    std::fflush(stderr);
-    drawn_ = true;
+    if (shown_) {
+      line_.Show(
+          std::string(verb_) + " " + std::to_string(index + 1) + "/" + std::to_string(count) + " ",
+          name);
+    }
   }
-  void Clear() {
-    if (drawn_) std::fprintf(stderr, "\r\033[K");
-    drawn_ = false;
-  }
+  void Clear() { line_.Clear(); }
 
  private:
   const char* verb_;
   bool shown_;
-  bool drawn_ = false;
+  app::TerminalLine line_;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/ClassworkCommands.h"
+#include "app/PackCommand.h"
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
@@ -83,6 +84,7 @@ struct Options {
   std::string address;
   bool all = false;
   orvo::admin::ClassworkArguments work;
+  std::string folder;  // to pack
 };
 
 std::string Folder(const Options& o) {
@@ -474,7 +476,8 @@ int main(int argc, char** argv) {
     GateStatus,
     Report,
     Collect,
-    Distribute
+    Distribute,
+    Pack
   };
   Action action = Action::None;
   auto on = [&action](Action a) { return [&action, a] { action = a; }; };
@@ -604,6 +607,12 @@ int main(int argc, char** argv) {
   distribute->add_option("PATH", o.work.path, "the file or folder to hand out")->required();
   distribute->add_option("--into", o.work.into,
                          "a subfolder of each student's folder, made when missing");
+  app.add_subcommand("pack",
+                     "pack FOLDER into FOLDER.zip beside it, as the console's folder packing does "
+                     "(needs no database); prints the archive's path")
+      ->callback(on(Action::Pack))
+      ->add_option("FOLDER", o.folder)
+      ->required();
 
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
@@ -612,6 +621,7 @@ int main(int argc, char** argv) {
       Init(o);
       return 0;
     }
+    if (action == Action::Pack) return orvo::app::PackCommand(o.folder);
     RequireDatabase(o);
     switch (action) {
       case Action::Online:

@@ -5,12 +5,6 @@
 // for a listing to find out whether the server did what was asked, instead of reporting a
 // refused command as done. CHGPSW has no reply either, and no request shows a password, so
 // passwd can only say that it was sent.
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
@@ -23,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Terminal.h"
 #include "net/OrvoClient.h"
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
@@ -41,13 +36,7 @@ class CommandFailed : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-bool StderrIsTerminal() {
-#ifdef _WIN32
-  return ::_isatty(::_fileno(stderr)) != 0;
-#else
-  return ::isatty(STDERR_FILENO) == 1;
-#endif
-}
+using orvo::app::StderrIsTerminal;
 
 bool ToLocalTime(std::time_t seconds, std::tm& local) {
 #ifdef _WIN32

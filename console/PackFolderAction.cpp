@@ -49,20 +49,43 @@ pack::PackResult PackWithAllCores(const std::string& folder, pack::PackProgress&
 }  // namespace
 
 QString PackErrorText(const pack::PackResult& result) {
-  std::string text = result.error;
-  const bool readFailure = result.errorKind == pack::PackError::OpenFile ||
-                           result.errorKind == pack::PackError::ReadFile;
-  if (result.archiveKept && readFailure) {
-    text += "\nThe archive \"" + result.archivePath + "\" was finished with the " +
-            std::to_string(result.entries) + (result.entries == 1 ? " file" : " files") +
-            " packed before.";
+  QString what;
+  switch (result.errorKind) {
+    case pack::PackError::None:
+      break;
+    case pack::PackError::CreateArchive:
+      what = QStringLiteral("无法创建文件");
+      break;
+    case pack::PackError::OpenFile:
+      what = QStringLiteral("无法打开文件");
+      break;
+    case pack::PackError::ReadFile:
+      what = QStringLiteral("无法读取文件");
+      break;
+    case pack::PackError::WriteArchive:
+      what = QStringLiteral("无法写入文件");
+      break;
   }
-  return Text(text);
+  QString text = what + QStringLiteral("“") + Text(result.errorPath) + QStringLiteral("”：") +
+                 Text(result.errorReason);
+  // An archive that was never begun needs no word (it could not be created, or the folder itself
+  // could not be opened); one that was begun was finished with the files before the failure or
+  // removed.
+  const bool folderItself = result.errorKind == pack::PackError::OpenFile &&
+                            pack::ArchivePathFor(result.errorPath) == result.archivePath;
+  const bool begun = result.errorKind != pack::PackError::CreateArchive && !folderItself;
+  if (begun) {
+    text += result.archiveKept
+                ? QStringLiteral("\n压缩包保留了之前打包的 %1 个文件。").arg(result.entries)
+                : QStringLiteral("\n压缩包已删除。");
+  }
+  return text;
 }
 
 const QString PackFolderAction::kPrompt = QStringLiteral("选择要打包的文件夹");
 const QString PackFolderAction::kPackingText = QStringLiteral("正在打包文件：");
 const QString PackFolderAction::kFinishedText = QStringLiteral("打包完成：");
+const QString PackFolderAction::kFailedText = QStringLiteral("打包失败：");
 const QString PackFolderAction::kBusyText = QStringLiteral("正在打包文件夹，请等它完成后再打包");
 
 PackFolderAction::PackFolderAction(Dialogs& dialogs, std::function<void(const QString&)> showStatus,
@@ -116,7 +139,7 @@ void PackFolderAction::Pack(const std::string& folder, std::stop_token stop) {
     QFile::remove(Text(pack::ArchivePathFor(folder)));
     return;
   } catch (const std::exception& e) {
-    outcome->raised = QString::fromUtf8(e.what());
+    outcome->raised = kFailedText + QString::fromUtf8(e.what());
   }
   Post([this, outcome] { Finished(*outcome); });
 }

@@ -21,9 +21,9 @@ namespace orvo::console {
 
 class Dialogs;
 
-// The error box's text for a packing that did not complete. After a file that could not be opened
-// or read the archive was still finished with the files before it, which the operator should
-// know; write failures already say what became of the archive.
+// The error box's text for a packing that did not complete, in the window's language: what could
+// not be done to which file with the system's reason, then what became of an archive that was
+// begun (finished with the files packed before, or removed).
 QString PackErrorText(const pack::PackResult& result);
 
 class PackFolderAction {
@@ -32,6 +32,7 @@ class PackFolderAction {
   static const QString kPackingText;   // followed by the file's path relative to the folder
   static const QString kFinishedText;  // followed by the archive's path
   static const QString kBusyText;
+  static const QString kFailedText;  // followed by what a packer raised
 
   // Packs `folder` reporting to `progress`; `stop` is asked when the packing should end early
   // (the progress object then raises at the next file).

@@ -56,6 +56,12 @@ struct MemoryEntry {
 // exists), then the entries `trailer` returns, called once after the last file. A yielded file
 // that is the archive itself is left out without a word. `next` and `trailer` run on the calling
 // thread.
+//
+// FilePacking comes before each file with its relativePath (not for the archive itself, nor for
+// trailer entries). The trailer is asked for only when every file went in or was skipped: after a
+// failure that ends the packing (a file not skipped, the archive or a temporary file not written)
+// the archive is finished without it. PackResult::entries counts trailer entries too; `complete`
+// means the files and the trailer are all in (skipped files do not make it false).
 PackResult PackEntries(const std::string& archivePath,
                        const std::function<std::optional<TreeFile>()>& next,
                        EntriesProgress& progress, const EntriesOptions& options,

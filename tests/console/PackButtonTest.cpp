@@ -176,8 +176,8 @@ TEST_F(PackButtonTest, ArchiveThatCannotBeCreatedIsReportedBeforeAnyFile) {
     WaitForPacking();
     if (held >= 0) ::close(held);
 
-    EXPECT_EQ(dialogs.Errors(), std::vector<QString>{QStringLiteral("Cannot create file \"") +
-                                                     Q(archive) + "\". " + c.reason});
+    EXPECT_EQ(dialogs.Errors(), std::vector<QString>{QStringLiteral("无法创建文件“") + Q(archive) +
+                                                     QStringLiteral("”：") + c.reason});
     EXPECT_EQ(Label4()->text(), kHint) << "no file was packed";
   }
   EXPECT_EQ(TempDir::Read(archive), "old archive") << "a held archive stays as it was";
@@ -195,9 +195,9 @@ TEST_F(PackButtonTest, FileThatCannotBeOpenedEndsThePackingAndSaysWhatWasKept) {
   WaitForPacking();
 
   ASSERT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_EQ(dialogs.Errors()[0], QStringLiteral("Cannot open file \"") + Q(work / "A/sub/bad") +
-                                     "\". No such file or directory\nThe archive \"" + Q(archive) +
-                                     "\" was finished with the 1 file packed before.");
+  EXPECT_EQ(dialogs.Errors()[0], QStringLiteral("无法打开文件“") + Q(work / "A/sub/bad") +
+                                     QStringLiteral("”：No such file or directory\n"
+                                                    "压缩包保留了之前打包的 1 个文件。"));
   EXPECT_EQ(Label4()->text(), QStringLiteral("正在打包文件：sub/bad"));
   EXPECT_EQ(EntryNames(archive), std::vector<std::string>{"a.txt"});
 }
@@ -319,32 +319,46 @@ TEST_F(PackButtonTest, PickerOpensInTheStudentsRootFolder) {
   EXPECT_EQ(dialogs.PickerStarts(), std::vector<QString>{QStringLiteral("/srv/学生")});
 }
 
-TEST(PackErrorText, AddsWhatWasKeptOnlyAfterAFileThatCouldNotBeOpenedOrRead) {
+TEST(PackErrorText, NamesTheFileInChineseAndSaysWhatBecameOfABegunArchive) {
   using pack::PackError;
-  const std::string kept = "\nThe archive \"/w/A.zip\" was finished with the ";
+  const QString kept = QStringLiteral("\n压缩包保留了之前打包的 ");
   struct Case {
     PackError kind;
+    std::string path;
     bool archiveKept;
     std::size_t entries;
-    std::string added;
+    QString expected;
   };
   const Case cases[] = {
-      {PackError::OpenFile, true, 1, kept + "1 file packed before."},
-      {PackError::ReadFile, true, 2, kept + "2 files packed before."},
-      {PackError::OpenFile, true, 0, kept + "0 files packed before."},
-      {PackError::OpenFile, false, 0, ""},  // the folder itself
-      {PackError::CreateArchive, false, 0, ""},
-      {PackError::WriteArchive, true, 3, ""},  // the message says it already
+      {PackError::OpenFile, "/w/A/x", true, 1,
+       QStringLiteral("无法打开文件“/w/A/x”：原因") + kept + QStringLiteral("1 个文件。")},
+      {PackError::ReadFile, "/w/A/x", true, 2,
+       QStringLiteral("无法读取文件“/w/A/x”：原因") + kept + QStringLiteral("2 个文件。")},
+      {PackError::OpenFile, "/w/A/x", true, 0,
+       QStringLiteral("无法打开文件“/w/A/x”：原因") + kept + QStringLiteral("0 个文件。")},
+      {PackError::OpenFile, "/w/A/x", false, 0,
+       QStringLiteral("无法打开文件“/w/A/x”：原因\n压缩包已删除。")},
+      // The folder itself: no archive was begun.
+      {PackError::OpenFile, "/w/A", false, 0, QStringLiteral("无法打开文件“/w/A”：原因")},
+      {PackError::CreateArchive, "/w/A.zip", false, 0,
+       QStringLiteral("无法创建文件“/w/A.zip”：原因")},
+      {PackError::WriteArchive, "/w/A.zip", true, 3,
+       QStringLiteral("无法写入文件“/w/A.zip”：原因") + kept + QStringLiteral("3 个文件。")},
+      {PackError::WriteArchive, "/w/A.zip", false, 0,
+       QStringLiteral("无法写入文件“/w/A.zip”：原因\n压缩包已删除。")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.kind));
+    SCOPED_TRACE(c.path);
     pack::PackResult result;
     result.archivePath = "/w/A.zip";
     result.errorKind = c.kind;
     result.archiveKept = c.archiveKept;
     result.entries = c.entries;
-    result.error = "Cannot do it \"/w/A/x\". Because";
-    EXPECT_EQ(console::PackErrorText(result), QString::fromStdString(result.error + c.added));
+    result.errorPath = c.path;
+    result.errorReason = "原因";
+    result.error = "Cannot do it \"" + c.path + "\". Because";
+    EXPECT_EQ(console::PackErrorText(result), c.expected);
   }
 }
 
