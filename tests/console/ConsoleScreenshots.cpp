@@ -46,6 +46,12 @@ class SilentDialogs final : public console::Dialogs {
   std::optional<QString> PickFolder(const QString&, const QString&) override {
     return std::nullopt;
   }
+  std::optional<QString> PickOpenFile(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
+  std::optional<QString> PickSaveFile(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   bool Confirm(const QString&, const QString&) override { return false; }
   int Choose(const QString&, const QString&, const QStringList&) override { return -1; }
   bool RunModal(QDialog&) override { return false; }
