@@ -91,6 +91,7 @@ void TReportForm::BuildControls() {
   ListView1->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
   ListView1->setSortingEnabled(true);
   ListView1->setColumnWidth(3, 160);
+  ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 8);
   Label3 = Make<QLabel>(this, "Label3");
   Label4 = Make<QLabel>(this, "Label4");
   ProgressBar1 = Make<QProgressBar>(this, "ProgressBar1");
@@ -175,6 +176,7 @@ void TReportForm::ShowReport() {
 
 void TReportForm::ComboBox1Change() {
   Guarded([this] {
+    if (!Idle()) return;
     Edit1->setText(control_.DefaultStart(ClassName()));
     Button1Click();
   });
@@ -186,12 +188,7 @@ void TReportForm::CheckBox1Click() {
 }
 
 void TReportForm::Run(const QString& doing, ClassWorkRunner::Work work) {
-  for (QWidget* control : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(Button1),
-                           static_cast<QWidget*>(Button2), static_cast<QWidget*>(Button3),
-                           static_cast<QWidget*>(Button4)}) {
-    control->setEnabled(false);
-  }
-  Button5->setEnabled(true);
+  ShowWorking(true);
   ProgressBar1->setRange(0, 0);  // busy until the first student is reached
   ProgressBar1->show();
   Label4->setText(doing);
@@ -204,6 +201,16 @@ void TReportForm::Run(const QString& doing, ClassWorkRunner::Work work) {
   });
 }
 
+void TReportForm::ShowWorking(bool working) {
+  for (QWidget* control : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(CheckBox1),
+                           static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
+                           static_cast<QWidget*>(Button3), static_cast<QWidget*>(Button4)}) {
+    control->setEnabled(!working);
+  }
+  Edit1->setEnabled(!working && !CheckBox1->isChecked());
+  Button5->setEnabled(working);
+}
+
 void TReportForm::ShowProgress(const QString& text, int done, int count) {
   Label4->setText(text);
   ProgressBar1->setRange(0, count);
@@ -211,12 +218,7 @@ void TReportForm::ShowProgress(const QString& text, int done, int count) {
 }
 
 void TReportForm::ShowIdle() {
-  for (QWidget* control : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(Button1),
-                           static_cast<QWidget*>(Button2), static_cast<QWidget*>(Button3),
-                           static_cast<QWidget*>(Button4)}) {
-    control->setEnabled(true);
-  }
-  Button5->setEnabled(false);
+  ShowWorking(false);
   ProgressBar1->hide();
   Label4->clear();
 }

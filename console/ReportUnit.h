@@ -95,6 +95,8 @@ class TReportForm final : public QWidget {
   std::optional<uint64_t> Since() const;
   // Starts `work` on the worker and shows that it runs.
   void Run(const QString& doing, ClassWorkRunner::Work work);
+  // Enables the controls that start work, or only "停止".
+  void ShowWorking(bool working);
   // Shows the progress of the work under way.
   void ShowProgress(const QString& text, int done, int count);
   // The work has ended: the buttons come back.

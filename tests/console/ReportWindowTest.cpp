@@ -23,6 +23,7 @@
 #include "classwork/LocalTime.h"
 #include "console/ClassWorkTexts.h"
 #include "console/ReportUnit.h"
+#include "platform/FindData.h"
 #include "tests/console/ConsoleFixture.h"
 
 namespace orvo::testing {
@@ -428,8 +429,7 @@ class ClassOnDiskTest : public ReportWindowTest {
     const std::string path = dir.Write("students/二班/" + student + "/" + relative, content);
     using namespace std::chrono;
     const uint64_t fileTime = FileTime(changed);
-    // File times count 100 ns from 1601; the file clock's epoch is the system clock's.
-    const sys_seconds when{seconds{static_cast<int64_t>(fileTime / 10'000'000) - 11644473600}};
+    const sys_seconds when{seconds{platform::FileTimeToUnixSeconds(fileTime)}};
     fs::last_write_time(path, file_clock::from_sys(when));
     return path;
   }
