@@ -15,15 +15,7 @@
 namespace orvo::console {
 
 ClassWork LibraryClassWork() {
-#ifdef ORVO_CLASSWORK_COLLECTS
   return {classwork::HandInReport, classwork::CollectWork, classwork::HandOut};
-#else
-  const auto cannotCollect = [](const classwork::CollectRequest&,
-                                classwork::WorkProgress&) -> classwork::CollectResult {
-    throw std::runtime_error("本程序未包含收取作业的功能");
-  };
-  return {classwork::HandInReport, cannotCollect, classwork::HandOut};
-#endif
 }
 
 ReportControl::ReportControl(service::OrvoService& service, const platform::Clock& clock)
@@ -73,18 +65,7 @@ std::vector<classwork::StudentFolder> ReportControl::Roster(const QString& class
 
 QString ReportControl::DefaultArchivePath(const QString& className) const {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-#ifdef ORVO_CLASSWORK_COLLECTS
   const QString name = Text(classwork::DefaultArchiveName(Utf8(className), clock_.Now()));
-#else
-  const platform::LocalDateTime now = clock_.Now();
-  const QString name = QStringLiteral("%1-%2%3%4-%5%6.zip")
-                           .arg(className)
-                           .arg(now.year, 4, 10, QChar('0'))
-                           .arg(now.month, 2, 10, QChar('0'))
-                           .arg(now.day, 2, 10, QChar('0'))
-                           .arg(now.hour, 2, 10, QChar('0'))
-                           .arg(now.minute, 2, 10, QChar('0'));
-#endif
   return QDir::toNativeSeparators(QDir(folder).filePath(name));
 }
 

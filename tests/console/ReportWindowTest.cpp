@@ -17,9 +17,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
+#include "classwork/CollectWork.h"
 #include "classwork/LocalTime.h"
 #include "console/ClassWorkTexts.h"
 #include "console/ReportUnit.h"
@@ -47,7 +49,6 @@ class Gate {
   // Returns whether it was released (false: stopped).
   bool Wait(classwork::WorkProgress& progress) {
     std::unique_lock lock(lock_);
-    entered_ = true;
     while (!open_) {
       if (progress.StopRequested()) return false;
       // The stop is asked through the progress, which has nothing to wait on.
@@ -67,7 +68,6 @@ class Gate {
   std::mutex lock_;
   std::condition_variable changed_;
   bool open_ = false;
-  bool entered_ = false;
 };
 
 class ReportWindowTest : public ConsoleTest {
@@ -382,27 +382,6 @@ TEST_F(CollectTest, SecondRunIsRefusedWhileOneIsHeld) {
   EXPECT_FALSE(report->Button5->isEnabled());
 }
 
-TEST_F(CollectTest, StopEndsTheCollectionSaysSoAndLeavesTheStudentsFilesAlone) {
-  Start();
-  const std::string work = dir.Write("students/二班/张三/作业.txt", "我的作业");
-  Gate gate;
-  report->Control().UseWork(FakeCollect(Collected(dir / "x.zip"), &gate));
-  window->Label11Click();
-  Wait();
-  dialogs.AnswerSaveFile(Q(dir / "二班.zip"));
-  report->Button3Click();
-  while (!Asked()) QCoreApplication::processEvents();
-  report->Button5Click();
-  Wait();
-
-  EXPECT_EQ(
-      dialogs.Infos(),
-      std::vector<QString>{QStringLiteral("收取已停止。\n未完成的压缩包“") + Q(dir / "二班.zip") +
-                           QStringLiteral("”已删除，没有留下不完整的文件。")});
-  EXPECT_EQ(TempDir::Read(work), "我的作业");
-  EXPECT_TRUE(report->Button3->isEnabled());
-}
-
 TEST_F(CollectTest, ClosingTheWindowEndsTheWorkAndShowsNothingMore) {
   Start();
   Gate gate;
@@ -450,6 +429,71 @@ TEST_F(ClassOnDiskTest, ReportCountsWhatChangedSinceTheLessonBegan) {
   EXPECT_EQ(Column(4)[0], QStringLiteral("未交"));
   EXPECT_TRUE(Column(4)[1].contains(QStringLiteral("不存在"))) << Column(4)[1].toStdString();
   EXPECT_EQ(report->Label3->text(), QStringLiteral("已交 1 人，未交 2 人"));
+}
+
+TEST_F(ClassOnDiskTest, CollectsTheClassAndNamesWhoHasNothing) {
+  Write("张三", "作业1.txt", "12345", "2026-12-07 08:10");
+  Write("张三", "练习/作业2.txt", "123", "2026-12-07 08:15");
+  Write("李四", "上周.txt", "old", "2026-11-30 08:10");
+  Open();
+  const std::string archive = dir / "二班.zip";
+  dialogs.AnswerSaveFile(Q(archive));
+  report->Button3Click();
+  Wait();
+
+  const std::string missing = (root / "二班/王五").string();
+  EXPECT_EQ(dialogs.Infos(),
+            std::vector<QString>{QStringLiteral("作业已收取到“") + Q(archive) +
+                                 QStringLiteral("”。\n共 1 名学生的 2 个文件（8 字节）。\n"
+                                                "未交 2 人：李四、王五\n"
+                                                "以下项目未能收取（清单中也已注明）：\n"
+                                                "  王五：学生文件夹“") +
+                                 Q(missing) + QStringLiteral("”不存在")});
+  const std::string bytes = TempDir::Read(archive);
+  for (const char* entry : {"二班/张三/作业1.txt", "二班/张三/练习/作业2.txt", "二班/清单.csv"})
+    EXPECT_NE(bytes.find(entry), std::string::npos) << entry;
+  EXPECT_EQ(bytes.find("上周.txt"), std::string::npos);
+}
+
+TEST_F(ClassOnDiskTest, StopEndsTheCollectionRemovesItsArchiveAndLeavesTheStudentsFilesAlone) {
+  const std::string work = Write("张三", "作业1.txt", "我的作业", "2026-12-07 08:10");
+  Write("张三", "作业2.txt", "还有一份", "2026-12-07 08:11");
+  Open();
+  // The real collection, held at its first file until the operator stops it.
+  Gate gate;
+  std::atomic<bool> held = false;
+  console::ClassWork real = console::LibraryClassWork();
+  real.collect = [&gate, &held](const classwork::CollectRequest& request,
+                                classwork::WorkProgress& progress) {
+    struct HoldAtFirstFile final : classwork::WorkProgress {
+      HoldAtFirstFile(classwork::WorkProgress& inner, Gate& gate, std::atomic<bool>& held)
+          : inner(inner), gate(gate), held(held) {}
+      void FileStarted(const std::string&) override {
+        if (!held.exchange(true)) gate.Wait(inner);
+      }
+      bool StopRequested() override { return inner.StopRequested(); }
+      classwork::WorkProgress& inner;
+      Gate& gate;
+      std::atomic<bool>& held;
+    } holding(progress, gate, held);
+    return classwork::CollectWork(request, holding);
+  };
+  report->Control().UseWork(real);
+  const std::string archive = dir / "二班.zip";
+  dialogs.AnswerSaveFile(Q(archive));
+  report->Button3Click();
+  while (!held) QCoreApplication::processEvents();
+  report->Button5Click();
+  Wait();
+
+  EXPECT_EQ(dialogs.Infos(),
+            std::vector<QString>{QStringLiteral("收取已停止。\n未完成的压缩包“") + Q(archive) +
+                                 QStringLiteral("”已删除，没有留下不完整的文件。")});
+  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_EQ(TempDir::Read(work), "我的作业");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root / "二班/张三"), fs::directory_iterator()), 2)
+      << "nothing added to or taken from the student's folder";
+  EXPECT_TRUE(report->Button3->isEnabled());
 }
 
 TEST_F(ClassOnDiskTest, HandOutAsksThenCopiesSkippingAStudentWhoHasTheName) {
