@@ -546,6 +546,45 @@ TEST_F(ClassOnDiskTest, HandOutIntoASubfolderThatIsNoneIsRefusedBeforeAnyCopy) {
   EXPECT_FALSE(fs::exists(root / "二班"));
 }
 
+TEST_F(ReportWindowTest, ALongHandOutResultOpensInADialogThatScrolls) {
+  Start();
+  console::ClassWork work = HandedInByTwo();
+  work.handOut = [](const classwork::HandOutRequest&, classwork::WorkProgress&) {
+    classwork::HandOutResult result;
+    for (int i = 0; i < 20; ++i) {
+      classwork::StudentHandOut out;
+      out.student.name = "学生" + std::to_string(i);
+      out.outcome = classwork::StudentHandOut::Outcome::kCopied;
+      result.students.push_back(out);
+    }
+    result.copied = 20;
+    return result;
+  };
+  report->Control().UseWork(work);
+  window->Label11Click();
+  Wait();
+  QString shown;
+  dialogs.AnswerChoice(1);
+  dialogs.AnswerFolder(QStringLiteral("/srv/资源/第三单元"));
+  dialogs.AnswerInput(QStringLiteral(" 练习 "));
+  dialogs.AnswerConfirm(true);
+  dialogs.AnswerModal([&shown](QDialog& dialog) {
+    shown = dialog.findChild<QPlainTextEdit*>(QStringLiteral("ResultText"))->toPlainText();
+    return true;
+  });
+  report->Button4Click();
+  Wait();
+
+  EXPECT_EQ(dialogs.Texts(Kind::Confirm),
+            std::vector<QString>{QStringLiteral("将“第三单元”分发给 二班 的 3 名学生？"
+                                                "文件将放入各学生文件夹中的“练习”文件夹。"
+                                                "已有同名文件的学生将跳过。")});
+  EXPECT_TRUE(shown.startsWith(
+      QStringLiteral("已复制给 20 名学生，跳过 0 名，失败 0 名。\n学生0：已复制")));
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("学生19：已复制")));
+  EXPECT_TRUE(dialogs.Infos().empty());
+}
+
 TEST(HandOutResultText, LongResultsListEveryStudent) {
   classwork::HandOutResult result;
   for (int i = 0; i < 3; ++i) {
