@@ -17,9 +17,11 @@
 #include "console/MoneyUnit.h"
 #include "console/OnlineUnit.h"
 #include "console/QtDialogs.h"
+#include "console/ReportUnit.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
 #include "net/OrvoServer.h"
+#include "platform/Clock.h"
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessSignals.h"
@@ -100,7 +102,8 @@ int main(int argc, char** argv) {
   TLogFrm logFrm(service.State().sysLog, dialogs);
   TMoneyFrm moneyFrm;
   TOnlineFrm onlineFrm(service, dialogs);
-  mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm, &onlineFrm);
+  TReportForm reportFrm(service, dialogs, orvo::platform::SystemClock());
+  mainFrm.AttachWindows(&addUserFrm, &timeTableFrm, &logFrm, &moneyFrm, &onlineFrm, &reportFrm);
   // exit, not quit: quit would first ask every window to close again.
   mainFrm.SetOnClosed([] { QCoreApplication::exit(0); });
 

@@ -24,6 +24,16 @@ class Dialogs {
   // A folder picker under `prompt`, opening at `startFolder` (the picker's own choice when it is
   // empty or missing): the chosen folder's full path, nothing when cancelled.
   virtual std::optional<QString> PickFolder(const QString& prompt, const QString& startFolder) = 0;
+  // A picker of an existing file under `prompt`, opening at `startFolder`, offering the files
+  // `filter` names ("文本 (*.txt)"; empty: every file): the file's full path, nothing when
+  // cancelled.
+  virtual std::optional<QString> PickOpenFile(const QString& prompt, const QString& startFolder,
+                                              const QString& filter) = 0;
+  // A picker of where to save under `prompt`, proposing `suggestedPath`, offering the files
+  // `filter` names: the path chosen (the picker has asked before an existing file is replaced),
+  // nothing when cancelled.
+  virtual std::optional<QString> PickSaveFile(const QString& prompt, const QString& suggestedPath,
+                                              const QString& filter) = 0;
   // A box with `title`, `text` and the buttons OK and Cancel: whether OK was pressed.
   virtual bool Confirm(const QString& title, const QString& text) = 0;
   // A box with `title`, `text` and one button per caption in `buttons`: the index of the button

@@ -71,6 +71,9 @@ void TSMainFrm::BuildControls() {
   Label10 = new LinkLabel(
       QStringLiteral("在线学生"), kLinkColour, [this] { Label10Click(); }, this);
   Label10->setObjectName(QStringLiteral("Label10"));
+  Label11 = new LinkLabel(
+      QStringLiteral("作业情况"), kLinkColour, [this] { Label11Click(); }, this);
+  Label11->setObjectName(QStringLiteral("Label11"));
   Label4 = MakeColouredLabel(
       this, "Label4", QStringLiteral("学生虚拟盘目录＝[学生组根目录]\\[班级名称]\\[学生姓名]"),
       kGreen);
@@ -122,7 +125,8 @@ void TSMainFrm::BuildControls() {
   auto* options = new QHBoxLayout;
   for (QWidget* option : {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox4),
                           static_cast<QWidget*>(CheckBox3), static_cast<QWidget*>(Label7),
-                          static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label10)}) {
+                          static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label10),
+                          static_cast<QWidget*>(Label11)}) {
     options->addWidget(option);
   }
   options->addStretch();

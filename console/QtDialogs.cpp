@@ -38,6 +38,22 @@ std::optional<QString> QtDialogs::PickFolder(const QString& prompt, const QStrin
   return QDir::toNativeSeparators(folder);
 }
 
+std::optional<QString> QtDialogs::PickOpenFile(const QString& prompt, const QString& startFolder,
+                                               const QString& filter) {
+  const QString file = QFileDialog::getOpenFileName(
+      QApplication::activeWindow(), prompt, QDir::fromNativeSeparators(startFolder), filter);
+  if (file.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(file);
+}
+
+std::optional<QString> QtDialogs::PickSaveFile(const QString& prompt, const QString& suggestedPath,
+                                               const QString& filter) {
+  const QString file = QFileDialog::getSaveFileName(
+      QApplication::activeWindow(), prompt, QDir::fromNativeSeparators(suggestedPath), filter);
+  if (file.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(file);
+}
+
 bool QtDialogs::Confirm(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                   QApplication::activeWindow());

@@ -27,6 +27,7 @@
 #include "console/OnlineUnit.h"
 #include "console/PackFolderAction.h"
 #include "console/ReportList.h"
+#include "console/ReportUnit.h"
 #include "console/StatusLine.h"
 #include "console/TimeTableUnit.h"
 #include "console/WindowSupport.h"
@@ -95,12 +96,13 @@ TSMainFrm::TSMainFrm(service::OrvoService& service, Dialogs& dialogs, bool trayA
 TSMainFrm::~TSMainFrm() = default;
 
 void TSMainFrm::AttachWindows(TAddUserFrm* addUser, TTimeTableFrm* timeTable, TLogFrm* log,
-                              TMoneyFrm* money, TOnlineFrm* online) {
+                              TMoneyFrm* money, TOnlineFrm* online, TReportForm* report) {
   addUserFrm_ = addUser;
   timeTableFrm_ = timeTable;
   logFrm_ = log;
   moneyFrm_ = money;
   onlineFrm_ = online;
+  reportFrm_ = report;
 }
 
 void TSMainFrm::Guarded(const std::function<void()>& body) {
@@ -139,8 +141,8 @@ void TSMainFrm::ShowStartFailure(const QString& why) {
   StartProblem->show();
   // Packing, the log, the support dialog and "退出" work without the service.
   for (QWidget* control : std::initializer_list<QWidget*>{
-           Button1, Button2, Button3, CheckBox2, CheckBox3, CheckBox4, Label7, Label10, ComboBox1,
-           Label9, Button4, Button5, ListView1, Edit1, Button9, Button7, Button8}) {
+           Button1, Button2, Button3, CheckBox2, CheckBox3, CheckBox4, Label7, Label10, Label11,
+           ComboBox1, Label9, Button4, Button5, ListView1, Edit1, Button9, Button7, Button8}) {
     control->setEnabled(false);
     control->setToolTip(why);
   }
@@ -234,6 +236,10 @@ void TSMainFrm::Label8Click() {
 
 void TSMainFrm::Label10Click() {
   if (onlineFrm_) onlineFrm_->ShowOnline();
+}
+
+void TSMainFrm::Label11Click() {
+  if (reportFrm_) reportFrm_->ShowReport();
 }
 
 void TSMainFrm::Button10Click() {

@@ -40,6 +40,7 @@ class TAddUserFrm;
 class TLogFrm;
 class TMoneyFrm;
 class TOnlineFrm;
+class TReportForm;
 class TTimeTableFrm;
 
 class TSMainFrm final : public QWidget {
@@ -61,7 +62,7 @@ class TSMainFrm final : public QWidget {
 
   // The windows created after this one; the links and "添加" show them. Any may be null.
   void AttachWindows(TAddUserFrm* addUser, TTimeTableFrm* timeTable, TLogFrm* log, TMoneyFrm* money,
-                     TOnlineFrm* online = nullptr);
+                     TOnlineFrm* online = nullptr, TReportForm* report = nullptr);
   // Runs once the window has closed for good and the service has stopped.
   void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
@@ -90,6 +91,8 @@ class TSMainFrm final : public QWidget {
   void Label8Click();
   // "在线学生": the live logins and blocked addresses.
   void Label10Click();
+  // "作业情况": who handed in what, collecting and handing out.
+  void Label11Click();
   // "文件夹打包": packs a chosen folder into a zip archive beside it, progress in Label4.
   void Button10Click();
 
@@ -161,6 +164,7 @@ class TSMainFrm final : public QWidget {
   QLabel* Label7;
   QLabel* Label8;
   QLabel* Label10;
+  QLabel* Label11;
   QLabel* Label4;
   QPushButton* Button3;
   QPushButton* Button6;
@@ -212,6 +216,7 @@ class TSMainFrm final : public QWidget {
   TLogFrm* logFrm_ = nullptr;
   TMoneyFrm* moneyFrm_ = nullptr;
   TOnlineFrm* onlineFrm_ = nullptr;
+  TReportForm* reportFrm_ = nullptr;
   std::function<void()> onClosed_;
 
   ClassListControl classList_;

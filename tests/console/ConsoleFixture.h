@@ -21,6 +21,7 @@
 #include "console/LogUnit.h"
 #include "console/MoneyUnit.h"
 #include "console/OnlineUnit.h"
+#include "console/ReportUnit.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
 #include "core/ServiceState.h"
@@ -69,7 +70,9 @@ class ConsoleTest : public ::testing::Test {
     log = std::make_unique<console::TLogFrm>(service->State().sysLog, dialogs);
     money = std::make_unique<console::TMoneyFrm>();
     online = std::make_unique<console::TOnlineFrm>(*service, dialogs);
-    window->AttachWindows(addUser.get(), timeTable.get(), log.get(), money.get(), online.get());
+    report = std::make_unique<console::TReportForm>(*service, dialogs, clock);
+    window->AttachWindows(addUser.get(), timeTable.get(), log.get(), money.get(), online.get(),
+                          report.get());
     // Tests tick the start-up timer themselves (Timer1Timer), so that a slow run never has it
     // fire in between.
     EXPECT_TRUE(window->Timer1->isActive());
@@ -79,6 +82,7 @@ class ConsoleTest : public ::testing::Test {
   // Ends the program as a restart would: windows gone, service stopped and with it the settings
   // values and the log it held.
   void Stop() {
+    report.reset();
     online.reset();
     money.reset();
     log.reset();
@@ -138,6 +142,7 @@ class ConsoleTest : public ::testing::Test {
   std::unique_ptr<console::TLogFrm> log;
   std::unique_ptr<console::TMoneyFrm> money;
   std::unique_ptr<console::TOnlineFrm> online;
+  std::unique_ptr<console::TReportForm> report;
 };
 
 }  // namespace orvo::testing

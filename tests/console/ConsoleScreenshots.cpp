@@ -1,29 +1,39 @@
 // Takes the README's pictures of the console: a class of forty from a pasted list, a day's
-// lessons, a few students logged in from their PCs, then the main, timetable, log and online
-// windows saved as PNG files in the folder given on the command line. The windowless platform
-// renders them, so no display is needed; a CJK font must be installed for the captions.
+// lessons, a few students logged in from their PCs, a class's work handed in, then the main,
+// timetable, log, online and hand-in windows saved as PNG files in the folder given on the command
+// line. The windowless platform renders them, so no display is needed; a CJK font must be installed
+// for the captions.
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "classwork/ClassRoster.h"
+#include "classwork/LocalTime.h"
 #include "console/Dialogs.h"
 #include "console/LogUnit.h"
 #include "console/OnlineUnit.h"
+#include "console/ReportUnit.h"
 #include "console/TimeTableUnit.h"
 #include "console/main.h"
 #include "core/SettingsValues.h"
 #include "net/OrvoClient.h"
 #include "platform/Clock.h"
+#include "platform/FindData.h"
 #include "service/OrvoService.h"
 #include "store/CreateDatabase.h"
 #include "store/OrvoDiskDbUnit.h"
@@ -46,6 +56,12 @@ class SilentDialogs final : public console::Dialogs {
   std::optional<QString> PickFolder(const QString&, const QString&) override {
     return std::nullopt;
   }
+  std::optional<QString> PickOpenFile(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
+  std::optional<QString> PickSaveFile(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   bool Confirm(const QString&, const QString&) override { return false; }
   int Choose(const QString&, const QString&, const QStringList&) override { return -1; }
   bool RunModal(QDialog&) override { return false; }
@@ -60,6 +76,54 @@ const std::vector<std::string> kStudents = {
     "何佳琪", "高翔宇", "林语嫣", "罗明哲", "郑雅雯", "梁家豪", "谢婉清", "宋一凡",
     "唐欣然", "许志远", "韩梦瑶", "冯子墨", "邓晓彤", "曹宇辰", "彭浩宇", "曾静怡",
     "萧文博", "田甜",   "董思琪", "袁立诚", "潘悦",   "蒋天宇", "蔡雨萱", "余乐言"};
+
+// The class whose work the hand-in window shows, and what each student handed in during its
+// lesson from 08:55 (file name, bytes, minute after 09:00); nothing from three of them.
+const char* const kWorkClass = "初二（1）班";
+const struct {
+  const char* name;
+  std::vector<std::tuple<const char*, std::size_t, int>> files;
+} kHandedIn[] = {
+    {"王子豪", {{"第三单元练习.docx", 48213, 31}, {"草稿.txt", 1204, 12}}},
+    {"李思琪", {{"第三单元练习.docx", 51877, 28}}},
+    {"张雨涵", {}},
+    {"刘浩宇", {{"第三单元练习.docx", 46532, 35}, {"图表.xlsx", 20480, 33}}},
+    {"陈佳怡", {{"第三单元练习.docx", 50211, 30}}},
+    {"杨俊熙",
+     {{"第三单元练习.docx", 39980, 38}, {"截图1.png", 183402, 22}, {"截图2.png", 176255, 24}}},
+    {"赵一诺", {}},
+    {"黄梓睿", {{"第三单元练习.docx", 47005, 29}}},
+    {"周欣妍", {{"第三单元练习.docx", 52340, 26}, {"作文.docx", 18760, 40}}},
+    {"吴泽宇", {{"第三单元练习.docx", 44105, 36}}},
+    {"徐可欣", {}},
+    {"孙宇轩", {{"第三单元练习.docx", 49872, 33}}},
+};
+
+// The students of kWorkClass and their files, changed at the minutes the table gives.
+void HandIn(store::TOrvoDiskDb& db, const std::string& root) {
+  std::vector<std::string> names;
+  for (const auto& student : kHandedIn) names.push_back(student.name);
+  db.AddUser(names, kWorkClass);
+  for (const classwork::StudentFolder& student : classwork::ClassRoster(db, root, kWorkClass)) {
+    fs::create_directories(student.folder);
+    for (const auto& handedIn : kHandedIn) {
+      if (student.name != handedIn.name) continue;
+      for (const auto& [file, bytes, minute] : handedIn.files) {
+        const fs::path path = fs::path(student.folder) / file;
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (!out) throw std::runtime_error("cannot write " + path.string());
+        const std::string content(bytes, 'x');
+        std::fwrite(content.data(), 1, content.size(), out);
+        std::fclose(out);
+        const platform::LocalDateTime at{2026, 12, 7, 9, minute, 0, 0, 1};
+        using namespace std::chrono;
+        const uint64_t fileTime = classwork::LocalToFileTime(at);
+        const sys_seconds when{seconds{platform::FileTimeToUnixSeconds(fileTime)}};
+        fs::last_write_time(path, file_clock::from_sys(when));
+      }
+    }
+  }
+}
 
 void Prepare(const std::string& folder, const std::string& root, const std::string& publicPath,
              const platform::Clock& clock) {
@@ -88,6 +152,7 @@ void Prepare(const std::string& folder, const std::string& root, const std::stri
   };
   for (const auto& lesson : kLessons)
     db.AddTimeTable(lesson.week, lesson.begin, lesson.end, lesson.group);
+  HandIn(db, root);
 }
 
 // A few students at work from their own PCs (127.0.0.2, ...), as the log and the online list
@@ -140,7 +205,8 @@ int main(int argc, char** argv) {
     console::TTimeTableFrm timeTable(service, dialogs);
     console::TLogFrm log(service.State().sysLog, dialogs);
     console::TOnlineFrm online(service, dialogs);
-    main.AttachWindows(nullptr, &timeTable, &log, nullptr, &online);
+    console::TReportForm report(service, dialogs, clock);
+    main.AttachWindows(nullptr, &timeTable, &log, nullptr, &online, &report);
     main.Timer1->stop();
     StudentsAtWork(service.Port());
 
@@ -154,6 +220,15 @@ int main(int argc, char** argv) {
     Save(log, out / "console-log.png");
     main.Label10Click();
     Save(online, out / "console-online.png");
+    // After the lesson from 08:55, its class's work, read on the window's worker.
+    clock.SetNow({2026, 12, 7, 9, 45, 0, 0, 1});
+    clock.AdvanceTicks(60'000);  // the gate reads the timetable again
+    main.Label11Click();
+    while (report.Working()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    report.ComboBox1->setCurrentIndex(report.ComboBox1->findText(QString::fromUtf8(kWorkClass)));
+    report.ComboBox1Change();
+    while (report.Working()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    Save(report, out / "console-report.png");
 
     // A first start on a folder without a database, the offer to create one declined.
     const fs::path empty = work / "empty";

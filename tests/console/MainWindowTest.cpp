@@ -246,10 +246,10 @@ TEST_F(MainWindowTest, ExitWorksFromTheNotificationArea) {
 
 // The controls that need the service: disabled, with the reason as their tooltip, after a failed
 // start.
-const char* const kServiceControls[] = {
-    "Button1",   "Button2", "Button3",   "CheckBox2", "CheckBox3", "CheckBox4",
-    "Label7",    "Label10", "ComboBox1", "Label9",    "Button4",   "Button5",
-    "ListView1", "Edit1",   "Button9",   "Button7",   "Button8"};
+const char* const kServiceControls[] = {"Button1",   "Button2", "Button3", "CheckBox2", "CheckBox3",
+                                        "CheckBox4", "Label7",  "Label10", "Label11",   "ComboBox1",
+                                        "Label9",    "Button4", "Button5", "ListView1", "Edit1",
+                                        "Button9",   "Button7", "Button8"};
 
 TEST_F(MainWindowTest, WindowWithoutItsDatabaseSaysWhyAndDisablesWhatCannotWork) {
   TempDir empty;

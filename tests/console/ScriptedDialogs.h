@@ -1,6 +1,6 @@
 // Dialogs for window tests: every box shown is recorded, and the answers of input boxes, folder
-// pickers, confirmations, choices and modal dialogs come from queues the test fills beforehand. A
-// box that finds no answer waiting fails the test and is treated as cancelled.
+// and file pickers, confirmations, choices and modal dialogs come from queues the test fills
+// beforehand. A box that finds no answer waiting fails the test and is treated as cancelled.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,17 +27,20 @@ namespace orvo::testing {
 
 class ScriptedDialogs final : public console::Dialogs {
  public:
-  enum class Kind { Error, Info, Input, Folder, Confirm, Choice, Modal };
+  enum class Kind { Error, Info, Input, Folder, OpenFile, SaveFile, Confirm, Choice, Modal };
   struct Shown {
     Kind kind;
     QString caption;  // input box caption, confirmation or choice title, modal dialog's title
     QString text;     // message, prompt, confirmation or choice text
-    QStringList options = {};  // a folder picker's start folder; a choice's buttons
+    // A folder or file picker's start folder (or suggested path) and filter; a choice's buttons.
+    QStringList options = {};
   };
 
   // nullopt cancels.
   void AnswerInput(std::optional<QString> text) { inputs_.push_back(std::move(text)); }
   void AnswerFolder(std::optional<QString> folder) { folders_.push_back(std::move(folder)); }
+  void AnswerOpenFile(std::optional<QString> file) { openFiles_.push_back(std::move(file)); }
+  void AnswerSaveFile(std::optional<QString> file) { saveFiles_.push_back(std::move(file)); }
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
   // The index of the button pressed; -1 closes the box without one.
   void AnswerChoice(int button) { choices_.push_back(button); }
@@ -55,6 +58,16 @@ class ScriptedDialogs final : public console::Dialogs {
   std::optional<QString> PickFolder(const QString& prompt, const QString& startFolder) override {
     shown_.push_back({Kind::Folder, {}, prompt, {startFolder}});
     return Next(folders_, "folder picker", std::optional<QString>());
+  }
+  std::optional<QString> PickOpenFile(const QString& prompt, const QString& startFolder,
+                                      const QString& filter) override {
+    shown_.push_back({Kind::OpenFile, {}, prompt, {startFolder, filter}});
+    return Next(openFiles_, "file picker", std::optional<QString>());
+  }
+  std::optional<QString> PickSaveFile(const QString& prompt, const QString& suggestedPath,
+                                      const QString& filter) override {
+    shown_.push_back({Kind::SaveFile, {}, prompt, {suggestedPath, filter}});
+    return Next(saveFiles_, "save picker", std::optional<QString>());
   }
   bool Confirm(const QString& title, const QString& text) override {
     shown_.push_back({Kind::Confirm, title, text});
@@ -91,8 +104,8 @@ class ScriptedDialogs final : public console::Dialogs {
   }
   void Forget() { shown_.clear(); }
   bool AllAnswersUsed() const {
-    return inputs_.empty() && folders_.empty() && confirms_.empty() && choices_.empty() &&
-           modals_.empty();
+    return inputs_.empty() && folders_.empty() && openFiles_.empty() && saveFiles_.empty() &&
+           confirms_.empty() && choices_.empty() && modals_.empty();
   }
 
  private:
@@ -118,6 +131,8 @@ class ScriptedDialogs final : public console::Dialogs {
   std::vector<Shown> shown_;
   std::deque<std::optional<QString>> inputs_;
   std::deque<std::optional<QString>> folders_;
+  std::deque<std::optional<QString>> openFiles_;
+  std::deque<std::optional<QString>> saveFiles_;
   std::deque<bool> confirms_;
   std::deque<int> choices_;
   std::deque<std::function<bool(QDialog&)>> modals_;
