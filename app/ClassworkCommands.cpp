@@ -158,9 +158,11 @@ int CollectCommand(store::TOrvoDiskDb& db, const std::string& root, const Classw
                  result.archiveKept ? "the archive was kept" : "no archive was left behind");
     return 1;
   }
-  std::fprintf(stderr, "%zu files (%llu bytes) of %zu students; %zu without work\n", result.files,
-               static_cast<unsigned long long>(result.bytes), result.studentsWithWork,
-               result.studentsWithout);
+  std::string without;
+  for (const std::string& name : result.withoutWork) without += " " + name;
+  std::fprintf(stderr, "%zu files (%llu bytes) of %zu students; %zu without work%s%s\n",
+               result.files, static_cast<unsigned long long>(result.bytes), result.studentsWithWork,
+               result.withoutWork.size(), without.empty() ? "" : ":", without.c_str());
   std::printf("%s\n", result.archivePath.c_str());
   return result.skipped.empty() ? 0 : 1;
 }

@@ -72,7 +72,11 @@ class Collector final : public pack::EntriesProgress {
       } else if (student.packed == 0) {
         manifest += Row(i, {}, {}, {}, {}, "未交");
       }
-      ++(student.packed > 0 ? result_.studentsWithWork : result_.studentsWithout);
+      if (student.packed > 0) {
+        ++result_.studentsWithWork;
+      } else {
+        result_.withoutWork.push_back(request_.students[i].name);
+      }
     }
     return {
         {platform::SanitizeUtf8(request_.className) + '/' + kManifestName, std::move(manifest)}};

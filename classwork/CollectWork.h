@@ -39,7 +39,7 @@ struct CollectResult {
   std::size_t files = 0;  // student files in the archive
   uint64_t bytes = 0;     // their bytes before compression
   std::size_t studentsWithWork = 0;
-  std::size_t studentsWithout = 0;
+  std::vector<std::string> withoutWork;  // the names of the others, in the roster's order
   // Items left out, in order: missing or unreadable folders, unreadable files. The manifest names
   // them too.
   std::vector<Problem> skipped;

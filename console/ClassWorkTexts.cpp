@@ -41,16 +41,7 @@ QString SummaryText(const classwork::ClassReport& report) {
   return text;
 }
 
-QString StudentsWithoutWork(const classwork::ClassReport& report) {
-  QStringList names;
-  for (const classwork::StudentWork& work : report.students) {
-    if (!work.HandedIn()) names.append(Text(work.student.name));
-  }
-  return names.join(QStringLiteral("、"));
-}
-
-QString CollectResultText(const classwork::CollectResult& result,
-                          const classwork::ClassReport& report) {
+QString CollectResultText(const classwork::CollectResult& result) {
   const QString archive = Quoted(Text(result.archivePath));
   QStringList lines;
   if (result.failure) {
@@ -70,10 +61,11 @@ QString CollectResultText(const classwork::CollectResult& result,
                    .arg(result.studentsWithWork)
                    .arg(result.files)
                    .arg(result.bytes));
-  if (result.studentsWithout > 0) {
-    const QString names = StudentsWithoutWork(report);
-    lines.append(QStringLiteral("未交 %1 人").arg(result.studentsWithout) +
-                 (names.isEmpty() ? QStringLiteral("。") : QStringLiteral("：") + names));
+  if (!result.withoutWork.empty()) {
+    QStringList names;
+    for (const std::string& name : result.withoutWork) names.append(Text(name));
+    lines.append(QStringLiteral("未交 %1 人：").arg(names.size()) +
+                 names.join(QStringLiteral("、")));
   }
   if (!result.skipped.empty()) {
     lines.append(QStringLiteral("以下项目未能收取（清单中也已注明）："));

@@ -31,14 +31,9 @@ std::vector<HandInRow> HandInRows(const classwork::ClassReport& report);
 // "已交 N 人，未交 M 人", and what is missing when the report was stopped.
 QString SummaryText(const classwork::ClassReport& report);
 
-// The names of the students without work in `report`, in its order, joined by "、".
-QString StudentsWithoutWork(const classwork::ClassReport& report);
-
 // The end of a collection: where the archive is, how many files of how many students, who has
-// nothing (from `report`, taken just before with the same start) and each item left out; or what
-// ended it and what became of the archive.
-QString CollectResultText(const classwork::CollectResult& result,
-                          const classwork::ClassReport& report);
+// nothing and each item left out; or what ended it and what became of the archive.
+QString CollectResultText(const classwork::CollectResult& result);
 
 // The question before a hand-out of `item` into `into` (empty: the students' folders themselves).
 QString HandOutConfirmText(const QString& item, const QString& className, std::size_t students,

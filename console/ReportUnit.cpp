@@ -303,19 +303,9 @@ void TReportForm::Button3Click() {
     classwork::CollectRequest request{Utf8(className), std::move(students), since, Utf8(*path)};
     Run(QStringLiteral("正在收取："), [this, work = control_.Work(), request = std::move(request)](
                                           classwork::WorkProgress& progress) {
-      // Read first, so that the end can name the students without work.
-      classwork::ClassReport report =
-          work.report(request.className, request.students, request.since, progress);
-      if (report.stopped) {
-        return std::function<void()>([this, report = std::move(report)] {
-          ShowReportRows(report);
-          dialogs_.Info(QStringLiteral("收取已停止，没有写入压缩包。"));
-        });
-      }
       classwork::CollectResult result = work.collect(request, progress);
-      return std::function<void()>([this, report = std::move(report), result = std::move(result)] {
-        ShowReportRows(report);
-        const QString text = CollectResultText(result, report);
+      return std::function<void()>([this, result = std::move(result)] {
+        const QString text = CollectResultText(result);
         const bool failed = result.failure && result.failure->fault != classwork::Fault::kCancelled;
         if (failed) {
           dialogs_.Error(text);

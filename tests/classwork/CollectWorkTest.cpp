@@ -59,7 +59,7 @@ TEST_F(CollectWorkTest, PacksTheWorkSinceTheStartAndTheManifestLast) {
   EXPECT_TRUE(result.archiveKept);
   EXPECT_EQ(result.files, 1u);
   EXPECT_EQ(result.studentsWithWork, 1u);
-  EXPECT_EQ(result.studentsWithout, 2u);
+  EXPECT_EQ(result.withoutWork, (std::vector<std::string>{"王芳", "张伟"}));
   ASSERT_EQ(result.skipped.size(), 1u);  // Zhang's missing folder
   EXPECT_EQ(result.skipped[0].fault, Fault::kFolderMissing);
   EXPECT_EQ(Names(),

@@ -286,7 +286,7 @@ class CollectTest : public ReportWindowTest {
     result.files = 4;
     result.bytes = 10900;
     result.studentsWithWork = 2;
-    result.studentsWithout = 1;
+    result.withoutWork = {"王五"};
     result.skipped = {
         {classwork::Fault::kFileUnreadable, "/s/张三/锁住.docx", "Permission denied", "张三"}};
     return result;

@@ -125,7 +125,7 @@ TEST_F(AdminClasswork, CollectWritesOneArchiveWithTheManifestThatIndependentRead
       Admin({"collect", kClass, "--since", "2026-12-11 08:00", "--out", archive});
   ASSERT_EQ(collect.status, 0) << collect.err;
   EXPECT_EQ(collect.out, archive + "\n");
-  EXPECT_NE(collect.err.find("3 files (5011 bytes) of 2 students; 1 without work"),
+  EXPECT_NE(collect.err.find("3 files (5011 bytes) of 2 students; 1 without work: 王芳"),
             std::string::npos)
       << collect.err;
 
