@@ -442,6 +442,12 @@ void Gate(const Options& o, const char* request) {
   }
 }
 
+// The start of the work a class-work command looks at: --since or --all, else today's lesson.
+void AddStartOptions(CLI::App& command, orvo::admin::ClassworkArguments& work) {
+  command.add_option("--since", work.since, "the start: a local time \"YYYY-MM-DD HH:MM\"");
+  command.add_flag("--all", work.all, "every file, whenever it changed");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -584,8 +590,7 @@ int main(int argc, char** argv) {
       "tab-separated, as the CSV");
   report->callback(on(Action::Report));
   report->add_option("CLASS", o.work.className)->required();
-  report->add_option("--since", o.work.since, "the start: a local time \"YYYY-MM-DD HH:MM\"");
-  report->add_flag("--all", o.work.all, "every file, whenever it changed");
+  AddStartOptions(*report, o.work);
   report->add_option("--csv", o.work.csv, "also write the report to this CSV file (UTF-8, BOM)");
   auto* collect = app.add_subcommand(
       "collect",
@@ -594,8 +599,7 @@ int main(int argc, char** argv) {
       "every student without work; prints the archive's path");
   collect->callback(on(Action::Collect));
   collect->add_option("CLASS", o.work.className)->required();
-  collect->add_option("--since", o.work.since, "the start: a local time \"YYYY-MM-DD HH:MM\"");
-  collect->add_flag("--all", o.work.all, "every file, whenever it changed");
+  AddStartOptions(*collect, o.work);
   collect->add_option("--out", o.work.out,
                       "the archive to write (default: CLASS-YYYYMMDD-HHMM.zip in this folder)");
   auto* distribute = app.add_subcommand(

@@ -152,6 +152,13 @@ QString TReportForm::ClassName() const {
   return ComboBox1->currentText();
 }
 
+std::optional<QString> TReportForm::ChosenClass() {
+  const QString className = ClassName();
+  if (!className.isEmpty()) return className;
+  dialogs_.Info(QStringLiteral("请先选择班级"));
+  return std::nullopt;
+}
+
 std::optional<uint64_t> TReportForm::Since() const {
   if (CheckBox1->isChecked()) return std::nullopt;
   return control_.StartTime(Edit1->text());
@@ -226,11 +233,9 @@ void TReportForm::ShowIdle() {
 void TReportForm::Button1Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const QString className = ClassName();
-    if (className.isEmpty()) {
-      dialogs_.Info(QStringLiteral("请先选择班级"));
-      return;
-    }
+    const std::optional<QString> chosen = ChosenClass();
+    if (!chosen) return;
+    const QString& className = *chosen;
     const std::optional<uint64_t> since = Since();
     std::vector<classwork::StudentFolder> students = control_.Roster(className);
     Run(QStringLiteral("正在统计："),
@@ -289,11 +294,9 @@ void TReportForm::Button2Click() {
 void TReportForm::Button3Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const QString className = ClassName();
-    if (className.isEmpty()) {
-      dialogs_.Info(QStringLiteral("请先选择班级"));
-      return;
-    }
+    const std::optional<QString> chosen = ChosenClass();
+    if (!chosen) return;
+    const QString& className = *chosen;
     const std::optional<uint64_t> since = Since();
     std::vector<classwork::StudentFolder> students = control_.Roster(className);
     const std::optional<QString> path = dialogs_.PickSaveFile(
@@ -320,11 +323,9 @@ void TReportForm::Button3Click() {
 void TReportForm::Button4Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const QString className = ClassName();
-    if (className.isEmpty()) {
-      dialogs_.Info(QStringLiteral("请先选择班级"));
-      return;
-    }
+    const std::optional<QString> chosen = ChosenClass();
+    if (!chosen) return;
+    const QString& className = *chosen;
     std::vector<classwork::StudentFolder> students = control_.Roster(className);
     const int kind = dialogs_.Choose(QStringLiteral("分发文件"),
                                      QStringLiteral("要分发一个文件，还是整个文件夹？"),

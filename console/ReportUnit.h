@@ -91,6 +91,8 @@ class TReportForm final : public QWidget {
   // False, after saying so, while work is under way.
   bool Idle();
   QString ClassName() const;
+  // The class picked for work; nothing, after asking for one, when none is.
+  std::optional<QString> ChosenClass();
   // The start of the fields: nullopt for every file; raises when the text is no time.
   std::optional<uint64_t> Since() const;
   // Starts `work` on the worker and shows that it runs.
