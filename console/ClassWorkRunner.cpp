@@ -1,7 +1,5 @@
 #include "console/ClassWorkRunner.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <exception>
 #include <utility>
 
@@ -41,13 +39,12 @@ ClassWorkRunner::~ClassWorkRunner() {
 
 bool ClassWorkRunner::Start(const QString& doing, Work work) {
   if (running_) return false;
-  if (worker_.joinable()) worker_.join();  // a stopped work's thread
   running_ = true;
-  worker_ = std::jthread([this, doing, work = std::move(work)](std::stop_token stop) {
+  worker_.Start([this, doing, work = std::move(work)](std::stop_token stop) {
     PostingProgress progress(
         doing,
         [this](const QString& text, int done, int count) {
-          Post([this, text, done, count] { progress_(text, done, count); });
+          worker_.Post([this, text, done, count] { progress_(text, done, count); });
         },
         stop);
     std::function<void()> show;
@@ -56,30 +53,21 @@ bool ClassWorkRunner::Start(const QString& doing, Work work) {
     } catch (const std::exception& e) {
       show = [this, why = QString::fromUtf8(e.what())] { failed_(why); };
     }
-    Post([this, show = std::move(show)] { Finish(show); });
+    worker_.Post([this, show = std::move(show)] { Finish(show); });
   });
   return true;
 }
 
 void ClassWorkRunner::Cancel() {
-  if (running_) worker_.request_stop();
+  if (running_) worker_.RequestStop();
 }
 
 void ClassWorkRunner::Stop() {
-  if (!worker_.joinable()) return;
-  worker_.request_stop();
-  worker_.join();
-  // The thread has ended, so nothing more is posted; what it posted before is not shown.
-  QCoreApplication::removePostedEvents(&inbox_);
-  running_ = false;
-}
-
-void ClassWorkRunner::Post(std::function<void()> show) {
-  QMetaObject::invokeMethod(&inbox_, std::move(show), Qt::QueuedConnection);
+  if (worker_.Stop()) running_ = false;
 }
 
 void ClassWorkRunner::Finish(const std::function<void()>& show) {
-  worker_.join();  // it posted this as its last act
+  worker_.Join();  // it posted this as its last act
   running_ = false;
   if (show) show();
 }

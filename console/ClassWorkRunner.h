@@ -5,11 +5,10 @@
 // it and waits, and nothing more is shown. Window thread only; the work runs on the worker.
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <functional>
-#include <stop_token>
-#include <thread>
+
+#include "console/WindowWorker.h"
 
 namespace orvo::classwork {
 class WorkProgress;
@@ -43,15 +42,12 @@ class ClassWorkRunner {
   void Stop();
 
  private:
-  void Post(std::function<void()> show);
   void Finish(const std::function<void()>& show);
 
   Progress progress_;
   std::function<void(const QString&)> failed_;
   bool running_ = false;
-  // Receives the worker's posts on the window thread; Stop drops those not yet delivered.
-  QObject inbox_;
-  std::jthread worker_;
+  WindowWorker worker_;
 };
 
 }  // namespace orvo::console

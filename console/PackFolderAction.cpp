@@ -1,8 +1,6 @@
 #include "console/PackFolderAction.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QMetaObject>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -110,26 +108,18 @@ void PackFolderAction::Run() {
       dialogs_.PickFolder(kPrompt, startFolder_ ? startFolder_() : QString());
   if (!folder) return;
   running_ = true;
-  worker_ = std::jthread(
+  worker_.Start(
       [this, path = Utf8(*folder)](std::stop_token stop) { Pack(path, std::move(stop)); });
 }
 
 void PackFolderAction::Stop() {
-  if (!worker_.joinable()) return;
-  worker_.request_stop();
-  worker_.join();
-  // The thread has ended, so nothing more is posted; what it posted before is not shown.
-  QCoreApplication::removePostedEvents(&inbox_);
-  running_ = false;
-}
-
-void PackFolderAction::Post(std::function<void()> show) {
-  QMetaObject::invokeMethod(&inbox_, std::move(show), Qt::QueuedConnection);
+  if (worker_.Stop()) running_ = false;
 }
 
 void PackFolderAction::Pack(const std::string& folder, std::stop_token stop) {
   StatusProgress progress(
-      [this](const QString& status) { Post([this, status] { showStatus_(status); }); }, stop);
+      [this](const QString& status) { worker_.Post([this, status] { showStatus_(status); }); },
+      stop);
   auto outcome = std::make_shared<Outcome>();
   try {
     outcome->result = packer_(folder, progress, stop);
@@ -141,11 +131,11 @@ void PackFolderAction::Pack(const std::string& folder, std::stop_token stop) {
   } catch (const std::exception& e) {
     outcome->raised = kFailedText + QString::fromUtf8(e.what());
   }
-  Post([this, outcome] { Finished(*outcome); });
+  worker_.Post([this, outcome] { Finished(*outcome); });
 }
 
 void PackFolderAction::Finished(const Outcome& outcome) {
-  worker_.join();  // it posted this as its last act
+  worker_.Join();  // it posted this as its last act
   running_ = false;
   if (outcome.raised) {
     dialogs_.Error(*outcome.raised);

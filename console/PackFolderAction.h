@@ -5,12 +5,12 @@
 // Window thread only; the packer runs on the worker thread.
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <functional>
 #include <stop_token>
 #include <string>
-#include <thread>
+
+#include "console/WindowWorker.h"
 
 namespace orvo::pack {
 struct PackProgress;
@@ -64,8 +64,6 @@ class PackFolderAction {
   struct Outcome;
   // The worker thread's body.
   void Pack(const std::string& folder, std::stop_token stop);
-  // Runs `show` on the window thread, unless Stop comes first.
-  void Post(std::function<void()> show);
   void Finished(const Outcome& outcome);
 
   Dialogs& dialogs_;
@@ -74,9 +72,7 @@ class PackFolderAction {
   std::function<void()> ended_;
   Packer packer_;
   bool running_ = false;
-  // Receives the worker's posts on the window thread; Stop drops those not yet delivered.
-  QObject inbox_;
-  std::jthread worker_;
+  WindowWorker worker_;  // last: its job ends before anything it uses goes
 };
 
 }  // namespace orvo::console
