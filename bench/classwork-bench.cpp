@@ -175,8 +175,10 @@ struct Series {
 };
 
 void PrintSeries(const std::vector<Series>& series, double mib, bool archives) {
-  std::printf("%-16s %10s %10s %10s %14s\n", "", "median s", "best s", mib > 0 ? "MiB/s" : "",
-              archives ? "archive bytes" : "");
+  std::printf("%-16s %10s %10s", "", "median s", "best s");
+  if (mib > 0) std::printf(" %10s", "MiB/s");
+  if (archives) std::printf(" %14s", "archive bytes");
+  std::printf("\n");
   for (const Series& s : series) {
     const double median = Median(s.seconds);
     std::printf("%-16s %10.3f %10.3f", s.label.c_str(), median, Best(s.seconds));
