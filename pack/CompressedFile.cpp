@@ -3,6 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <system_error>
 
 #include "pack/HostFiles.h"
@@ -61,6 +64,8 @@ CompressOutcome CompressFile(const std::string& path, const CompressSettings& se
   buffer.resize(kReadBytes);
   std::string out(kOutBytes, '\0');
   uLong crc = ::crc32_z(0, nullptr, 0);
+  std::optional<platform::Sha256> sha256;
+  if (settings.sha256) sha256.emplace();
 
   // Appends what deflate produced, to memory while the share lasts and to the spill file after.
   auto keep = [&](std::size_t produced) {
@@ -83,6 +88,7 @@ CompressOutcome CompressFile(const std::string& path, const CompressSettings& se
       return Failed(Kind::Read, host::ErrorText(e.code()));
     }
     crc = ::crc32_z(crc, reinterpret_cast<const Bytef*>(buffer.data()), got);
+    if (sha256) sha256->Update(buffer.data(), got);
     result.uncompressedSize += got;
     z.next_in = reinterpret_cast<Bytef*>(buffer.data());
     z.avail_in = static_cast<uInt>(got);
@@ -101,6 +107,7 @@ CompressOutcome CompressFile(const std::string& path, const CompressSettings& se
     }
   }
   result.crc = static_cast<uint32_t>(crc);
+  if (sha256) result.sha256 = sha256->Final();
   if (result.spill.IsOpen()) {
     try {
       host::Rewind(result.spill);
@@ -111,6 +118,26 @@ CompressOutcome CompressFile(const std::string& path, const CompressSettings& se
   CompressOutcome outcome;
   outcome.file = std::move(result);
   return outcome;
+}
+
+CompressedFile CompressMemory(std::string_view content) {
+  RawDeflate deflater;
+  if (!deflater.Ok()) throw std::bad_alloc();
+  z_stream& z = deflater.Stream();
+  CompressedFile result;
+  result.head.resize(::deflateBound(&z, static_cast<uLong>(content.size())));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+  z.avail_in = static_cast<uInt>(content.size());
+  z.next_out = reinterpret_cast<Bytef*>(result.head.data());
+  z.avail_out = static_cast<uInt>(result.head.size());
+  // The bound leaves room for the whole stream, so one call ends it.
+  if (::deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("Compression failed");
+  result.head.resize(z.total_out);
+  result.compressedSize = z.total_out;
+  result.uncompressedSize = content.size();
+  result.crc = static_cast<uint32_t>(::crc32_z(
+      ::crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(content.data()), content.size()));
+  return result;
 }
 
 }  // namespace orvo::pack

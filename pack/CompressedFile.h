@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/File.h"
+#include "platform/Sha256.h"
 
 namespace orvo::pack {
 
@@ -19,6 +21,7 @@ struct CompressedFile {
   uint64_t compressedSize = 0;
   std::string head;      // the start of the deflate stream (all of it when spill is closed)
   platform::File spill;  // the rest, to be read from offset 0; closed when nothing spilled
+  platform::Sha256::Digest sha256{};  // of the bytes read; all zero unless asked for
 };
 
 // Why a file did not become a CompressedFile. The texts are the system's reasons.
@@ -36,6 +39,7 @@ struct CompressFailure {
 struct CompressSettings {
   std::string spillFolder;             // where temporary files go: the archive's own folder
   std::size_t memoryBytes = 4u << 20;  // deflate output kept in memory per file
+  bool sha256 = false;                 // take the SHA-256 of the bytes as they are read
 };
 
 // Reads the file at `path` (opened read-only; others may go on reading it, but on Windows not
@@ -48,5 +52,9 @@ struct CompressOutcome {
 };
 CompressOutcome CompressFile(const std::string& path, const CompressSettings& settings,
                              std::string& buffer, const std::atomic<bool>& cancel);
+
+// `content` deflated whole into memory, for entries made by the program rather than read from
+// files. Raises std::bad_alloc (and std::runtime_error should zlib refuse).
+CompressedFile CompressMemory(std::string_view content);
 
 }  // namespace orvo::pack

@@ -64,6 +64,10 @@ void CutAt(platform::File& file, uint64_t size);
 // names (someone may have put another file there).
 void Discard(platform::File& file, const std::string& path, const FileIdentity& identity);
 
+// Whether the file at `path` (links followed) is the one `identity` names; false when it cannot be
+// reached.
+bool IsSameFile(const std::string& path, const FileIdentity& identity);
+
 // Seconds since 1970 as local time; false where the host cannot represent the moment.
 bool ToLocalTime(std::time_t seconds, std::tm& local);
 

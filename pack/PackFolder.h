@@ -55,6 +55,10 @@ struct PackResult {
   // "<file>". <reason>" (packing ended at that file), or "Cannot write file "<archive>". <reason>"
   // followed by what became of the archive.
   std::string error;
+  // The same failure in parts, for front ends that word it in their own language: the file or
+  // folder it concerns (the archive for CreateArchive and WriteArchive) and the system's reason.
+  std::string errorPath;
+  std::string errorReason;
 };
 
 struct PackOptions {

@@ -147,6 +147,11 @@ void Discard(platform::File& file, const std::string& path, const FileIdentity& 
   }
 }
 
+bool IsSameFile(const std::string& path, const FileIdentity& identity) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && IdentityOf(status) == identity;
+}
+
 bool ToLocalTime(std::time_t seconds, std::tm& local) {
   return ::localtime_r(&seconds, &local) != nullptr;
 }

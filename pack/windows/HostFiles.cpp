@@ -173,6 +173,18 @@ void Discard(platform::File& file, const std::string& path, const FileIdentity& 
   if (same) DeleteFileW(wide.c_str());
 }
 
+bool IsSameFile(const std::string& path, const FileIdentity& identity) {
+  // No access asked for, so no sharing mode stands in the way (the archive is held unshared).
+  const HANDLE handle =
+      CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FileIdentity found;
+  const bool same = IdentityOf(handle, found) && found == identity;
+  CloseHandle(handle);
+  return same;
+}
+
 bool ToLocalTime(std::time_t seconds, std::tm& local) {
   return localtime_s(&local, &seconds) == 0;
 }

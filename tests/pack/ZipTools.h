@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -67,6 +68,50 @@ inline ToolVerdict PythonExtract(const std::string& archive, const std::string& 
     std::istringstream lines(outcome.out);
     std::string line;
     while (std::getline(lines, line)) names->push_back(line);
+  }
+  return {true, outcome.status == 0, outcome.err};
+}
+
+// One entry as Python's zipfile reads it: the bytes are read (and their CRC checked by zipfile),
+// then hashed by hashlib.
+struct PythonEntry {
+  std::string name;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  std::string sha256;  // hex
+  double age = 0;      // seconds from the entry's time to now, as the local clock says
+};
+
+inline ToolVerdict PythonEntries(const std::string& archive, std::vector<PythonEntry>& entries) {
+  const auto python = FindProgram("python3");
+  if (!python) return {false, false, "python3 is not installed"};
+  const std::string script =
+      "import sys, zipfile, hashlib, time\n"
+      "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+      "    for i in z.infolist():\n"
+      "        data = z.read(i)\n"
+      "        age = time.time() - time.mktime(i.date_time + (0, 0, -1))\n"
+      "        line = '%s\\t%d\\t%d\\t%s\\t%f\\n' % (i.filename, len(data), i.CRC,\n"
+      "                                      hashlib.sha256(data).hexdigest(), age)\n"
+      "        sys.stdout.buffer.write(line.encode('utf-8'))\n";
+  orvo::testing::Process process(*python, {"-c", script, archive});
+  const orvo::testing::Outcome outcome = process.Wait();
+  entries.clear();
+  std::istringstream lines(outcome.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    PythonEntry entry;
+    std::string size, crc, age;
+    std::getline(fields, entry.name, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, crc, '\t');
+    std::getline(fields, entry.sha256, '\t');
+    std::getline(fields, age, '\t');
+    entry.size = std::stoull(size);
+    entry.crc = static_cast<uint32_t>(std::stoul(crc));
+    entry.age = std::stod(age);
+    entries.push_back(std::move(entry));
   }
   return {true, outcome.status == 0, outcome.err};
 }
