@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ClassworkCommands.h"
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
@@ -81,6 +82,7 @@ struct Options {
   std::vector<std::string> optionSets, optionResets;
   std::string address;
   bool all = false;
+  orvo::admin::ClassworkArguments work;
 };
 
 std::string Folder(const Options& o) {
@@ -469,7 +471,10 @@ int main(int argc, char** argv) {
     Unblock,
     GatePause,
     GateResume,
-    GateStatus
+    GateStatus,
+    Report,
+    Collect,
+    Distribute
   };
   Action action = Action::None;
   auto on = [&action](Action a) { return [&action, a] { action = a; }; };
@@ -569,6 +574,37 @@ int main(int argc, char** argv) {
                        "show whether the gate is paused, the weekday adjustment and the lesson now")
       ->callback(on(Action::GateStatus));
 
+  auto* report = app.add_subcommand(
+      "report",
+      "who handed in what: per student of CLASS the files changed since the start (by default the "
+      "start of the class's latest lesson today), their bytes and newest change, or 未交; "
+      "tab-separated, as the CSV");
+  report->callback(on(Action::Report));
+  report->add_option("CLASS", o.work.className)->required();
+  report->add_option("--since", o.work.since, "the start: a local time \"YYYY-MM-DD HH:MM\"");
+  report->add_flag("--all", o.work.all, "every file, whenever it changed");
+  report->add_option("--csv", o.work.csv, "also write the report to this CSV file (UTF-8, BOM)");
+  auto* collect = app.add_subcommand(
+      "collect",
+      "one zip of CLASS's work: CLASS/NAME/path for each student's files changed since the start "
+      "(as for report), and CLASS/清单.csv listing every file with bytes, time and SHA-256 and "
+      "every student without work; prints the archive's path");
+  collect->callback(on(Action::Collect));
+  collect->add_option("CLASS", o.work.className)->required();
+  collect->add_option("--since", o.work.since, "the start: a local time \"YYYY-MM-DD HH:MM\"");
+  collect->add_flag("--all", o.work.all, "every file, whenever it changed");
+  collect->add_option("--out", o.work.out,
+                      "the archive to write (default: CLASS-YYYYMMDD-HHMM.zip in this folder)");
+  auto* distribute = app.add_subcommand(
+      "distribute",
+      "copy a file or folder into every student folder of CLASS; a student's entry of the same "
+      "name is never replaced but skipped and reported");
+  distribute->callback(on(Action::Distribute));
+  distribute->add_option("CLASS", o.work.className)->required();
+  distribute->add_option("PATH", o.work.path, "the file or folder to hand out")->required();
+  distribute->add_option("--into", o.work.into,
+                         "a subfolder of each student's folder, made when missing");
+
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
@@ -648,6 +684,12 @@ int main(int argc, char** argv) {
       case Action::SettingsSet:
         SettingsSet(db, o);
         break;
+      case Action::Report:
+        return orvo::admin::ReportCommand(db, state.settings.RootPath.Get(), o.work);
+      case Action::Collect:
+        return orvo::admin::CollectCommand(db, state.settings.RootPath.Get(), o.work);
+      case Action::Distribute:
+        return orvo::admin::DistributeCommand(db, state.settings.RootPath.Get(), o.work);
       default:
         break;
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <unordered_map>
 
 #include "classwork/Csv.h"
 #include "classwork/LocalTime.h"
@@ -27,38 +28,54 @@ std::string SafeFileName(std::string name) {
 }
 
 // The collection's walk over the class and its record of what went where: feeds the packer one
-// student's files after another, and writes the manifest from what the packer reports.
+// student's files after another, and writes the manifest from what the packer reports. The
+// packer reads ahead of what it has written, so each report is matched to its student by the
+// file's path, not by where the walk is.
 class Collector final : public pack::EntriesProgress {
  public:
   Collector(const CollectRequest& request, WorkProgress& progress, CollectResult& result)
-      : request_(request), progress_(progress), result_(result) {
-    manifest_ = std::string(kUtf8ByteOrderMark) +
-                CsvLine({"姓名", "文件", "字节数", "最后修改", "SHA-256", "状态"});
-  }
+      : request_(request),
+        progress_(progress),
+        result_(result),
+        students_(request.students.size()) {}
 
   std::optional<pack::TreeFile> Next() {
     for (;;) {
       if (files_) {
         if (std::optional<pack::TreeFile> file = files_->Next()) {
-          file->entryName = folderEntry_ + file->entryName;
+          file->entryName = FolderEntry(walked_) + file->entryName;
+          walking_.emplace(file->fullPath, walked_);
           return file;
         }
-        EndStudent();
+        students_[walked_].folderProblem = files_->FolderProblem();
+        files_.reset();
+        ++walked_;
       }
-      if (next_ >= request_.students.size()) return std::nullopt;
-      const StudentFolder& student = request_.students[next_];
-      progress_.StudentStarted(next_, request_.students.size(), student.name);
+      if (walked_ >= request_.students.size()) return std::nullopt;
+      const StudentFolder& student = request_.students[walked_];
+      progress_.StudentStarted(walked_, request_.students.size(), student.name);
       if (progress_.StopRequested()) throw Stopped{};
-      ++next_;
-      packedForStudent_ = 0;
-      folderEntry_ = platform::SanitizeUtf8(request_.className) + '/' +
-                     platform::SanitizeUtf8(student.name) + '/';
       files_.emplace(student, request_.since);
     }
   }
 
+  // The manifest, once every file has been packed or skipped: the students in roster order, each
+  // with their files, the files left out and their folder's problem, or "未交".
   std::vector<pack::MemoryEntry> Trailer() {
-    return {{platform::SanitizeUtf8(request_.className) + '/' + kManifestName, manifest_}};
+    std::string manifest = std::string(kUtf8ByteOrderMark) +
+                           CsvLine({"姓名", "文件", "字节数", "最后修改", "SHA-256", "状态"});
+    for (std::size_t i = 0; i < students_.size(); ++i) {
+      const Student& student = students_[i];
+      manifest += student.rows;
+      if (student.folderProblem) {
+        manifest += Row(i, {}, {}, {}, {}, ChineseText(*student.folderProblem));
+      } else if (student.packed == 0) {
+        manifest += Row(i, {}, {}, {}, {}, "未交");
+      }
+      ++(student.packed > 0 ? result_.studentsWithWork : result_.studentsWithout);
+    }
+    return {
+        {platform::SanitizeUtf8(request_.className) + '/' + kManifestName, std::move(manifest)}};
   }
 
   void FilePacking(const std::string& relativePath) override {
@@ -67,58 +84,73 @@ class Collector final : public pack::EntriesProgress {
   }
 
   void FilePacked(const pack::PackedFile& packed) override {
+    const std::size_t i = StudentOf(packed.file);
+    ++students_[i].packed;
     ++result_.files;
-    ++packedForStudent_;
     result_.bytes += packed.bytes;
-    Row(InStudentFolder(packed.file), std::to_string(packed.bytes),
-        FileTimeText(packed.file.data.lastWriteTime), platform::HexDigest(packed.sha256),
-        "已收取");
+    students_[i].rows += Row(i, InStudentFolder(i, packed.file), std::to_string(packed.bytes),
+                             FileTimeText(packed.file.data.lastWriteTime),
+                             platform::HexDigest(packed.sha256), "已收取");
   }
 
   void FileSkipped(const pack::TreeFile& file, pack::PackError /*kind*/,
                    const std::string& reason) override {
-    Problem problem{Fault::kFileUnreadable, file.fullPath, reason, CurrentName()};
-    Row(InStudentFolder(file), {}, {}, {}, "未收取：" + ChineseText(problem));
-    result_.skipped.push_back(std::move(problem));
+    const std::size_t i = StudentOf(file);
+    Problem problem{Fault::kFileUnreadable, file.fullPath, reason, request_.students[i].name};
+    students_[i].rows +=
+        Row(i, InStudentFolder(i, file), {}, {}, {}, "未收取：" + ChineseText(problem));
+    students_[i].skippedFiles.push_back(std::move(problem));
+  }
+
+  // Lists what was left out in roster order: each student's unreadable files, then the folder.
+  void ListSkipped() {
+    for (Student& student : students_) {
+      for (Problem& problem : student.skippedFiles) result_.skipped.push_back(std::move(problem));
+      if (student.folderProblem) result_.skipped.push_back(*student.folderProblem);
+    }
   }
 
  private:
-  const std::string& CurrentName() const { return request_.students[next_ - 1].name; }
+  struct Student {
+    std::string rows;  // the manifest's rows of its files, in entry order
+    std::size_t packed = 0;
+    std::optional<Problem> folderProblem;
+    std::vector<Problem> skippedFiles;
+  };
+
+  std::string FolderEntry(std::size_t i) const {
+    return platform::SanitizeUtf8(request_.className) + '/' +
+           platform::SanitizeUtf8(request_.students[i].name) + '/';
+  }
+
+  // The student whose walk yielded the file; each file is reported once.
+  std::size_t StudentOf(const pack::TreeFile& file) {
+    const auto found = walking_.find(file.fullPath);
+    const std::size_t i = found->second;
+    walking_.erase(found);
+    return i;
+  }
+
   // The file's path in the manifest: its entry name below the student's folder (UTF-8, '/').
-  std::string InStudentFolder(const pack::TreeFile& file) const {
-    return file.entryName.substr(folderEntry_.size());
+  std::string InStudentFolder(std::size_t i, const pack::TreeFile& file) const {
+    return file.entryName.substr(FolderEntry(i).size());
   }
 
-  void Row(const std::string& path, const std::string& bytes, const std::string& time,
-           const std::string& digest, const std::string& status) {
-    manifest_ += CsvLine({CsvText(CurrentName()), CsvText(path), bytes, time, digest,
-                          CsvText(status)});
-  }
-
-  // After a student's last file: the student without work, and a folder that could not be read.
-  void EndStudent() {
-    const std::optional<Problem> problem = files_->FolderProblem();
-    files_.reset();
-    if (problem) {
-      Row({}, {}, {}, {}, ChineseText(*problem));
-      result_.skipped.push_back(*problem);
-    }
-    if (packedForStudent_ > 0) {
-      ++result_.studentsWithWork;
-    } else {
-      ++result_.studentsWithout;
-      if (!problem) Row({}, {}, {}, {}, "未交");
-    }
+  std::string Row(std::size_t i, const std::string& path, const std::string& bytes,
+                  const std::string& time, const std::string& digest,
+                  const std::string& status) const {
+    return CsvLine(
+        {CsvText(request_.students[i].name), CsvText(path), bytes, time, digest, CsvText(status)});
   }
 
   const CollectRequest& request_;
   WorkProgress& progress_;
   CollectResult& result_;
-  std::string manifest_;
-  std::size_t next_ = 0;  // the student after the one being walked
-  std::size_t packedForStudent_ = 0;
-  std::string folderEntry_;
+  std::vector<Student> students_;
+  std::size_t walked_ = 0;  // the student whose folder is being walked
   std::optional<WorkFiles> files_;
+  // Files handed to the packer and not yet reported, by path, with their student.
+  std::unordered_map<std::string, std::size_t> walking_;
 };
 
 }  // namespace
@@ -151,6 +183,7 @@ CollectResult CollectWork(const CollectRequest& request, WorkProgress& progress)
     result.failure = Problem{Fault::kCancelled, request.archivePath, {}, {}};
     return result;
   }
+  collector.ListSkipped();
   result.complete = packed.complete;
   result.archiveKept = packed.archiveKept;
   if (!packed.complete && packed.archiveKept) {

@@ -92,8 +92,8 @@ uint64_t LocalToFileTime(const platform::LocalDateTime& local) {
 platform::LocalDateTime FileTimeToLocal(uint64_t fileTime) {
   std::tm parts{};
   platform::LocalDateTime local;
-  if (!pack::host::ToLocalTime(
-          static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime)), parts)) {
+  if (!pack::host::ToLocalTime(static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime)),
+                               parts)) {
     return local;
   }
   local.year = parts.tm_year + 1900;

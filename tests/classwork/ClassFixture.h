@@ -40,7 +40,8 @@ class ClassFixture {
   // Writes `relative` in the student's folder with `content`, last changed at `fileTime`.
   std::string Write(const StudentFolder& student, const std::string& relative,
                     const std::string& content, uint64_t fileTime) const {
-    const std::string path = dir_.Write(className_ + "/" + student.userId + "/" + relative, content);
+    const std::string path =
+        dir_.Write(className_ + "/" + student.userId + "/" + relative, content);
     SetTime(path, fileTime);
     return path;
   }

@@ -45,8 +45,7 @@ class HandInReportTest : public ::testing::Test {
 
 TEST_F(HandInReportTest, CountsFilesChangedSinceTheStartAndNamesThoseWithout) {
   RecordingProgress progress;
-  const ClassReport report =
-      HandInReport(fixture.ClassName(), fixture.Roster(), kStart, progress);
+  const ClassReport report = HandInReport(fixture.ClassName(), fixture.Roster(), kStart, progress);
   ASSERT_EQ(report.students.size(), 4u);
   EXPECT_FALSE(report.stopped);
   EXPECT_EQ(progress.students, (std::vector<std::string>{"李明", "王芳", "张伟", "赵敏"}));
@@ -80,8 +79,7 @@ TEST_F(HandInReportTest, WithoutAStartEveryFileCounts) {
 
 TEST_F(HandInReportTest, StopsBeforeTheNextStudentWhenAsked) {
   RecordingProgress progress(2);
-  const ClassReport report =
-      HandInReport(fixture.ClassName(), fixture.Roster(), kStart, progress);
+  const ClassReport report = HandInReport(fixture.ClassName(), fixture.Roster(), kStart, progress);
   EXPECT_TRUE(report.stopped);
   EXPECT_EQ(report.students.size(), 2u);
 }
@@ -139,7 +137,7 @@ TEST(DefaultStartTest, TakesTheLatestLessonOfTheClassTodayThatHasBegun) {
   EXPECT_EQ(start("初二（3）班"), "2026-12-11 09:50");
   EXPECT_EQ(start("初二（4）班"), "2026-12-11 09:50");
   EXPECT_EQ(start("初一（1）班"), "2026-12-11 10:00");
-  EXPECT_EQ(start("初三（1）班"), "2026-12-11 00:00");  // no lesson today: the start of today
+  EXPECT_EQ(start("初三（1）班"), "2026-12-11 00:00");     // no lesson today: the start of today
   EXPECT_EQ(start("初二（3）班", 4), "2026-12-11 10:10");  // the weekday adjustment
   const std::vector<store::TimeTableRow> everyone = {{7, 5, "10:05", "10:45", "*", "", ""}};
   EXPECT_EQ(MinuteText(DefaultStart(everyone, "初三（1）班", now)), "2026-12-11 10:05");

@@ -120,8 +120,7 @@ TEST_F(HandOutTest, RefusesBadInputBeforeCopyingAnything) {
 TEST_F(HandOutTest, AFolderIsNotHandedOutIntoItself) {
   // The class folder handed out to its own students would copy itself without end.
   RecordingProgress progress;
-  const HandOutResult result =
-      HandOut({fixture.Roster(), fixture.Root(), ""}, progress);
+  const HandOutResult result = HandOut({fixture.Roster(), fixture.Root(), ""}, progress);
   EXPECT_EQ(result.copied, 0u);
   for (const auto& student : result.students) {
     EXPECT_NE(student.outcome, StudentHandOut::Outcome::kCopied) << student.student.name;
