@@ -19,6 +19,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchTree.h"
@@ -188,16 +189,33 @@ void PrintSeries(const std::vector<Series>& series, double mib, bool archives) {
   }
 }
 
+// What other processes took of the machine between `before` and `after`: their ticks and all.
+std::pair<uint64_t, uint64_t> OthersTicks(const CpuTicks& before, const CpuTicks& after) {
+  const uint64_t busy = after.machineBusy - before.machineBusy;
+  const uint64_t ours = after.ours - before.ours;
+  return {busy > ours ? busy - ours : 0, after.machineTotal - before.machineTotal};
+}
+
+double OthersPercent(const CpuTicks& before, const CpuTicks& after) {
+  const auto [others, total] = OthersTicks(before, after);
+  return total ? 100.0 * static_cast<double>(others) / static_cast<double>(total) : 0.0;
+}
+
 // Prints what other processes took of the machine between `before` and now.
 void PrintLoad(const CpuTicks& before) {
   const CpuTicks after = ReadCpuTicks();
-  const uint64_t busy = after.machineBusy - before.machineBusy;
-  const uint64_t ours = after.ours - before.ours;
-  const uint64_t others = busy > ours ? busy - ours : 0;
-  const uint64_t total = after.machineTotal - before.machineTotal;
+  const auto [others, total] = OthersTicks(before, after);
   std::printf("load: other processes took %llu of %llu CPU ticks (%.1f %%), this one %llu\n",
               static_cast<unsigned long long>(others), static_cast<unsigned long long>(total),
-              total ? 100.0 * others / total : 0.0, static_cast<unsigned long long>(ours));
+              OthersPercent(before, after),
+              static_cast<unsigned long long>(after.ours - before.ours));
+}
+
+// One round's times, side by side, with the share other processes took during it.
+void PrintRound(unsigned round, const std::vector<Series>& series, const CpuTicks& before) {
+  std::printf("round %u:", round + 1);
+  for (const Series& s : series) std::printf(" %s %.3f s,", s.label.c_str(), s.seconds.back());
+  std::printf(" other processes %.1f %%\n", OthersPercent(before, ReadCpuTicks()));
 }
 
 // Part a: the whole class into one archive, CollectWork against zip. False when a collection
@@ -218,6 +236,7 @@ bool BenchCollection(const fs::path& parent, int students, unsigned mibPerStuden
   if (zipRuns) series.push_back({"zip -r -6", {}, 0});
   bool complete = true;
   for (unsigned round = 0; round < rounds; ++round) {
+    const CpuTicks roundStart = ReadCpuTicks();
     cw::CollectRequest request;
     request.className = kClass;
     request.students = roster;
@@ -241,6 +260,7 @@ bool BenchCollection(const fs::path& parent, int students, unsigned mibPerStuden
       series[1].seconds.push_back(Seconds(Clock::now() - zipStart));
       series[1].archiveBytes = fs::file_size(archive);
     }
+    PrintRound(round, series, roundStart);
   }
   PrintSeries(series, mib, true);
   if (zipRuns) {
@@ -290,12 +310,14 @@ bool BenchReport(const fs::path& parent, int students, int filesPerStudent, unsi
   if (!found) throw std::runtime_error("find failed");
   std::vector<Series> series{{"HandInReport", {}, 0}, {"find -newer", {}, 0}};
   for (unsigned round = 0; round < rounds; ++round) {
+    const CpuTicks roundStart = ReadCpuTicks();
     auto begin = Clock::now();
     reportedFiles();
     series[0].seconds.push_back(Seconds(Clock::now() - begin));
     begin = Clock::now();
     if (!RunFind(classFolder, ref, false)) throw std::runtime_error("find failed");
     series[1].seconds.push_back(Seconds(Clock::now() - begin));
+    PrintRound(round, series, roundStart);
   }
   PrintSeries(series, 0, false);
   const double ratio = Median(series[0].seconds) / Median(series[1].seconds);
