@@ -3,8 +3,6 @@
 // and, where Info-ZIP's zip is installed, runs `zip -r -6` on the same tree for reference. Prints
 // the median and best times, the rates, the archive sizes and whether every worker count wrote
 // the same bytes. The tree lives in a temporary folder under /tmp removed at the end.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -12,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,65 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTree.h"
 #include "pack/PackFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-class Xorshift {
- public:
-  explicit Xorshift(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  uint64_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  uint64_t Below(uint64_t bound) { return Next() % bound; }
-
- private:
-  uint64_t state_;
-};
-
-// Bytes that deflate cannot shrink, as in photos, PDFs and office files.
-std::string Incompressible(Xorshift& random, std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; i += 8) {
-    const uint64_t word = random.Next();
-    std::memcpy(bytes.data() + i, &word, std::min<std::size_t>(8, size - i));
-  }
-  return bytes;
-}
-
-// Prose and code made of a vocabulary of a few thousand words: deflate shrinks it to about a
-// third, as it does real homework.
-std::string Text(Xorshift& random, std::size_t size) {
-  static const std::vector<std::string> vocabulary = [] {
-    std::vector<std::string> words;
-    Xorshift letters(99);
-    for (int i = 0; i < 3000; ++i) {
-      std::string word;
-      const int length = 2 + static_cast<int>(letters.Below(9));
-      for (int j = 0; j < length; ++j) word.push_back(static_cast<char>('a' + letters.Below(26)));
-      words.push_back(word);
-    }
-    for (const char* common : {"的", "学生", "作业", "int", "return", "{", "}", ";", "\n", "\n\n"})
-      words.emplace_back(common);
-    return words;
-  }();
-  std::string text;
-  text.reserve(size + 16);
-  while (text.size() < size) {
-    // Skewed choice: a few words are frequent, as in real text.
-    const uint64_t pick = random.Below(vocabulary.size()) * random.Below(1000) / 1000;
-    text += vocabulary[pick];
-    text += random.Below(12) == 0 ? '\n' : ' ';
-  }
-  text.resize(size);
-  return text;
-}
+using namespace orvo::bench;
 
 struct TreeFigures {
   uint64_t bytes = 0;
@@ -100,22 +45,12 @@ TreeFigures MakeTree(const fs::path& root, uint64_t targetBytes) {
       figures.folders += 2;
       const int files = 4 + static_cast<int>(random.Below(8));
       for (int f = 0; f < files; ++f) {
-        const uint64_t kind = random.Below(1000);
-        std::size_t size;
-        if (kind < 920) {
-          size = 2000 + random.Below(60000);  // notes, source files
-        } else if (kind < 997) {
-          size = 200000 + random.Below(1300000);  // reports, pictures
-        } else {
-          size = 5000000 + random.Below(10000000);  // videos, archives
-        }
-        const bool compressed = random.Below(2) == 0;
-        const std::string content = compressed ? Incompressible(random, size) : Text(random, size);
+        const MixedFile mixed = NextMixedFile(random);
         char file[64];
         std::snprintf(file, sizeof file, "%s%02d.%s", f % 2 ? "作业/" : "", f,
-                      compressed ? "jpg" : "txt");
-        std::ofstream(folder / file, std::ios::binary) << content;
-        figures.bytes += size;
+                      mixed.compressed ? "jpg" : "txt");
+        std::ofstream(folder / file, std::ios::binary) << mixed.content;
+        figures.bytes += mixed.content.size();
         ++figures.files;
       }
     }
@@ -127,35 +62,11 @@ struct NoProgress : orvo::pack::PackProgress {
   void FilePacking(const std::string&) override {}
 };
 
-double Seconds(Clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::string ReadAll(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::string bytes(fs::file_size(file), '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return bytes;
-}
-
-// Runs `zip -r -6 -q` from `parent` over `tree` into `archive`; false when zip is missing or fails.
-bool RunZip(const fs::path& parent, const std::string& tree, const fs::path& archive) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    if (::chdir(parent.c_str()) != 0) ::_exit(127);
-    ::execlp("zip", "zip", "-r", "-6", "-q", archive.c_str(), tree.c_str(), nullptr);
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 struct Series {
@@ -231,9 +142,8 @@ int main(int argc, char** argv) {
                 "archive bytes");
     for (const Series& s : series) {
       const double median = Median(s.seconds);
-      std::printf("%-12s %10.2f %10.2f %10.1f %14llu\n", s.label.c_str(), median,
-                  *std::min_element(s.seconds.begin(), s.seconds.end()), mib / median,
-                  static_cast<unsigned long long>(s.archiveBytes));
+      std::printf("%-12s %10.2f %10.2f %10.1f %14llu\n", s.label.c_str(), median, Best(s.seconds),
+                  mib / median, static_cast<unsigned long long>(s.archiveBytes));
     }
     const double first = Median(series.front().seconds);
     for (std::size_t i = 1; i < workerCounts.size(); ++i) {
