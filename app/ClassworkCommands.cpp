@@ -1,9 +1,11 @@
 #include "app/ClassworkCommands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "app/Terminal.h"
 #include "app/TerminalLine.h"
@@ -75,16 +77,18 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
+      const std::string reason = std::generic_category().message(errno);
       std::error_code ignored;
       std::filesystem::remove(platform::Utf8Path(pending), ignored);
-      throw std::runtime_error("cannot write " + path);
+      throw std::runtime_error("cannot write " + path + ": " + reason);
     }
   }
   std::error_code error;
   std::filesystem::rename(platform::Utf8Path(pending), platform::Utf8Path(path), error);
   if (error) {
+    const std::string reason = error.message();
     std::filesystem::remove(platform::Utf8Path(pending), error);
-    throw std::runtime_error("cannot write " + path);
+    throw std::runtime_error("cannot write " + path + ": " + reason);
   }
 }
 
