@@ -359,21 +359,15 @@ int main(int argc, char** argv) {
   app.add_flag("!--no-report", report, "skip the report");
   CLI11_PARSE(app, argc, argv);
 
-  std::string pattern = (fs::temp_directory_path() / "orvo-classwork-bench-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const fs::path parent = pattern;
   int status = 0;
   try {
+    const ScratchFolder scratch("orvo-classwork-bench");
+    const fs::path& parent = scratch.Path();
     if (collect && !BenchCollection(parent, students, mibPerStudent, rounds)) status = 1;
     if (report && !BenchReport(parent, students, filesPerStudent, rounds)) status = 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "classwork-bench: %s\n", e.what());
     status = 1;
   }
-  std::error_code ignored;
-  fs::remove_all(parent, ignored);
   return status;
 }

@@ -89,14 +89,10 @@ int main(int argc, char** argv) {
   app.add_flag("!--no-zip", withZip, "skip the zip -r -6 reference");
   CLI11_PARSE(app, argc, argv);
 
-  std::string pattern = (fs::temp_directory_path() / "orvo-pack-bench-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const fs::path parent = pattern;
   int status = 0;
   try {
+    const ScratchFolder scratch("orvo-pack-bench");
+    const fs::path& parent = scratch.Path();
     const fs::path tree = parent / "tree";
     const TreeFigures figures = MakeTree(tree, uint64_t{sizeMib} << 20);
     std::printf("tree: %zu files in %zu folders, %.1f MiB\n", figures.files, figures.folders,
@@ -164,7 +160,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pack-bench: %s\n", e.what());
     status = 1;
   }
-  std::error_code ignored;
-  fs::remove_all(parent, ignored);
   return status;
 }

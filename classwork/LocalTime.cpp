@@ -91,19 +91,11 @@ uint64_t LocalToFileTime(const platform::LocalDateTime& local) {
 
 platform::LocalDateTime FileTimeToLocal(uint64_t fileTime) {
   std::tm parts{};
-  platform::LocalDateTime local;
   if (!pack::host::ToLocalTime(static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime)),
                                parts)) {
-    return local;
+    return {};
   }
-  local.year = parts.tm_year + 1900;
-  local.month = parts.tm_mon + 1;
-  local.day = parts.tm_mday;
-  local.hour = parts.tm_hour;
-  local.minute = parts.tm_min;
-  local.second = parts.tm_sec;
-  local.dayOfWeek = platform::DayOfWeek(local.year, local.month, local.day);
-  return local;
+  return platform::ToLocalDateTime(parts);
 }
 
 }  // namespace orvo::classwork

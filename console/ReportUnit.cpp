@@ -152,11 +152,13 @@ QString TReportForm::ClassName() const {
   return ComboBox1->currentText();
 }
 
-std::optional<QString> TReportForm::ChosenClass() {
+std::optional<TReportForm::ChosenClass> TReportForm::PickedClass() {
   const QString className = ClassName();
-  if (!className.isEmpty()) return className;
-  dialogs_.Info(QStringLiteral("请先选择班级"));
-  return std::nullopt;
+  if (className.isEmpty()) {
+    dialogs_.Info(QStringLiteral("请先选择班级"));
+    return std::nullopt;
+  }
+  return ChosenClass{className, control_.Roster(className)};
 }
 
 std::optional<uint64_t> TReportForm::Since() const {
@@ -233,11 +235,11 @@ void TReportForm::ShowIdle() {
 void TReportForm::Button1Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const std::optional<QString> chosen = ChosenClass();
+    std::optional<ChosenClass> chosen = PickedClass();
     if (!chosen) return;
-    const QString& className = *chosen;
+    const QString& className = chosen->name;
+    std::vector<classwork::StudentFolder>& students = chosen->students;
     const std::optional<uint64_t> since = Since();
-    std::vector<classwork::StudentFolder> students = control_.Roster(className);
     Run(QStringLiteral("正在统计："),
         [this, report = control_.Work().report, name = Utf8(className),
          students = std::move(students), since](classwork::WorkProgress& progress) {
@@ -294,11 +296,11 @@ void TReportForm::Button2Click() {
 void TReportForm::Button3Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const std::optional<QString> chosen = ChosenClass();
+    std::optional<ChosenClass> chosen = PickedClass();
     if (!chosen) return;
-    const QString& className = *chosen;
+    const QString& className = chosen->name;
+    std::vector<classwork::StudentFolder>& students = chosen->students;
     const std::optional<uint64_t> since = Since();
-    std::vector<classwork::StudentFolder> students = control_.Roster(className);
     const std::optional<QString> path = dialogs_.PickSaveFile(
         QStringLiteral("保存收取的作业"), control_.DefaultArchivePath(className),
         QStringLiteral("压缩包 (*.zip)"));
@@ -323,10 +325,10 @@ void TReportForm::Button3Click() {
 void TReportForm::Button4Click() {
   Guarded([this] {
     if (!Idle()) return;
-    const std::optional<QString> chosen = ChosenClass();
+    std::optional<ChosenClass> chosen = PickedClass();
     if (!chosen) return;
-    const QString& className = *chosen;
-    std::vector<classwork::StudentFolder> students = control_.Roster(className);
+    const QString& className = chosen->name;
+    std::vector<classwork::StudentFolder>& students = chosen->students;
     const int kind = dialogs_.Choose(QStringLiteral("分发文件"),
                                      QStringLiteral("要分发一个文件，还是整个文件夹？"),
                                      {QStringLiteral("文件"), QStringLiteral("文件夹")});

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "classwork/HandInReport.h"
 #include "console/ClassWorkRunner.h"
@@ -91,8 +92,12 @@ class TReportForm final : public QWidget {
   // False, after saying so, while work is under way.
   bool Idle();
   QString ClassName() const;
-  // The class picked for work; nothing, after asking for one, when none is.
-  std::optional<QString> ChosenClass();
+  struct ChosenClass {
+    QString name;
+    std::vector<classwork::StudentFolder> students;
+  };
+  // The class picked for work with its students; nothing, after asking for one, when none is.
+  std::optional<ChosenClass> PickedClass();
   // The start of the fields: nullopt for every file; raises when the text is no time.
   std::optional<uint64_t> Since() const;
   // Starts `work` on the worker and shows that it runs.

@@ -10,4 +10,17 @@ int DayOfWeek(int year, int month, int day) {
   return sunday0 == 0 ? 7 : sunday0;
 }
 
+LocalDateTime ToLocalDateTime(const std::tm& local, int millisecond) {
+  LocalDateTime t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec;
+  t.millisecond = millisecond;
+  t.dayOfWeek = local.tm_wday == 0 ? 7 : local.tm_wday;
+  return t;
+}
+
 }  // namespace orvo::platform

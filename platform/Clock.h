@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 
 namespace orvo::platform {
@@ -32,6 +33,9 @@ Clock& SystemClock();
 
 // Weekday (1 = Monday ... 7 = Sunday) of a Gregorian calendar date.
 int DayOfWeek(int year, int month, int day);
+
+// The broken-down local time of the C library as a LocalDateTime.
+LocalDateTime ToLocalDateTime(const std::tm& local, int millisecond = 0);
 
 class ManualClock final : public Clock {
  public:

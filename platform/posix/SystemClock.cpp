@@ -21,16 +21,7 @@ class RealClock final : public Clock {
     clock_gettime(CLOCK_REALTIME, &ts);
     tm local{};
     localtime_r(&ts.tv_sec, &local);
-    LocalDateTime now;
-    now.year = local.tm_year + 1900;
-    now.month = local.tm_mon + 1;
-    now.day = local.tm_mday;
-    now.hour = local.tm_hour;
-    now.minute = local.tm_min;
-    now.second = local.tm_sec;
-    now.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
-    now.dayOfWeek = local.tm_wday == 0 ? 7 : local.tm_wday;
-    return now;
+    return ToLocalDateTime(local, static_cast<int>(ts.tv_nsec / 1000000));
   }
 };
 

@@ -71,9 +71,8 @@ class AdminClasswork : public ::testing::Test {
     Write("王芳", "旧.txt", "old", kStart - minutes(1));
   }
 
-  Outcome Admin(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--dir", dir.Path().string()});
-    return testing::Run("orvo-admin", args);
+  Outcome Admin(const std::vector<std::string>& args) {
+    return testing::RunAdmin(dir.Path().string(), args);
   }
   void AdminOk(const std::vector<std::string>& args) {
     const Outcome outcome = Admin(args);

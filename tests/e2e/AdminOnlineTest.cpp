@@ -39,9 +39,8 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class AdminTest : public ::testing::Test {
  protected:
-  Outcome Admin(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--dir", dir.Path().string()});
-    return testing::Run("orvo-admin", args);
+  Outcome Admin(const std::vector<std::string>& args) {
+    return testing::RunAdmin(dir.Path().string(), args);
   }
   void AdminOk(const std::vector<std::string>& args) {
     const Outcome outcome = Admin(args);

@@ -41,9 +41,8 @@ class ClientAccount : public ::testing::Test {
     port = std::to_string(started.port);
   }
 
-  void AdminOk(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--dir", dir.Path().string()});
-    const Outcome outcome = testing::Run("orvo-admin", args);
+  void AdminOk(const std::vector<std::string>& args) {
+    const Outcome outcome = testing::RunAdmin(dir.Path().string(), args);
     ASSERT_EQ(outcome.status, 0) << outcome.err;
   }
 

@@ -68,9 +68,8 @@ class FaultTest : public ::testing::Test {
     root = (dir.Path() / "root").string();
   }
 
-  Outcome Admin(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), {"--dir", dir.Path().string()});
-    return testing::Run("orvo-admin", args, input);
+  Outcome Admin(const std::vector<std::string>& args, const std::string& input = {}) {
+    return testing::RunAdmin(dir.Path().string(), args, input);
   }
   void AdminOk(const std::vector<std::string>& args, const std::string& input = {}) {
     const Outcome outcome = Admin(args, input);

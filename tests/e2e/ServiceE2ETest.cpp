@@ -31,9 +31,8 @@ class ServiceE2E : public ::testing::Test {
     fs::create_directories(dir.Path() / "root");
   }
 
-  Outcome Admin(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), {"--dir", dir.Path().string()});
-    return testing::Run("orvo-admin", args, input);
+  Outcome Admin(const std::vector<std::string>& args, const std::string& input = {}) {
+    return testing::RunAdmin(dir.Path().string(), args, input);
   }
   void AdminOk(const std::vector<std::string>& args, const std::string& input = {}) {
     const Outcome outcome = Admin(args, input);

@@ -165,4 +165,11 @@ inline Outcome Run(const std::string& program, const std::vector<std::string>& a
   return process.Wait();
 }
 
+// Runs orvo-admin to its end on the database folder `directory`.
+inline Outcome RunAdmin(const std::string& directory, std::vector<std::string> args,
+                        const std::string& input = {}) {
+  args.insert(args.begin(), {"--dir", directory});
+  return Run("orvo-admin", args, input);
+}
+
 }  // namespace orvo::testing
