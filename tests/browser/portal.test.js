@@ -15,7 +15,7 @@ let browser;
 
 before(async () => {
   room = await Classroom.start({
-    lessonStudents: ["李明", "王芳", "陈思远", "张子涵", "刘雨桐"],
+    lessonStudents: ["李明", "王芳", "陈思远", "张子涵", "刘雨桐", "周可馨"],
     otherStudents: ["赵强"],
   });
   browser = await launchBrowser();
@@ -291,5 +291,41 @@ test("退出 ends the session: its cookie is then refused", async () => {
   assert.equal((await me()).status, 401);
   await page.goto(`${room.base}/files/`);
   await page.waitForURL("**/login");
+  await page.context().close();
+});
+
+// The README's pictures at a PC's width, saved only when ORVO_SCREENSHOTS names the folder for
+// them (scripts/screenshots gives docs/).
+test("the README's pictures of the portal", { skip: !process.env.ORVO_SCREENSHOTS }, async () => {
+  const out = path.resolve(process.env.ORVO_SCREENSHOTS);
+  const student = room.students["周可馨"];
+  const folder = room.folderOf(student);
+  const file = (where, name, size) => fs.writeFileSync(path.join(where, name), Buffer.alloc(size, 0x20));
+  fs.mkdirSync(path.join(folder, "实验照片"));
+  file(path.join(folder, "实验照片"), "第一组.jpg", 1_843_200);
+  file(folder, "作文草稿.docx", 24_576);
+  file(folder, "数学作业（第五章）.pdf", 356_000);
+  file(folder, "美术作品.png", 2_312_000);
+  fs.mkdirSync(path.join(room.publicDir, "练习题"));
+  file(path.join(room.publicDir, "练习题"), "第一套.pdf", 120_000);
+  file(room.publicDir, "第三单元课件.pptx", 5_421_000);
+  file(room.publicDir, "期末复习提纲.docx", 48_200);
+  file(room.publicDir, "讲义.txt", 1_024);
+
+  const page = await newPage();
+  await page.goto(`${room.base}/login`);
+  await page.locator("select#class").selectOption(student.class);
+  await page.fill("#login-id", student.id);
+  await page.fill("#password", student.password);
+  await page.screenshot({ path: path.join(out, "web-login.png") });
+
+  await logIn(page, student);
+  await uploadByPicker(page, "科学实验报告.docx", Buffer.alloc(731_000, 0x20));
+  await row(page, "科学实验报告.docx").waitFor();
+  await page.screenshot({ path: path.join(out, "web-files.png") });
+
+  await page.goto(`${room.base}/public/`);
+  await row(page, "第三单元课件.pptx").waitFor();
+  await page.screenshot({ path: path.join(out, "web-public.png") });
   await page.context().close();
 });
