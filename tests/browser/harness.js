@@ -103,7 +103,12 @@ export class Classroom {
       });
     });
     this.port = port;
-    this.base = `http://127.0.0.1:${port}`;
+    this.base = this.baseAt("127.0.0.1");
+  }
+
+  // The portal's address on another loopback address, which the service sees as another PC.
+  baseAt(host) {
+    return `http://${host}:${this.port}`;
   }
 
   // The student's own folder on disk.
