@@ -149,10 +149,16 @@ void DoReqMove(Connection& /*connection*/, const std::string& param, const FileR
   MoveEntryTo(parts.head, parts.tail, roots, false);
 }
 
+std::optional<std::string> ResolveFolder(const std::string& clientPath, const FileRoots& roots) {
+  auto folder = GuardFor(roots).Confine(clientPath, LastLink::Follow);
+  if (!folder || !platform::IsFolder(*folder)) return std::nullopt;
+  return folder;
+}
+
 std::optional<std::vector<platform::FindData>> ListFolder(const std::string& clientPath,
                                                           const FileRoots& roots) {
-  const auto folder = GuardFor(roots).Confine(clientPath, LastLink::Follow);
-  if (!folder || !platform::IsFolder(*folder)) return std::nullopt;
+  const auto folder = ResolveFolder(clientPath, roots);
+  if (!folder) return std::nullopt;
   return platform::FindMatching(*folder, "*");
 }
 

@@ -27,6 +27,9 @@ enum class FileOutcome {
   Failed,    // the file system said no
 };
 
+// The host path of the folder at `clientPath`; nullopt when it is refused or not a folder.
+std::optional<std::string> ResolveFolder(const std::string& clientPath, const FileRoots& roots);
+
 // The entries of the folder at `clientPath`; nullopt when it is refused or not a folder.
 std::optional<std::vector<platform::FindData>> ListFolder(const std::string& clientPath,
                                                           const FileRoots& roots);
