@@ -20,15 +20,17 @@ stop_all() {
   rm -rf "$T"
 }
 
-# `start_service [PROGRAM [DIR]]` starts orvo-serverd (PROGRAM,
-# default $SERVER) over the database in DIR (default $T) on a free port, adds it to the array
+# `start_service [PROGRAM [DIR [ARG...]]]` starts orvo-serverd (PROGRAM,
+# default $SERVER) over the database in DIR (default $T) on a free port, with the further
+# arguments ARG, adds it to the array
 # `pids` (which the caller's exit trap stops), and sets `server` (its id) and `port`. Its output
 # lands in DIR/server.out and DIR/server.err. Exits the script with the service's messages when
 # it does not start.
 start_service() {
   local program=${1:-$SERVER} dir=${2:-$T}
+  shift $(($# < 2 ? $# : 2))
   : > "$dir/server.out"  # exists before the service writes, so the first look finds it
-  "$program" --dir "$dir" --port 0 > "$dir/server.out" 2> "$dir/server.err" &
+  "$program" --dir "$dir" --port 0 "$@" > "$dir/server.out" 2> "$dir/server.err" &
   server=$!
   pids+=("$server")
   port=

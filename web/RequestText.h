@@ -21,8 +21,9 @@ namespace orvo::web {
 std::optional<std::string> PercentDecode(std::string_view text, bool plusIsSpace);
 
 // A request target in origin form ("/api/list?area=own&path=a%2Fb"): the decoded path and the
-// decoded query parameters. Nullopt when it does not start with '/', when any part does not
-// decode, or when a query key comes twice.
+// decoded query parameters. The query is read as a form is ('+' a blank, empty pieces skipped, a
+// key without '=' has an empty value); in the path '+' is itself. Nullopt when it does not start
+// with '/', when any part does not decode, when a key is empty or when a query key comes twice.
 struct Target {
   std::string path;
   std::map<std::string, std::string> query;
@@ -32,7 +33,8 @@ std::optional<Target> ParseTarget(std::string_view target);
 // An application/x-www-form-urlencoded body: its keys and values, decoded; nullopt as for a query.
 std::optional<std::map<std::string, std::string>> ParseForm(std::string_view body);
 
-// The value of the cookie `name` in a Cookie header ("a=1; orvo_session=XYZ"); nullopt when it is
+// The value of the cookie `name` in a Cookie header ("a=1; orvo_session=XYZ"): everything after
+// the first '=', blanks around it dropped. Names match exactly, case included. Nullopt when it is
 // absent or named more than once (a cookie planted beside the real one is refused, not chosen).
 std::optional<std::string> CookieValue(std::string_view header, std::string_view name);
 
@@ -45,15 +47,20 @@ std::optional<std::vector<std::string>> RelativeLevels(std::string_view path);
 bool IsEntryName(std::string_view name);
 
 // The Content-Disposition of a download named `name`: always "attachment", with an ASCII fallback
-// filename and the UTF-8 name as filename*.
+// filename (other characters, quotes, backslashes, '%' and ';' become '_') and the UTF-8 name
+// percent-encoded as filename* when it has any character. Bytes that are not UTF-8 become U+FFFD.
 std::string AttachmentDisposition(std::string_view name);
 
 // `text` as a JSON string literal, quotes included; control characters, quotes, backslashes and
-// the characters that could end a script element are escaped.
+// the characters that could end a script element ('<', '>', '&', U+2028, U+2029) are escaped, and
+// bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
 
 // A Range header against a file of `size` bytes. Only one range of bytes is served; a header that
-// is not understood, or asks for several ranges, means the whole file (as HTTP allows).
+// is not understood, asks for several ranges or ends before it starts ("bytes=10-5") means the
+// whole file (as HTTP allows). A last byte beyond the end is cut to the end, a suffix longer than
+// the file takes all of it; a first byte at or beyond the end, a suffix of 0 and any range of an
+// empty file are Unsatisfiable (416).
 struct ByteRange {
   uint64_t first = 0;
   uint64_t last = 0;  // inclusive
