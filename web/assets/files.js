@@ -3,7 +3,7 @@
 // folder; the public folder is browsed and downloaded only.
 import { element, getJson, postForm, showMessage, startSession, csrfToken, kCsrfHeader, parseAnswer } from "/assets/portal.js";
 
-const area = location.pathname.startsWith("/public/") ? "public" : "own";
+const area = location.pathname === "/public" || location.pathname.startsWith("/public/") ? "public" : "own";
 const prefix = area === "own" ? "/files/" : "/public/";
 const writable = area === "own";
 

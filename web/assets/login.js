@@ -44,7 +44,7 @@ form.addEventListener("submit", async (event) => {
   event.preventDefault();
   const fields = { class: chosenClass(), id: loginId.value.trim(), password: password.value };
   if (!fields.class) return showMessage(message, listed ? "请选择班级。" : "请填写班级。");
-  if (!fields.id) return showMessage(message, "请填写登录名。");
+  if (!fields.id) return showMessage(message, "请填写学号。");
   showMessage(message, "");
   button.disabled = true;
   const answer = await postForm("/api/login", fields);
