@@ -294,9 +294,8 @@ function acceptDrops() {
 // --- start ----------------------------------------------------------------------------------
 
 async function start() {
-  const me = await startSession(prefix);
-  const rootName = area === "own" ? "我的文件" : me.publicCaption || "课堂资源";
-  showCrumbs(rootName);
+  await startSession(prefix);
+  showCrumbs(area === "own" ? "我的文件" : "课堂资源");
   const zip = document.getElementById("zip");
   zip.href = zipAddress(folder);
   zip.hidden = false;
