@@ -134,7 +134,7 @@ best() {
   printf -v "best_$name" '%s' "$top"
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 met() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { print (a >= f * b ? "yes" : "no") }'; }
 
 echo "== download of $SIZE_MIB MiB, best of $REPEAT =="
