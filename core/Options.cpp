@@ -17,6 +17,9 @@ constexpr char kMaxConnections[] = "MaxConnections";
 constexpr char kLineSeconds[] = "CommandLineSeconds";
 constexpr char kStallSeconds[] = "TransferStallSeconds";
 constexpr char kWorkers[] = "WorkerThreads";
+constexpr char kHttpPort[] = "HttpPort";
+constexpr char kHttpsCert[] = "HttpsCert";
+constexpr char kHttpsKey[] = "HttpsKey";
 
 constexpr char kAuto[] = "auto";
 // Beyond this an option's number is surely a typing error (and MiB stay far from overflow).
@@ -62,6 +65,11 @@ const std::vector<OptionInfo>& OptionCatalog() {
        "upload keeps the old file (0: no limit)"},
       {kWorkers, "128",
        "threads that carry out commands at once; further commands wait (1 or more)"},
+      {kHttpPort, "18780",
+       "TCP port of the students' browser portal (0: no portal); takes effect at the next start"},
+      {kHttpsCert, "",
+       "PEM certificate file for HTTPS on the portal's port (with HttpsKey); empty: plain HTTP"},
+      {kHttpsKey, "", "PEM private key file of HttpsCert"},
   };
   return catalog;
 }
@@ -75,14 +83,15 @@ const OptionInfo* FindOption(std::string_view name) {
 
 std::optional<std::string> OptionValueError(const OptionInfo& option, std::string_view value) {
   const std::string name = option.name;
-  if (name == kSysLogHosts) return std::nullopt;
+  if (name == kSysLogHosts || name == kHttpsCert || name == kHttpsKey) return std::nullopt;
   if (TakesAuto(name) && value == kAuto) return std::nullopt;
   const std::optional<uint64_t> number = ParseNumber(value);
-  if (!number || (name == kWorkers && *number == 0)) {
+  if (!number || (name == kWorkers && *number == 0) || (name == kHttpPort && *number > 65535)) {
     return "'" + std::string(value) + "' is not a valid value for " + name +
-           (name == kWorkers  ? " (a whole number, 1 or more)"
-            : TakesAuto(name) ? " (a whole number or auto)"
-                              : " (a whole number)");
+           (name == kWorkers    ? " (a whole number, 1 or more)"
+            : name == kHttpPort ? " (a port number, 0 to 65535)"
+            : TakesAuto(name)   ? " (a whole number or auto)"
+                                : " (a whole number)");
   }
   return std::nullopt;
 }
@@ -110,6 +119,9 @@ void OptionValues::Load(const std::map<std::string, std::string>& rows) {
   CommandLineSeconds = static_cast<uint32_t>(number(kLineSeconds));
   TransferStallSeconds = static_cast<uint32_t>(number(kStallSeconds));
   WorkerThreads = static_cast<uint32_t>(number(kWorkers));
+  HttpPort = static_cast<uint32_t>(number(kHttpPort));
+  HttpsCert.Set(text(kHttpsCert));
+  HttpsKey.Set(text(kHttpsKey));
 }
 
 std::vector<std::string> OptionItems(std::string_view text) {

@@ -50,6 +50,10 @@ struct OptionValues {
   std::atomic<uint32_t> CommandLineSeconds{30};
   std::atomic<uint32_t> TransferStallSeconds{60};
   std::atomic<uint32_t> WorkerThreads{128};
+  // The browser portal: its port (0: none) and, for HTTPS, the PEM certificate and key files.
+  std::atomic<uint32_t> HttpPort{18780};
+  SharedText HttpsCert;
+  SharedText HttpsKey;
 
   // Every option from `rows` (name to stored text); an option without a row, or whose text is not
   // valid, takes its default.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "net/ByteStream.h"
@@ -20,10 +21,15 @@ class Connection {
   // The unconsumed input bytes.
   std::string& Input() { return input_; }
 
+  // What a served kind of connection keeps from one request to the next (a TLS session); it
+  // travels with the connection while it waits on the loop.
+  std::shared_ptr<void>& State() { return state_; }
+
  private:
   ByteStream& stream_;
   std::string peerAddress_;
   std::string input_;
+  std::shared_ptr<void> state_;
 };
 
 }  // namespace orvo::net

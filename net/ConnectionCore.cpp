@@ -74,19 +74,20 @@ class ConnectionCore::Impl {
   Impl(Hooks hooksIn, std::function<ConnectionLimits()> limitsIn)
       : hooks(std::move(hooksIn)), limits(std::move(limitsIn)) {}
 
-  void Start(platform::Listeners listeners) {
+  void Start(platform::Listeners listeners, std::vector<RequestListeners> more) {
     io.emplace();
     try {
       sweepTimer.emplace(*io);
-      for (std::size_t i = 0; i < listeners.sockets.size(); ++i) {
-        auto& listener = acceptors.emplace_back(*io);
-        const tcp protocol = i == 0 ? tcp::v4() : tcp::v6();
-        listener.acceptor.assign(protocol, listeners.sockets[i].Release());
-        listener.acceptor.non_blocking(true);
+      kinds.clear();
+      const Kind& commands = kinds.emplace_back(CommandKind());
+      Listen(listeners, commands);
+      for (RequestListeners& group : more) {
+        Listen(group.listeners, kinds.emplace_back(Kind{std::move(group.hooks), true}));
       }
       {
         std::lock_guard guard(lock);
         stopping = false;
+        loopClosing = false;
       }
       for (Listener& listener : acceptors) AcceptNext(listener);
       ScheduleSweep();
@@ -103,6 +104,12 @@ class ConnectionCore::Impl {
 
   void Stop() {
     if (!started) return;
+    {
+      // From here on a worker closes a kept-alive connection itself rather than posting it back
+      // to a loop that may have ended.
+      std::lock_guard guard(lock);
+      loopClosing = true;
+    }
     // The loop closes its own objects: nothing of it is touched from another thread.
     asio::post(*io, [this] {
       for (Listener& listener : acceptors) {
@@ -146,23 +153,60 @@ class ConnectionCore::Impl {
   }
 
  private:
+  // What the listeners of one kind of connection wait for and how it is served.
+  struct Kind {
+    RequestHooks hooks;
+    bool keepsAlive = false;
+  };
+
+  // The protocol's kind: one command line, one command, then the connection closes.
+  Kind CommandKind() const {
+    return {RequestHooks{.ready =
+                             [](std::string_view input) {
+                               return input.find(kLineEnd) != std::string_view::npos;
+                             },
+                         .maxWaitingBytes = kMaxCommandLineBytes + kLineEnd.size(),
+                         .serve =
+                             [this](Connection& connection) {
+                               hooks.serve(connection);
+                               return false;
+                             }},
+            false};
+  }
+
   struct Listener {
-    explicit Listener(asio::io_context& context) : acceptor(context), retry(context) {}
+    Listener(asio::io_context& context, const Kind& kindIn)
+        : acceptor(context), retry(context), kind(kindIn) {}
     tcp::acceptor acceptor;
     asio::steady_timer retry;
+    const Kind& kind;
   };
+
+  void Listen(platform::Listeners& listeners, const Kind& kind) {
+    for (std::size_t i = 0; i < listeners.sockets.size(); ++i) {
+      auto& listener = acceptors.emplace_back(*io, kind);
+      const tcp protocol = i == 0 ? tcp::v4() : tcp::v6();
+      listener.acceptor.assign(protocol, listeners.sockets[i].Release());
+      listener.acceptor.non_blocking(true);
+    }
+  }
 
   // A connection whose command line has not arrived yet. Loop thread only.
   struct WaitingLine {
-    WaitingLine(tcp::socket s, std::string address, const ConnectionLimits& limitsAtAccept)
+    WaitingLine(tcp::socket s, std::string address, const ConnectionLimits& limitsAtAccept,
+                const Kind& kindIn)
         : socket(std::move(s)),
           peerAddress(std::move(address)),
           limits(limitsAtAccept),
+          kind(kindIn),
           deadline(socket.get_executor()) {}
     tcp::socket socket;
     std::string peerAddress;
     ConnectionLimits limits;  // as they were when it was accepted: one reading per connection
+    const Kind& kind;
     std::string input;
+    std::shared_ptr<void> state;  // kept from the previous request of the connection
+    bool between = false;         // kept alive after a request, waiting for the next
     asio::steady_timer deadline;
     bool over = false;  // closed or handed over; a late handler does nothing
   };
@@ -176,6 +220,8 @@ class ConnectionCore::Impl {
     std::unique_ptr<tcp::socket> socket;
     std::string peerAddress;
     std::string input;
+    const Kind* kind = nullptr;
+    std::shared_ptr<void> state;
   };
 
   // --- loop thread ---
@@ -184,7 +230,7 @@ class ConnectionCore::Impl {
     listener.acceptor.async_accept([this, &listener](const ErrorCode& error, tcp::socket socket) {
       if (error == asio::error::operation_aborted || !listener.acceptor.is_open()) return;
       if (error) return RestThenAccept(listener);
-      Admit(std::move(socket));
+      Admit(std::move(socket), listener.kind);
       // Everything that queued up meanwhile is taken now, so the queue never overflows while
       // the loop was busy elsewhere.
       for (;;) {
@@ -193,7 +239,7 @@ class ConnectionCore::Impl {
         listener.acceptor.accept(more, next);
         if (next == asio::error::would_block || next == asio::error::try_again) break;
         if (next) return RestThenAccept(listener);
-        Admit(std::move(more));
+        Admit(std::move(more), listener.kind);
       }
       AcceptNext(listener);
     });
@@ -206,7 +252,7 @@ class ConnectionCore::Impl {
     });
   }
 
-  void Admit(tcp::socket socket) {
+  void Admit(tcp::socket socket, const Kind& kind) {
     const std::string address = PeerAddressOf(socket);
     if (address.empty()) return;  // gone already
     const ConnectionLimits now = limits();
@@ -221,18 +267,47 @@ class ConnectionCore::Impl {
     socket.non_blocking(true, error);
     if (error) return ReleaseSlot(address);
     hooks.connected(address);
-    auto waiting = std::make_shared<WaitingLine>(std::move(socket), address, now);
+    Await(std::make_shared<WaitingLine>(std::move(socket), address, now, kind));
+  }
+
+  // Waits for the connection's next request, for at most the command-line time.
+  void Await(const WaitingPtr& waiting) {
     waitingLines.insert(waiting);
-    if (now.commandLine.count() > 0) {
-      waiting->deadline.expires_after(now.commandLine);
+    if (waiting->limits.commandLine.count() > 0) {
+      waiting->deadline.expires_after(waiting->limits.commandLine);
       waiting->deadline.async_wait([this, waiting](const ErrorCode& timerError) {
         if (timerError || waiting->over) return;
-        hooks.timedOut(waiting->peerAddress);
+        // A kept-alive connection that merely stays quiet is closed without a mark against its
+        // address; one that started a request and stalled is not.
+        if (!waiting->between || !waiting->input.empty()) hooks.timedOut(waiting->peerAddress);
         Drop(waiting);
       });
     }
     // A client usually sends its line right behind the handshake: read before waiting.
     ReadAvailable(waiting);
+  }
+
+  // A kept-alive connection back from its worker (loop thread).
+  void AwaitNext(Ready kept) {
+    // Posted before Stop() closes the loop's connections (see Work), so it is closed with them.
+    ErrorCode error;
+    kept.socket->non_blocking(true, error);
+    if (error) {
+      ErrorCode ignored;
+      kept.socket->close(ignored);
+      Disconnected(kept.peerAddress);
+      return ReleaseSlot(kept.peerAddress);
+    }
+    auto waiting = std::make_shared<WaitingLine>(std::move(*kept.socket), kept.peerAddress,
+                                                 limits(), *kept.kind);
+    waiting->input = std::move(kept.input);
+    waiting->state = std::move(kept.state);
+    waiting->between = true;
+    if (waiting->kind.hooks.ready(waiting->input)) {
+      waiting->over = true;
+      return HandOver(waiting);
+    }
+    Await(waiting);
   }
 
   void AwaitInput(const WaitingPtr& waiting) {
@@ -243,25 +318,23 @@ class ConnectionCore::Impl {
     });
   }
 
-  // Takes what has arrived; hands the connection over once its line is complete, or once it is
-  // longer than any line may be (the framing then refuses it as a worker would).
+  // Takes what has arrived; hands the connection over once its request can be served, or once it
+  // is longer than any may be (the worker then refuses it).
   void ReadAvailable(const WaitingPtr& waiting) {
     std::string& input = waiting->input;
+    const RequestHooks& kind = waiting->kind.hooks;
     for (;;) {
-      const std::size_t room = kMaxCommandLineBytes + kLineEnd.size() - input.size();
+      const std::size_t room =
+          kind.maxWaitingBytes - std::min(kind.maxWaitingBytes, input.size());
       ErrorCode error;
       const std::size_t n = waiting->socket.read_some(
           asio::buffer(scratch.data(), std::min(room, scratch.size())), error);
       if (error == asio::error::would_block || error == asio::error::try_again) {
         return AwaitInput(waiting);
       }
-      if (error || n == 0) return Drop(waiting);  // closed before the end of its line
-      const std::size_t searchFrom = input.empty() ? 0 : input.size() - 1;
+      if (error || n == 0) return Drop(waiting);  // closed before the end of its request
       input.append(scratch.data(), n);
-      if (input.find(kLineEnd, searchFrom) != std::string::npos ||
-          input.size() >= kMaxCommandLineBytes + kLineEnd.size()) {
-        return HandOver(waiting);
-      }
+      if (kind.ready(input) || input.size() >= kind.maxWaitingBytes) return HandOver(waiting);
     }
   }
 
@@ -294,7 +367,8 @@ class ConnectionCore::Impl {
     waiting->deadline.cancel();
     waitingLines.erase(waiting);
     Ready ready{std::make_unique<tcp::socket>(std::move(waiting->socket)),
-                std::move(waiting->peerAddress), std::move(waiting->input)};
+                std::move(waiting->peerAddress), std::move(waiting->input), &waiting->kind,
+                std::move(waiting->state)};
     platform::Socket borrowed(ready.socket->native_handle());
     bool prepared = true;
     try {
@@ -382,8 +456,7 @@ class ConnectionCore::Impl {
     for (;;) {
       std::unique_ptr<tcp::socket> owner;
       std::unique_ptr<SocketStream> stream;
-      std::string peerAddress;
-      std::string input;
+      Ready taken;
       {
         std::unique_lock guard(lock);
         ++idleWorkers;
@@ -401,42 +474,60 @@ class ConnectionCore::Impl {
         Ready& ready = queued.front();
         // Registered under the same lock that took it from the queue, so Stop() either clears it
         // from the queue or aborts it here: never neither.
-        owner = std::move(ready.socket);
+        taken = std::move(ready);
+        owner = std::move(taken.socket);
         stream = std::make_unique<SocketStream>(platform::Socket(owner->native_handle()));
-        peerAddress = std::move(ready.peerAddress);
-        input = std::move(ready.input);
         queued.pop_front();
         served.insert(stream.get());
       }
-      Serve(*stream, peerAddress, std::move(input));
+      const bool keep = Serve(*stream, taken);
+      bool kept = false;
       {
         std::lock_guard guard(lock);
         served.erase(stream.get());  // from now on Stop() has no reason to touch it
+        // The borrowed handle goes back before its owner moves or closes it.
+        stream->Socket().Release();
+        if (keep && !loopClosing) {
+          // Posted under the lock that Stop() takes before closing the loop, so the loop runs
+          // this before it closes everything and ends.
+          taken.socket = std::move(owner);
+          asio::post(*io, [this, back = std::make_shared<Ready>(std::move(taken))] {
+            AwaitNext(std::move(*back));
+          });
+          kept = true;
+        }
       }
-      // The borrowed handle goes back before its owner closes it.
-      stream->Socket().Release();
       stream.reset();
+      if (kept) continue;
       owner.reset();
-      Disconnected(peerAddress);
-      ReleaseSlot(peerAddress);
+      Disconnected(taken.peerAddress);
+      ReleaseSlot(taken.peerAddress);
     }
   }
 
-  void Serve(SocketStream& stream, const std::string& peerAddress, std::string input) {
+  // Serves the connection's request; whether it is to be kept for the next one.
+  bool Serve(SocketStream& stream, Ready& ready) {
+    bool keep = false;
     try {
-      Connection connection(stream, peerAddress);
-      connection.Input() = std::move(input);
-      hooks.serve(connection);
+      Connection connection(stream, ready.peerAddress);
+      connection.Input() = std::move(ready.input);
+      connection.State() = std::move(ready.state);
+      keep = ready.kind->hooks.serve(connection) && ready.kind->keepsAlive;
+      ready.input = std::move(connection.Input());
+      ready.state = std::move(connection.State());
     } catch (...) {
       // A failure ends the connection silently; nothing is sent or logged.
+      keep = false;
     }
     if (stream.TimedOut()) {
+      keep = false;
       try {
-        hooks.timedOut(peerAddress);
+        hooks.timedOut(ready.peerAddress);
       } catch (...) {
         // Counting is not worth a worker.
       }
     }
+    return keep;
   }
 
   Hooks hooks;
@@ -446,6 +537,7 @@ class ConnectionCore::Impl {
   // The loop's objects: built and destroyed by the owning thread while the loop is not running,
   // used by the loop thread only in between.
   std::optional<asio::io_context> io;
+  std::list<Kind> kinds;  // before the listeners that refer to them
   std::list<Listener> acceptors;
   std::optional<asio::steady_timer> sweepTimer;
   std::unordered_set<WaitingPtr> waitingLines;
@@ -456,6 +548,7 @@ class ConnectionCore::Impl {
   std::condition_variable workAvailable;
   std::condition_variable workerEnded;
   bool stopping = false;
+  bool loopClosing = false;  // Stop() has begun closing the loop's connections
   std::unordered_map<std::string, std::size_t> perAddress;  // connections held, by address
   std::size_t total = 0;
   std::deque<Ready> queued;                          // command line read, waiting for a worker
@@ -473,8 +566,8 @@ ConnectionCore::~ConnectionCore() {
   impl_->Stop();
 }
 
-void ConnectionCore::Start(platform::Listeners listeners) {
-  impl_->Start(std::move(listeners));
+void ConnectionCore::Start(platform::Listeners listeners, std::vector<RequestListeners> more) {
+  impl_->Start(std::move(listeners), std::move(more));
 }
 
 void ConnectionCore::Stop() {

@@ -1,4 +1,5 @@
 #include "net/FileCommands.h"
+#include "net/FileOperations.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -119,16 +120,10 @@ void DoReqList(Connection& connection, const std::string& param, const FileRoots
 }
 
 void DoreqGet(Connection& connection, const std::string& param, const FileRoots& roots) {
-  const auto path = GuardFor(roots).Confine(param, LastLink::Follow);
-  if (!path) return;
-  // Downloads of one file share it (a whole class fetching one handout); a PUT, DELETE or MOVE of
-  // it is refused until all of them have ended.
-  auto use = platform::ExclusiveUse::Claim(*path, platform::Sharing::Readers);
-  if (!use || use->Kind() != platform::EntryKind::File) return;
-  platform::File* file = use->OpenFile();
-  if (file == nullptr || use->Size() > kMaxCountedBlockBytes) return;
+  auto use = ClaimDownload(param, roots);
+  if (!use || use->Size() > kMaxCountedBlockBytes) return;
   try {
-    SendCountedBlock(connection, *file);
+    SendCountedBlock(connection, *use->OpenFile());
   } catch (const std::system_error&) {
     // Some of the block may be out already: the reply is broken, so the connection must end.
     throw ConnectionError("file read failed during a download");
@@ -136,29 +131,79 @@ void DoreqGet(Connection& connection, const std::string& param, const FileRoots&
 }
 
 void DoreqPut(Connection& connection, const std::string& param, const FileRoots& roots) {
-  const PathGuard guard = GuardFor(roots);
-  const auto path = guard.Confine(param, LastLink::Follow);
-  if (!path || guard.HoldsRoot(*path) || !platform::IsPortableName(NameOf(*path))) return;
-  auto upload = platform::ReplacementFile::Open(*path);
-  if (!upload) return;
-  const uint64_t allowance = UploadAllowance(
-      {*path, upload->ReplacedBytes(), StudentFolderHolding(*path, roots)}, roots.upload);
-  UploadSink sink(upload->Content(), allowance);
-  try {
-    ReceiveCountedBlock(connection, sink);
-    upload->Commit();
-  } catch (const std::system_error&) {
-    // Refused for its size, a full disk or a failed write: the old file stays and the rest of the
-    // upload goes unread.
-  }
+  ReceiveUpload(param, roots, [&](ByteSink& sink) { ReceiveCountedBlock(connection, sink); });
 }
 
 void DoreqMKDir(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
   std::string_view folder = param;
   if (folder.ends_with('\\')) folder.remove_suffix(1);
+  MakeFolders(std::string(folder), roots);
+}
+
+void DoreqDelete(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+  DeleteEntry(param, roots);
+}
+
+void DoReqMove(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+  const core::HeadTail parts = core::SplitAtFirst(param, '|');
+  MoveEntryTo(parts.head, parts.tail, roots, false);
+}
+
+std::optional<std::string> ResolveFolder(const std::string& clientPath, const FileRoots& roots) {
+  auto folder = GuardFor(roots).Confine(clientPath, LastLink::Follow);
+  if (!folder || !platform::IsFolder(*folder)) return std::nullopt;
+  return folder;
+}
+
+std::optional<std::vector<platform::FindData>> ListFolder(const std::string& clientPath,
+                                                          const FileRoots& roots) {
+  const auto folder = ResolveFolder(clientPath, roots);
+  if (!folder) return std::nullopt;
+  return platform::FindMatching(*folder, "*");
+}
+
+std::optional<platform::ExclusiveUse> ClaimDownload(const std::string& clientPath,
+                                                    const FileRoots& roots) {
+  const auto path = GuardFor(roots).Confine(clientPath, LastLink::Follow);
+  if (!path) return std::nullopt;
+  // Downloads of one file share it (a whole class fetching one handout); an upload, deletion or
+  // move of it is refused until all of them have ended.
+  auto use = platform::ExclusiveUse::Claim(*path, platform::Sharing::Readers);
+  if (!use || use->Kind() != platform::EntryKind::File || use->OpenFile() == nullptr) {
+    return std::nullopt;
+  }
+  return use;
+}
+
+FileOutcome ReceiveUpload(const std::string& clientPath, const FileRoots& roots,
+                          const std::function<void(ByteSink&)>& receive) {
   const PathGuard guard = GuardFor(roots);
-  const auto path = guard.Confine(folder, LastLink::Follow);
-  if (!path || platform::IsFolder(*path)) return;
+  const auto path = guard.Confine(clientPath, LastLink::Follow);
+  if (!path || guard.HoldsRoot(*path) || !platform::IsPortableName(NameOf(*path))) {
+    return FileOutcome::Refused;
+  }
+  if (platform::IsFolder(*path)) return FileOutcome::Exists;
+  auto upload = platform::ReplacementFile::Open(*path);
+  if (!upload) return platform::Exists(*path) ? FileOutcome::InUse : FileOutcome::Failed;
+  const uint64_t allowance = UploadAllowance(
+      {*path, upload->ReplacedBytes(), StudentFolderHolding(*path, roots)}, roots.upload);
+  UploadSink sink(upload->Content(), allowance);
+  try {
+    receive(sink);
+    upload->Commit();
+    return FileOutcome::Done;
+  } catch (const std::system_error& e) {
+    // Refused for its size, a full disk or a failed write: the old file stays and the rest of the
+    // upload goes unread.
+    return e.code() == std::errc::no_space_on_device ? FileOutcome::NoSpace : FileOutcome::Failed;
+  }
+}
+
+FileOutcome MakeFolders(const std::string& clientPath, const FileRoots& roots) {
+  const PathGuard guard = GuardFor(roots);
+  const auto path = guard.Confine(clientPath, LastLink::Follow);
+  if (!path) return FileOutcome::Refused;
+  if (platform::IsFolder(*path)) return FileOutcome::Exists;
   std::vector<std::string> missing;
   for (std::string level = *path; !platform::Exists(level);) {
     missing.push_back(level);
@@ -167,31 +212,44 @@ void DoreqMKDir(Connection& /*connection*/, const std::string& param, const File
     if (parent == level) break;
     level = std::move(parent);
   }
+  if (missing.empty()) return FileOutcome::Exists;  // a file has the name
   for (const std::string& level : missing) {
-    if (!guard.Contains(level) || !platform::IsPortableName(NameOf(level))) return;
+    if (!guard.Contains(level) || !platform::IsPortableName(NameOf(level))) {
+      return FileOutcome::Refused;
+    }
   }
   // Top down; levels made before a failure stay.
   for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-    if (!platform::MakeFolder(*level)) return;
+    if (!platform::MakeFolder(*level)) return FileOutcome::Failed;
   }
+  return FileOutcome::Done;
 }
 
-void DoreqDelete(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
+FileOutcome DeleteEntry(const std::string& clientPath, const FileRoots& roots) {
   const PathGuard guard = GuardFor(roots);
-  const auto path = guard.Confine(param, LastLink::Keep);
-  if (!path || guard.HoldsRoot(*path)) return;
-  if (!platform::RemoveFile(*path)) platform::RemoveEmptyFolder(*path);
+  const auto path = guard.Confine(clientPath, LastLink::Keep);
+  if (!path || guard.HoldsRoot(*path)) return FileOutcome::Refused;
+  if (!platform::Exists(*path)) return FileOutcome::NotFound;
+  if (platform::RemoveFile(*path) || platform::RemoveEmptyFolder(*path)) return FileOutcome::Done;
+  if (platform::IsFolder(*path)) {
+    const auto entries = platform::FindMatching(*path, "*");
+    if (!entries.empty()) return FileOutcome::NotEmpty;
+  }
+  return platform::ExclusiveUse::Claim(*path) ? FileOutcome::Failed : FileOutcome::InUse;
 }
 
-void DoReqMove(Connection& /*connection*/, const std::string& param, const FileRoots& roots) {
-  const core::HeadTail parts = core::SplitAtFirst(param, '|');
+FileOutcome MoveEntryTo(const std::string& source, const std::string& target,
+                        const FileRoots& roots, bool keepExisting) {
   const PathGuard guard = GuardFor(roots);
-  const auto source = guard.Confine(parts.head, LastLink::Keep);
-  const auto target = guard.Confine(parts.tail, LastLink::Keep);
-  if (!source || !target || guard.HoldsRoot(*source) || guard.HoldsRoot(*target)) return;
+  const auto from = guard.Confine(source, LastLink::Keep);
+  const auto to = guard.Confine(target, LastLink::Keep);
+  if (!from || !to || guard.HoldsRoot(*from) || guard.HoldsRoot(*to)) return FileOutcome::Refused;
   // An entry already under such a name may still move away from it.
-  if (!platform::IsPortableName(NameOf(*target))) return;
-  platform::MoveEntry(*source, *target);
+  if (!platform::IsPortableName(NameOf(*to))) return FileOutcome::Refused;
+  if (!platform::Exists(*from)) return FileOutcome::NotFound;
+  if (keepExisting && platform::Exists(*to)) return FileOutcome::Exists;
+  if (platform::MoveEntry(*from, *to)) return FileOutcome::Done;
+  return platform::ExclusiveUse::Claim(*from) ? FileOutcome::Failed : FileOutcome::InUse;
 }
 
 void RemoveStaleUploads(const std::vector<std::string>& folders) {

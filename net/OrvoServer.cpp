@@ -11,6 +11,7 @@
 #include "net/LogMasking.h"
 #include "net/LoginThrottle.h"
 #include "platform/DescriptorLimit.h"
+#include "platform/RandomBytes.h"
 #include "platform/Socket.h"
 
 namespace orvo::net {
@@ -26,6 +27,11 @@ constexpr uint32_t kLoginRecheckMs = 60'000;
 constexpr uint32_t kPeerExpiryMs = 10 * 60'000;
 constexpr std::size_t kPeerRecordsKept = 10'000;
 
+// Browser sessions one address may hold at once (a PC and a phone behind one router, several
+// browsers): a further login ends the address's oldest. And all addresses together.
+constexpr std::size_t kWebSessionsPerAddress = 16;
+constexpr std::size_t kWebSessionsKept = 10'000;
+
 // The addresses of the service's own host, which may always fetch the log.
 constexpr const char* kOwnHost[] = {"127.0.0.1", "::1"};
 
@@ -38,7 +44,7 @@ bool IsFolderLevel(const std::string& name) {
 
 // The trees a login reaches: its student's own folder under the current root folder, and the
 // public folder. A login whose names cannot make a folder reaches the public folder only.
-FileRoots RootsOf(const LoginRecord& login, const core::ServiceState& state) {
+FileRoots FileRootsFor(const LoginRecord& login, const core::ServiceState& state) {
   const std::string root = state.settings.RootPath.Get();
   std::string own;
   if (!root.empty() && IsFolderLevel(login.group) && IsFolderLevel(login.name)) {
@@ -94,8 +100,15 @@ class TOrvoServer::Impl {
     descriptorLimit = platform::RaiseDescriptorLimit();
     platform::Listeners bound =
         platform::ListenOnAllAddresses(defaultPort, platform::kMaxListenBacklog);
+    std::vector<ConnectionCore::RequestListeners> more;
+    if (requestHooks) {
+      platform::Listeners requests =
+          platform::ListenOnAllAddresses(requestPort, platform::kMaxListenBacklog);
+      boundRequestPort = requests.port;
+      more.push_back({std::move(requests), *requestHooks});
+    }
     boundPort = bound.port;
-    connections.Start(std::move(bound));
+    connections.Start(std::move(bound), std::move(more));
     active = true;
   }
 
@@ -114,10 +127,14 @@ class TOrvoServer::Impl {
 
   uint16_t defaultPort = 0;
   uint16_t boundPort = 0;
+  uint16_t requestPort = 0;
+  uint16_t boundRequestPort = 0;
+  std::optional<ConnectionCore::RequestHooks> requestHooks;  // set before activation only
   bool active = false;
   AccountCommands* accounts = nullptr;
   core::ServiceState& state;
   TPeerTable peers;
+  TPeerTable webSessions;  // by session token; each record's IP is the browser's address
   std::optional<ConnectionLimits> limitsOverride;  // set before activation only
 
  public:
@@ -131,6 +148,7 @@ class TOrvoServer::Impl {
       return !peer.LoggedIn() && BlockMsLeft(peer, tick) == 0 && peer.IdleFor(tick) >= quiet &&
              !connections.Holds(peer.IP());
     });
+    webSessions.RemoveIf([](const TOrvoUser& session) { return !session.LoggedIn(); });
   }
 
  private:
@@ -199,7 +217,7 @@ class TOrvoServer::Impl {
                            const std::string& param) {
     const std::optional<LoginRecord> login = LiveLogin(connection.PeerAddress());
     if (!login) return AnswerRefused(connection, word);
-    const FileRoots roots = RootsOf(*login, state);
+    const FileRoots roots = FileRootsFor(*login, state);
     if (word == "LIST") return DoReqList(connection, param, roots);
     if (word == "GET") return DoreqGet(connection, param, roots);
     if (word == "PUT") return DoreqPut(connection, param, roots);
@@ -223,17 +241,22 @@ class TOrvoServer::Impl {
   // due, and ends the login when that says so. The peer table's lock is never held while the
   // account layer runs.
   std::optional<LoginRecord> LiveLogin(const std::string& address) {
+    return LiveLoginIn(peers, address);
+  }
+
+  // The one rule by which a login lives, for an address's login and a browser's session alike.
+  std::optional<LoginRecord> LiveLoginIn(TPeerTable& table, const std::string& key) {
     const uint32_t tick = clock->TickCount();
     std::optional<LoginRecord> login;
     bool due = false;
-    peers.With(address, [&](const TOrvoUser& peer) {
+    table.With(key, [&](const TOrvoUser& peer) {
       if (!peer.LoggedIn()) return;
       login = peer.Login();
       due = peer.LiveCheckDue(tick);
     });
     if (!login || !due) return login;
     const uint32_t liveMs = accounts ? accounts->LoginLiveMs(*login) : 0;
-    peers.With(address, [&](TOrvoUser& peer) {
+    table.With(key, [&](TOrvoUser& peer) {
       // A login made or ended meanwhile is not this one's to judge.
       if (!peer.LoggedIn() || peer.Login().serial != login->serial) return;
       if (liveMs == 0) {
@@ -252,12 +275,58 @@ class TOrvoServer::Impl {
     peers.ForEach([&](const std::string&, TOrvoUser& peer) { fn(peer); });
   }
 
+  // Runs `fn` on every address's login and every browser session (with `web` true).
+  template <typename Fn>
+  void ForEachLogin(Fn&& fn) {
+    peers.ForEach([&](const std::string&, TOrvoUser& peer) { fn(peer, false); });
+    webSessions.ForEach([&](const std::string&, TOrvoUser& session) { fn(session, true); });
+  }
+
+  void AddWebSession(const std::string& token, std::unique_ptr<TOrvoUser> session) {
+    const std::string address = session->IP();
+    // The address's oldest sessions make room, and so do everyone's once there are too many.
+    for (;;) {
+      const bool full = webSessions.Count() >= kWebSessionsKept;
+      std::size_t held = 0;
+      uint64_t oldest = UINT64_MAX;
+      std::string oldestToken;
+      webSessions.ForEach([&](const std::string& key, const TOrvoUser& other) {
+        if (other.IP() != address && !full) return;
+        ++held;
+        if (other.Login().serial < oldest) {
+          oldest = other.Login().serial;
+          oldestToken = key;
+        }
+      });
+      if (!full && held < kWebSessionsPerAddress) break;
+      webSessions.Remove(oldestToken);
+    }
+    webSessions.Add(token, std::move(session));
+  }
+
   const platform::Clock* clock = &platform::SystemClock();
 
  private:
   uint64_t descriptorLimit = 0;  // as raised at activation; 0 where the host has none
   ConnectionCore connections;    // last: it stops before the members its hooks use go
 };
+
+LoginAttempt AccountCommands::AttemptLogin(const std::string& /*address*/,
+                                           const std::string& /*group*/,
+                                           const std::string& /*userId*/,
+                                           const std::string& /*password*/, TPeerTable& /*peers*/) {
+  return {};
+}
+
+bool AccountCommands::ChangeOwnPassword(const LoginRecord& /*login*/,
+                                        const std::string& /*oldPassword*/,
+                                        const std::string& /*newPassword*/) {
+  return false;
+}
+
+std::optional<std::vector<std::string>> AccountCommands::ListedClasses() {
+  return std::nullopt;
+}
 
 TOrvoServer::TOrvoServer(core::ServiceState& state) : impl_(std::make_unique<Impl>(state)) {}
 TOrvoServer::~TOrvoServer() = default;
@@ -287,6 +356,58 @@ bool TOrvoServer::Active() const {
 void TOrvoServer::SetAccountCommands(AccountCommands* accounts) {
   impl_->accounts = accounts;
 }
+AccountCommands* TOrvoServer::Accounts() const {
+  return impl_->accounts;
+}
+
+void TOrvoServer::SetRequestPort(uint16_t port, ConnectionCore::RequestHooks hooks) {
+  impl_->requestPort = port;
+  impl_->requestHooks = std::move(hooks);
+}
+uint16_t TOrvoServer::BoundRequestPort() const {
+  return impl_->boundRequestPort;
+}
+
+TOrvoServer::WebLoginResult TOrvoServer::WebLogin(const std::string& address,
+                                                  const std::string& group,
+                                                  const std::string& userId,
+                                                  const std::string& password) {
+  WebLoginResult result;
+  if (impl_->accounts == nullptr) return result;
+  result.attempt = impl_->accounts->AttemptLogin(address, group, userId, password, impl_->peers);
+  if (result.attempt.refusal != LoginRefusal::None) return result;
+  LoginRecord login = result.attempt.login;
+  login.csrf = platform::RandomToken();
+  const std::string token = platform::RandomToken();
+  auto session = std::make_unique<TOrvoUser>(address);
+  session->SetLogin(std::move(login));
+  session->NoteSeen(impl_->clock->TickCount());
+  WebSession made{session->Login(), token};
+  impl_->AddWebSession(token, std::move(session));
+  result.session = std::move(made);
+  return result;
+}
+
+std::optional<WebSession> TOrvoServer::LiveWebSession(const std::string& token,
+                                                      const std::string& request) {
+  if (token.empty()) return std::nullopt;
+  std::optional<LoginRecord> login = impl_->LiveLoginIn(impl_->webSessions, token);
+  if (!login) return std::nullopt;
+  const uint32_t tick = impl_->clock->TickCount();
+  impl_->webSessions.With(token, [&](TOrvoUser& session) {
+    session.NoteSeen(tick);
+    session.NoteCommand(core::EscapeControls(request));
+  });
+  return WebSession{std::move(*login), token};
+}
+
+void TOrvoServer::EndWebSession(const std::string& token) {
+  impl_->webSessions.Remove(token);
+}
+
+FileRoots TOrvoServer::FileRootsOf(const LoginRecord& login) const {
+  return FileRootsFor(login, impl_->state);
+}
 void TOrvoServer::SetClock(const platform::Clock& clock) {
   impl_->clock = &clock;
 }
@@ -304,20 +425,23 @@ std::vector<OnlineLogin> TOrvoServer::OnlineLogins() {
   // Logins whose lesson is over or whose student is gone end here rather than at their next
   // command, so the operator sees only live ones.
   std::vector<std::string> addresses;
-  impl_->ForEachPeer([&](const TOrvoUser& peer) {
-    if (peer.LoggedIn()) addresses.push_back(peer.IP());
+  std::vector<std::string> tokens;
+  impl_->peers.ForEach([&](const std::string& address, const TOrvoUser& peer) {
+    if (peer.LoggedIn()) addresses.push_back(address);
   });
-  for (const std::string& address : addresses) {
-    try {
-      impl_->LiveLogin(address);
-    } catch (const std::exception&) {
-      // The database cannot say now; the login is shown as it stands.
-    }
+  impl_->webSessions.ForEach([&](const std::string& token, const TOrvoUser& session) {
+    if (session.LoggedIn()) tokens.push_back(token);
+  });
+  try {
+    for (const std::string& address : addresses) impl_->LiveLoginIn(impl_->peers, address);
+    for (const std::string& token : tokens) impl_->LiveLoginIn(impl_->webSessions, token);
+  } catch (const std::exception&) {
+    // The database cannot say now; the logins are shown as they stand.
   }
   std::vector<OnlineLogin> online;
-  impl_->ForEachPeer([&](const TOrvoUser& peer) {
+  impl_->ForEachLogin([&](const TOrvoUser& peer, bool web) {
     if (peer.LoggedIn())
-      online.push_back({peer.IP(), peer.Login(), peer.LastCommand(), peer.Commands()});
+      online.push_back({peer.IP(), peer.Login(), peer.LastCommand(), peer.Commands(), web});
   });
   return online;
 }
@@ -347,6 +471,12 @@ bool TOrvoServer::EndLogin(const std::string& address) {
     ended = peer.LoggedIn();
     peer.EndLogin();
   });
+  // The address's browser sessions end with it: the operator sends the PC offline.
+  impl_->webSessions.ForEach([&](const std::string&, TOrvoUser& session) {
+    if (session.IP() != address || !session.LoggedIn()) return;
+    session.EndLogin();
+    ended = true;
+  });
   return ended;
 }
 
@@ -370,12 +500,12 @@ bool TOrvoServer::Unblock(const std::string& address) {
 }
 
 void TOrvoServer::RecheckLogins() {
-  impl_->ForEachPeer([](TOrvoUser& peer) { peer.RecheckLive(); });
+  impl_->ForEachLogin([](TOrvoUser& peer, bool) { peer.RecheckLive(); });
 }
 
 std::size_t TOrvoServer::EndLoginsWhere(const std::function<bool(const LoginRecord&)>& ends) {
   std::size_t ended = 0;
-  impl_->ForEachPeer([&](TOrvoUser& peer) {
+  impl_->ForEachLogin([&](TOrvoUser& peer, bool) {
     if (peer.LoggedIn() && ends(peer.Login())) {
       peer.EndLogin();
       ++ended;

@@ -10,12 +10,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/ServiceState.h"
 #include "core/ThreadSafeDic.h"
 #include "net/Connection.h"
+#include "net/ConnectionCore.h"
+#include "net/FileCommands.h"
 #include "net/ConnectionLimits.h"
 #include "platform/Clock.h"
 
@@ -32,6 +35,23 @@ struct LoginRecord {
   std::string rootPath;          // the student's folder, as line 1 of LOGIN's reply gives it
   platform::LocalDateTime time;  // when the login was accepted
   uint64_t serial = 0;           // tells one login from a later one of the same address
+  // A browser's login only: the token its requests that change something must carry.
+  std::string csrf;
+};
+
+// Why a login was refused, for those who can say it (the browser portal); the protocol's LOGIN
+// answers every refusal alike.
+enum class LoginRefusal {
+  None,
+  WrongPassword,  // no such student in the class, or a wrong password
+  NotLessonTime,  // the timetable does not let the class in now
+  Blocked,        // the address guessed too often; see blockedMs
+};
+
+struct LoginAttempt {
+  LoginRefusal refusal = LoginRefusal::WrongPassword;
+  LoginRecord login;         // when accepted
+  uint32_t blockedMs = 0;    // what is left of the address's block
 };
 
 // The peer record: one per client IP address seen lately (a record without login or block is
@@ -120,6 +140,20 @@ class AccountCommands {
                            const LoginRecord* login) = 0;
   // How many milliseconds from now `login` stays live; 0 ends it.
   virtual uint32_t LoginLiveMs(const LoginRecord& login) = 0;
+
+  // The gate, the throttling and the student list exactly as LOGIN meets them, for a login from
+  // `address` that is not the address's protocol login (a browser's session). The default
+  // refuses.
+  virtual LoginAttempt AttemptLogin(const std::string& address, const std::string& group,
+                                    const std::string& userId, const std::string& password,
+                                    TPeerTable& peers);
+  // Sets a new password for `login`'s student when `oldPassword` is the current one; never an
+  // empty one. The default refuses.
+  virtual bool ChangeOwnPassword(const LoginRecord& login, const std::string& oldPassword,
+                                 const std::string& newPassword);
+  // The classes a login page may offer, as GLIST gives them; nullopt when the service does not
+  // list them. The default lists none.
+  virtual std::optional<std::vector<std::string>> ListedClasses();
 };
 
 // One row of the online view.
@@ -128,6 +162,13 @@ struct OnlineLogin {
   LoginRecord login;
   std::string lastCommand;
   uint64_t commands = 0;
+  bool web = false;  // a browser's session rather than the address's protocol login
+};
+
+// A browser's live session, as its requests find it.
+struct WebSession {
+  LoginRecord login;
+  std::string token;
 };
 
 // An address whose LOGINs are refused for now.
@@ -167,6 +208,32 @@ class TOrvoServer {
   // Handlers of the account commands; without them those words are ignored like unknown ones.
   // Set before activation.
   void SetAccountCommands(AccountCommands* accounts);
+
+  // A second port served on the same event loop and workers, for connections that carry one
+  // request after another (the browser portal). Set before activation; port 0 picks a free one.
+  // Activation raises std::system_error naming the port when it cannot be bound.
+  void SetRequestPort(uint16_t port, ConnectionCore::RequestHooks hooks);
+  uint16_t BoundRequestPort() const;
+
+  // --- browser sessions: logins by cookie rather than by address, under the same rules ---
+  // Tries a login for a browser at `address`; on acceptance a session is made (its login's
+  // `csrf` set). Raises what the account layer raises.
+  struct WebLoginResult {
+    LoginAttempt attempt;
+    std::optional<WebSession> session;
+  };
+  WebLoginResult WebLogin(const std::string& address, const std::string& group,
+                          const std::string& userId, const std::string& password);
+  // The session of `token` while its login lives (asked of the account layer as a command's
+  // login is), noting `request` for the online view; nullopt for an unknown, ended or expired
+  // token.
+  std::optional<WebSession> LiveWebSession(const std::string& token, const std::string& request);
+  void EndWebSession(const std::string& token);
+  AccountCommands* Accounts() const;
+
+  // The trees `login` may reach and the upload limits there: the one place the file commands
+  // and the portal take them from.
+  FileRoots FileRootsOf(const LoginRecord& login) const;
 
   // The clock that login times, lifetimes and throttling follow (default: the system clock). Set
   // before activation; it must outlive the server.

@@ -26,8 +26,14 @@ namespace host {
 // The system's text for an error raised by the functions here or by platform::File.
 std::string ErrorText(const std::error_code& code);
 
-// Empty when `path` is a folder that can be listed; else the system's reason why not.
-std::string FolderProblem(const std::string& path);
+// No error when `path` is a folder that can be listed; else the system's reason why not.
+std::error_code FolderError(const std::string& path);
+
+// FolderError as the system's text; empty when there is none.
+inline std::string FolderProblem(const std::string& path) {
+  const std::error_code error = FolderError(path);
+  return error ? ErrorText(error) : std::string();
+}
 
 // Opens the plain file at `path` for reading; others may go on reading it (on Windows they may
 // not write it meanwhile). Sets `size` to its length. On failure the file is closed and `reason`

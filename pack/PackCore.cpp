@@ -71,6 +71,43 @@ void Fail(PackResult& result, PackError kind, const std::string& path, const std
   result.error = std::string(what) + " \"" + path + "\". " + reason;
 }
 
+void PackFiles(ZipArchive& archive, const FileSource& source, const std::string& spillFolder,
+               const std::string& archiveName, EntriesProgress& progress,
+               const EntriesOptions& options, bool writesRaise, PackResult& result) {
+  unsigned workers = options.pack.workers;
+  if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
+  CompressSettings settings{spillFolder, options.pack.memoryBytesPerFile, options.sha256};
+  Pipeline pipeline(source, settings, workers);  // its workers have ended when this is left
+  while (Job* job = pipeline.Front()) {
+    progress.FilePacking(job->file.relativePath);
+    pipeline.Finish(*job);
+    if (!job->outcome.file) {
+      const CompressFailure& failure = job->outcome.failure;
+      const PackError kind = KindOf(failure.kind);
+      const bool unreadable = failure.kind == CompressFailure::Kind::Open ||
+                              failure.kind == CompressFailure::Kind::Read;
+      if (unreadable && options.skipUnreadable) {
+        progress.FileSkipped(job->file, kind, failure.reason);
+        pipeline.PopFront();
+        continue;
+      }
+      Fail(result, kind, kind == PackError::WriteArchive ? archiveName : job->file.fullPath,
+           failure.reason);
+      return;
+    }
+    CompressedFile& data = *job->outcome.file;
+    try {
+      archive.Append(job->file, data);
+    } catch (const std::system_error& e) {
+      if (writesRaise) throw;
+      Fail(result, PackError::WriteArchive, archiveName, host::ErrorText(e.code()));
+      return;
+    }
+    progress.FilePacked({job->file, data.uncompressedSize, data.crc, data.sha256});
+    pipeline.PopFront();
+  }
+}
+
 PackResult PackInto(const std::string& archivePath, const SourceMaker& makeSource,
                     EntriesProgress& progress, const EntriesOptions& options,
                     const std::function<std::vector<MemoryEntry>()>& trailer) {
@@ -83,43 +120,11 @@ PackResult PackInto(const std::string& archivePath, const SourceMaker& makeSourc
   }
   ZipArchive& archive = *created.archive;
 
-  unsigned workers = options.pack.workers;
-  if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
-  CompressSettings settings{platform::FolderOf(archivePath), options.pack.memoryBytesPerFile,
-                            options.sha256};
   std::exception_ptr raised;
   try {
     const FileSource source = makeSource(LeaveOut{archivePath, archive.Identity()});
-    {
-      Pipeline pipeline(source, settings, workers);  // its workers have ended when this is left
-      while (Job* job = pipeline.Front()) {
-        progress.FilePacking(job->file.relativePath);
-        pipeline.Finish(*job);
-        if (!job->outcome.file) {
-          const CompressFailure& failure = job->outcome.failure;
-          const PackError kind = KindOf(failure.kind);
-          const bool unreadable = failure.kind == CompressFailure::Kind::Open ||
-                                  failure.kind == CompressFailure::Kind::Read;
-          if (unreadable && options.skipUnreadable) {
-            progress.FileSkipped(job->file, kind, failure.reason);
-            pipeline.PopFront();
-            continue;
-          }
-          Fail(result, kind, kind == PackError::WriteArchive ? archivePath : job->file.fullPath,
-               failure.reason);
-          break;
-        }
-        CompressedFile& data = *job->outcome.file;
-        try {
-          archive.Append(job->file, data);
-        } catch (const std::system_error& e) {
-          Fail(result, PackError::WriteArchive, archivePath, host::ErrorText(e.code()));
-          break;
-        }
-        progress.FilePacked({job->file, data.uncompressedSize, data.crc, data.sha256});
-        pipeline.PopFront();
-      }
-    }
+    PackFiles(archive, source, platform::FolderOf(archivePath), archivePath, progress, options,
+              false, result);
     // The trailer describes the files that went in, so it follows only a source gone through.
     if (result.errorKind == PackError::None && trailer) {
       try {

@@ -8,21 +8,6 @@
 #include "platform/PathSyntax.h"
 
 namespace orvo::pack {
-namespace {
-
-// A folder packing's progress knows of files being packed only.
-class FolderProgress final : public EntriesProgress {
- public:
-  explicit FolderProgress(PackProgress& progress) : progress_(progress) {}
-  void FilePacking(const std::string& relativePath) override {
-    progress_.FilePacking(relativePath);
-  }
-
- private:
-  PackProgress& progress_;
-};
-
-}  // namespace
 
 std::string ArchivePathFor(const std::string& folder) {
   return platform::TrimSeparators(folder) + ".zip";

@@ -38,6 +38,8 @@ class File {
   uint64_t Size() const;
   // Sets the size, taking or giving back space at the end.
   void Resize(uint64_t size);
+  // Moves the position that Read and Write start at to `offset` bytes from the start.
+  void Seek(uint64_t offset);
   void Sync();
   void Close();
 

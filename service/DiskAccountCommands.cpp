@@ -44,39 +44,88 @@ std::string FormatServerTime(const platform::LocalDateTime& now) {
   return std::string(date) + ' ' + hour + sep + minute + sep + second;
 }
 
-void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string& param,
-                                      TPeerTable& peers) {
-  const std::string& address = connection.PeerAddress();
+net::LoginAttempt TDiskAccountCommands::Attempt(const std::string& address,
+                                                const std::string& group,
+                                                const std::string& userId,
+                                                const std::string& password, TPeerTable& peers,
+                                                store::LoginResult& result) {
   const uint32_t tick = clock_.TickCount();
+  net::LoginAttempt attempt;
   bool allowed = true;
-  peers.With(address, [&](TOrvoUser& peer) { allowed = net::LoginAllowed(peer, tick); });
-  // A blocked address is answered as a refused login, without asking the database.
-  if (!allowed) return SendTextList(connection, {});
-
-  const Credentials login = SplitCredentials(param);
-  const store::LoginResult result = db_.CheckLogin(login.group, login.userId, login.password);
-  std::vector<std::string> lines;
+  peers.With(address, [&](TOrvoUser& peer) {
+    allowed = net::LoginAllowed(peer, tick);
+    attempt.blockedMs = net::BlockMsLeft(peer, tick);
+  });
+  // A blocked address is refused without asking the database.
+  if (!allowed) {
+    attempt.refusal = net::LoginRefusal::Blocked;
+    return attempt;
+  }
+  result = db_.CheckLogin(group, userId, password);
   if (result.accepted) {
-    const std::string studentFolder =
-        state_.settings.RootPath.Get() + '\\' + login.group + '\\' + login.userId;
-    lines = {studentFolder,        state_.settings.PublicPath.Get(), result.userName,
-             kPublicFolderCaption, FormatServerTime(clock_.Now()),   result.currDataHost,
-             result.currDataPort};
-    LoginRecord record;
-    record.id = result.userRowId;
-    record.group = login.group;
-    record.name = login.userId;
-    record.userName = result.userName;
-    record.rootPath = studentFolder;
-    record.time = clock_.Now();
-    peers.With(address, [&](TOrvoUser& peer) { peer.SetLogin(std::move(record)); });
+    attempt.refusal = net::LoginRefusal::None;
+    attempt.login.id = result.userRowId;
+    attempt.login.group = group;
+    attempt.login.name = userId;
+    attempt.login.userName = result.userName;
+    attempt.login.rootPath = state_.settings.RootPath.Get() + '\\' + group + '\\' + userId;
+    attempt.login.time = clock_.Now();
   } else if (result.classAdmitted) {
     // Only a wrong login id or password counts as a guess: a class trying before its lesson
     // learns nothing and is not blocked for it.
+    attempt.refusal = net::LoginRefusal::WrongPassword;
     const net::ThrottleRules rules = net::ThrottleRules::FromOptions(state_.options);
-    peers.With(address, [&](TOrvoUser& peer) { net::NoteRefusedLogin(peer, tick, rules); });
+    peers.With(address, [&](TOrvoUser& peer) {
+      net::NoteRefusedLogin(peer, tick, rules);
+      attempt.blockedMs = net::BlockMsLeft(peer, tick);
+    });
+  } else {
+    attempt.refusal = net::LoginRefusal::NotLessonTime;
+  }
+  return attempt;
+}
+
+net::LoginAttempt TDiskAccountCommands::AttemptLogin(const std::string& address,
+                                                     const std::string& group,
+                                                     const std::string& userId,
+                                                     const std::string& password,
+                                                     TPeerTable& peers) {
+  store::LoginResult result;
+  return Attempt(address, group, userId, password, peers, result);
+}
+
+void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string& param,
+                                      TPeerTable& peers) {
+  const Credentials login = SplitCredentials(param);
+  store::LoginResult result;
+  net::LoginAttempt attempt =
+      Attempt(connection.PeerAddress(), login.group, login.userId, login.password, peers, result);
+  std::vector<std::string> lines;
+  if (attempt.refusal == net::LoginRefusal::None) {
+    lines = {attempt.login.rootPath,  state_.settings.PublicPath.Get(),
+             attempt.login.userName,  kPublicFolderCaption,
+             FormatServerTime(clock_.Now()), result.currDataHost,
+             result.currDataPort};
+    peers.With(connection.PeerAddress(),
+               [&](TOrvoUser& peer) { peer.SetLogin(std::move(attempt.login)); });
   }
   SendTextList(connection, lines);
+}
+
+bool TDiskAccountCommands::ChangeOwnPassword(const LoginRecord& login,
+                                             const std::string& oldPassword,
+                                             const std::string& newPassword) {
+  if (newPassword.empty()) return false;
+  if (!db_.CheckLogin(login.group, login.name, oldPassword).accepted) return false;
+  return db_.ChangePSW(login.group, login.name, newPassword);
+}
+
+std::optional<std::vector<std::string>> TDiskAccountCommands::ListedClasses() {
+  if (state_.settings.UserList.load() != 1) return std::nullopt;
+  std::vector<std::string> classes;
+  db_.GroupListAdmin(classes);
+  std::sort(classes.begin(), classes.end(), platform::NameOrder());
+  return classes;
 }
 
 void TDiskAccountCommands::DoReqChgPsw(Connection& /*connection*/, const std::string& param,
@@ -105,10 +154,7 @@ void TDiskAccountCommands::DoReqUList(Connection& connection, const std::string&
 }
 
 void TDiskAccountCommands::DoReqGList(Connection& connection, const std::string& /*param*/) {
-  std::vector<std::string> lines;
-  if (state_.settings.UserList.load() == 1) db_.GroupListAdmin(lines);
-  std::sort(lines.begin(), lines.end(), platform::NameOrder());
-  SendTextList(connection, lines);
+  SendTextList(connection, ListedClasses().value_or(std::vector<std::string>{}));
 }
 
 }  // namespace orvo::service

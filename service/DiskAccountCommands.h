@@ -4,7 +4,9 @@
 // outlive the server that calls these.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ServiceState.h"
 #include "net/OrvoServer.h"
@@ -29,8 +31,20 @@ class TDiskAccountCommands final : public net::AccountCommands {
   void DoReqChgPsw(net::Connection& connection, const std::string& param,
                    const net::LoginRecord* login) override;
   uint32_t LoginLiveMs(const net::LoginRecord& login) override;
+  net::LoginAttempt AttemptLogin(const std::string& address, const std::string& group,
+                                 const std::string& userId, const std::string& password,
+                                 net::TPeerTable& peers) override;
+  bool ChangeOwnPassword(const net::LoginRecord& login, const std::string& oldPassword,
+                         const std::string& newPassword) override;
+  std::optional<std::vector<std::string>> ListedClasses() override;
 
  private:
+  // The gate, throttling and student check of a login; the database's answer beside it for
+  // LOGIN's reply.
+  net::LoginAttempt Attempt(const std::string& address, const std::string& group,
+                            const std::string& userId, const std::string& password,
+                            net::TPeerTable& peers, store::LoginResult& result);
+
   store::TOrvoDiskDb& db_;
   const core::ServiceState& state_;
   const platform::Clock& clock_;

@@ -26,10 +26,11 @@ std::string ErrorText(const std::error_code& code) {
   return std::strerror(code.value());
 }
 
-std::string FolderProblem(const std::string& path) {
+std::error_code FolderError(const std::string& path) {
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::strerror(errno);
-  return S_ISDIR(status.st_mode) ? "" : std::strerror(ENOTDIR);
+  if (::stat(path.c_str(), &status) != 0) return {errno, std::generic_category()};
+  return S_ISDIR(status.st_mode) ? std::error_code()
+                                 : std::make_error_code(std::errc::not_a_directory);
 }
 
 platform::File OpenToRead(const std::string& path, uint64_t& size, std::string& reason) {

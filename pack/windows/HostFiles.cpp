@@ -61,10 +61,14 @@ std::string ErrorText(const std::error_code& code) {
   return code.message();
 }
 
-std::string FolderProblem(const std::string& path) {
+std::error_code FolderError(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return WindowsErrorText(GetLastError());
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "" : WindowsErrorText(ERROR_DIRECTORY);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return {static_cast<int>(GetLastError()), std::system_category()};
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+             ? std::error_code()
+             : std::error_code(ERROR_DIRECTORY, std::system_category());
 }
 
 platform::File OpenToRead(const std::string& path, uint64_t& size, std::string& reason) {

@@ -43,6 +43,10 @@ void File::Resize(uint64_t size) {
   if (::ftruncate(handle_, static_cast<off_t>(size)) != 0) Fail("ftruncate");
 }
 
+void File::Seek(uint64_t offset) {
+  if (::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail("lseek");
+}
+
 void File::Sync() {
   if (::fdatasync(handle_) != 0) Fail("fdatasync");
 }

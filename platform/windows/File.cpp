@@ -56,6 +56,10 @@ uint64_t File::Size() const {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
+void File::Seek(uint64_t offset) {
+  orvo::platform::Seek(handle_, static_cast<int64_t>(offset));
+}
+
 void File::Resize(uint64_t size) {
   // SetEndOfFile cuts or grows at the file pointer; the caller's position stays where it was.
   const int64_t here = Position(handle_);
