@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "net/OrvoServer.h"
@@ -112,6 +113,10 @@ int main(int argc, char** argv) {
                  "folder that holds orvoDisk.db (default: the program's folder)");
   app.add_option("--port", port, "TCP port to listen on; 0 picks a free one")
       ->capture_default_str();
+  std::optional<uint16_t> httpPort;
+  app.add_option("--http-port", httpPort,
+                 "TCP port of the students' browser portal in place of the option HttpPort "
+                 "(default 18780, where 0 switches the portal off); 0 here picks a free one");
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
@@ -120,9 +125,13 @@ int main(int argc, char** argv) {
     if (directory.empty()) directory = orvo::platform::ExecutableDir();
     {
       orvo::service::OrvoService service(directory, port);
+      service.SetHttpPort(httpPort);
       service.Start();
       service.SchedulePauseCheck();
       std::printf("orvo-serverd: listening on port %u\n", static_cast<unsigned>(service.Port()));
+      if (service.HttpPort() != 0) {
+        std::printf("orvo-serverd: web on port %u\n", static_cast<unsigned>(service.HttpPort()));
+      }
       std::fflush(stdout);
       if (!service.ControlChannelProblem().empty()) {
         std::fprintf(stderr, "orvo-serverd: orvo-admin cannot reach this service: %s\n",

@@ -324,8 +324,7 @@ class ConnectionCore::Impl {
     std::string& input = waiting->input;
     const RequestHooks& kind = waiting->kind.hooks;
     for (;;) {
-      const std::size_t room =
-          kind.maxWaitingBytes - std::min(kind.maxWaitingBytes, input.size());
+      const std::size_t room = kind.maxWaitingBytes - std::min(kind.maxWaitingBytes, input.size());
       ErrorCode error;
       const std::size_t n = waiting->socket.read_some(
           asio::buffer(scratch.data(), std::min(room, scratch.size())), error);

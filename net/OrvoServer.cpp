@@ -382,6 +382,7 @@ TOrvoServer::WebLoginResult TOrvoServer::WebLogin(const std::string& address,
   auto session = std::make_unique<TOrvoUser>(address);
   session->SetLogin(std::move(login));
   session->NoteSeen(impl_->clock->TickCount());
+  session->NoteCommand("网页 登录");
   WebSession made{session->Login(), token};
   impl_->AddWebSession(token, std::move(session));
   result.session = std::move(made);

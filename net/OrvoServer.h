@@ -18,8 +18,8 @@
 #include "core/ThreadSafeDic.h"
 #include "net/Connection.h"
 #include "net/ConnectionCore.h"
-#include "net/FileCommands.h"
 #include "net/ConnectionLimits.h"
+#include "net/FileCommands.h"
 #include "platform/Clock.h"
 
 namespace orvo::net {
@@ -50,8 +50,8 @@ enum class LoginRefusal {
 
 struct LoginAttempt {
   LoginRefusal refusal = LoginRefusal::WrongPassword;
-  LoginRecord login;         // when accepted
-  uint32_t blockedMs = 0;    // what is left of the address's block
+  LoginRecord login;       // when accepted
+  uint32_t blockedMs = 0;  // what is left of the address's block
 };
 
 // The peer record: one per client IP address seen lately (a record without login or block is

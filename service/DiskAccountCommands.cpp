@@ -45,8 +45,7 @@ std::string FormatServerTime(const platform::LocalDateTime& now) {
 }
 
 net::LoginAttempt TDiskAccountCommands::Attempt(const std::string& address,
-                                                const std::string& group,
-                                                const std::string& userId,
+                                                const std::string& group, const std::string& userId,
                                                 const std::string& password, TPeerTable& peers,
                                                 store::LoginResult& result) {
   const uint32_t tick = clock_.TickCount();
@@ -102,9 +101,8 @@ void TDiskAccountCommands::DoReqLogin(Connection& connection, const std::string&
       Attempt(connection.PeerAddress(), login.group, login.userId, login.password, peers, result);
   std::vector<std::string> lines;
   if (attempt.refusal == net::LoginRefusal::None) {
-    lines = {attempt.login.rootPath,  state_.settings.PublicPath.Get(),
-             attempt.login.userName,  kPublicFolderCaption,
-             FormatServerTime(clock_.Now()), result.currDataHost,
+    lines = {attempt.login.rootPath, state_.settings.PublicPath.Get(), attempt.login.userName,
+             kPublicFolderCaption,   FormatServerTime(clock_.Now()),   result.currDataHost,
              result.currDataPort};
     peers.With(connection.PeerAddress(),
                [&](TOrvoUser& peer) { peer.SetLogin(std::move(attempt.login)); });

@@ -8,6 +8,7 @@
 #include "platform/ControlChannel.h"
 #include "platform/Utf8Path.h"
 #include "service/ControlRequests.h"
+#include "web/Portal.h"
 
 namespace orvo::service {
 
@@ -60,11 +61,13 @@ void OrvoService::Start() {
   server_->SetClock(clock_);
   server_->SetDefaultPort(port_);
   try {
+    StartPortal();
     server_->SetActive(true);
-  } catch (const std::system_error& e) {
+  } catch (const std::exception& e) {
     // All or nothing: a service that cannot listen keeps no database open either, so nothing
     // uses half of it.
     server_.reset();
+    portal_.reset();
     accounts_.reset();
     db_.reset();
     throw std::runtime_error(e.what());
@@ -72,6 +75,25 @@ void OrvoService::Start() {
   StartControlChannel();
   std::lock_guard guard(timerLock_);
   stopping_ = false;
+}
+
+void OrvoService::StartPortal() {
+  // The option's 0 means no portal; a port given by the caller is served, 0 picking a free one.
+  const uint32_t port = httpPortOverride_.value_or(state_.options.HttpPort.load());
+  if (!httpPortOverride_ && port == 0) return;
+  portal_ = std::make_unique<web::WebPortal>(*server_, state_);
+  const std::string certificate = state_.options.HttpsCert.Get();
+  const std::string key = state_.options.HttpsKey.Get();
+  if (!certificate.empty() || !key.empty()) portal_->UseTls(certificate, key);
+  server_->SetRequestPort(static_cast<uint16_t>(port), portal_->Hooks());
+}
+
+uint16_t OrvoService::HttpPort() const {
+  return server_ && portal_ ? server_->BoundRequestPort() : 0;
+}
+
+bool OrvoService::HttpSecure() const {
+  return portal_ && portal_->Secure();
 }
 
 void OrvoService::StartControlChannel() {
@@ -87,6 +109,7 @@ void OrvoService::StartControlChannel() {
   } catch (const platform::ControlChannelTaken& e) {
     // Another service runs on this database: all or nothing, as when the port is taken.
     server_.reset();
+    portal_.reset();
     accounts_.reset();
     db_.reset();
     throw std::runtime_error(e.what());
@@ -104,6 +127,7 @@ void OrvoService::Stop() {
   timerWake_.notify_all();
   if (pauseTimer_.joinable()) pauseTimer_.join();
   server_.reset();  // deactivates: no listening, live connections closed, threads joined
+  portal_.reset();
 }
 
 void OrvoService::ReloadSettings() {

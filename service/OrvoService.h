@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -25,6 +26,9 @@
 
 namespace orvo::platform {
 class ControlListener;
+}
+namespace orvo::web {
+class WebPortal;
 }
 
 namespace orvo::service {
@@ -68,6 +72,13 @@ class OrvoService {
   // Runs PauseGateIfTimetableEmpty once, `delay` after this call, on a thread Stop() ends.
   void SchedulePauseCheck(std::chrono::milliseconds delay = kStartupPauseDelay);
 
+  // The browser portal's port in place of the option HttpPort (0 picks a free one, as for the
+  // protocol's port; nullopt: the option's, where 0 means no portal). Set before Start.
+  void SetHttpPort(std::optional<uint16_t> port) { httpPortOverride_ = port; }
+  // The port the portal serves, 0 when there is none.
+  uint16_t HttpPort() const;
+  bool HttpSecure() const;
+
   std::string DatabasePath() const { return databasePath_; }
   // Why the control channel (platform/ControlChannel.h) is not served, empty when it is: the
   // service runs without it where the folder cannot hold it.
@@ -83,6 +94,8 @@ class OrvoService {
   // Serves the control channel of the database's folder; raises (leaving nothing open) when
   // another service serves it already.
   void StartControlChannel();
+  // Makes the browser portal and gives the server its port, unless the port is 0.
+  void StartPortal();
 
   std::string databasePath_;
   uint16_t port_;
@@ -91,6 +104,8 @@ class OrvoService {
   core::ServiceState state_;  // declared before everything that reads it
   std::unique_ptr<store::TOrvoDiskDb> db_;
   std::unique_ptr<TDiskAccountCommands> accounts_;
+  std::optional<uint16_t> httpPortOverride_;
+  std::unique_ptr<web::WebPortal> portal_;  // before the server: it outlives the server's threads
   std::unique_ptr<net::TOrvoServer> server_;
   std::unique_ptr<platform::ControlListener> control_;
   std::string controlProblem_;

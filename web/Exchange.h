@@ -26,6 +26,8 @@ class Exchange {
  public:
   virtual ~Exchange() = default;
   virtual const http::request_header<>& Header() const = 0;
+  // Whether the client lets the connection carry another request after this one.
+  virtual bool KeepAlive() const = 0;
   // The announced body length; nullopt for a chunked body.
   virtual std::optional<uint64_t> BodyLength() const = 0;
   // The whole body when it is at most `limit` bytes; nullopt when longer or broken off.

@@ -51,7 +51,8 @@ class WebPortal::Impl {
 #endif
     ConnectionStream stream(connection);
     std::string carried;
-    const bool keep = ServeOneRequest(stream, requests, connection.PeerAddress(), false, carried, kHeaderLimit);
+    const bool keep =
+        ServeOneRequest(stream, requests, connection.PeerAddress(), false, carried, kHeaderLimit);
     // Bytes of a next request that came with this one wait with the connection.
     connection.Input().insert(0, carried);
     return keep;
@@ -69,8 +70,8 @@ class WebPortal::Impl {
       connection.State() = state;
     }
     state->tls->next_layer().Attach(connection);
-    return ServeOneRequest(*state->tls, requests, connection.PeerAddress(), true,
-                           state->leftover, kHeaderLimit);
+    return ServeOneRequest(*state->tls, requests, connection.PeerAddress(), true, state->leftover,
+                           kHeaderLimit);
   }
 
   std::unique_ptr<asio::ssl::context> tls;
@@ -120,8 +121,7 @@ net::ConnectionCore::RequestHooks WebPortal::Hooks() {
   return {.ready =
               [secure](std::string_view input) {
                 // Under TLS nothing can be read before the handshake: any byte starts the work.
-                return secure ? !input.empty()
-                              : input.find("\r\n\r\n") != std::string_view::npos;
+                return secure ? !input.empty() : input.find("\r\n\r\n") != std::string_view::npos;
               },
           .maxWaitingBytes = kHeaderLimit,
           .serve = [this](net::Connection& connection) { return impl_->Serve(connection); }};

@@ -40,6 +40,12 @@ struct Answer {
   bool close = false;  // the request's body was not read: the connection cannot go on
 };
 
+Answer Json(std::string body) {
+  Answer answer;
+  answer.body = std::move(body);
+  return answer;
+}
+
 Answer Failure(http::status status, std::string_view message, std::string_view code,
                std::string extra = {}) {
   Answer answer;
@@ -52,10 +58,10 @@ Answer Failure(http::status status, std::string_view message, std::string_view c
 // framed, sniffed into another type or tells other sites where the student was.
 template <class Message>
 void Harden(Message& message, bool cacheable) {
-  message.set(http::field::content_security_policy, kPolicy);
+  message.set("Content-Security-Policy", kPolicy);
   message.set("X-Content-Type-Options", "nosniff");
   message.set("X-Frame-Options", "DENY");
-  message.set(http::field::referrer_policy, "no-referrer");
+  message.set("Referrer-Policy", "no-referrer");
   message.set(http::field::cache_control, cacheable ? "no-cache" : "no-store");
 }
 
@@ -65,8 +71,8 @@ Answer FromOutcome(net::FileOutcome outcome) {
     case FileOutcome::Done:
       return {};
     case FileOutcome::Refused:
-      return Failure(http::status::forbidden, "不能在这里这样做（名称不可用，或者是受保护的文件夹）。",
-                     "refused");
+      return Failure(http::status::forbidden,
+                     "不能在这里这样做（名称不可用，或者是受保护的文件夹）。", "refused");
     case FileOutcome::NotFound:
       return Failure(http::status::not_found, "找不到这个文件或文件夹。", "not_found");
     case FileOutcome::Exists:
@@ -87,11 +93,11 @@ Answer FromOutcome(net::FileOutcome outcome) {
 // "2026-12-11 09:30" in the service's local time.
 std::string ModifiedText(uint64_t fileTime) {
   std::tm local{};
-  if (!pack::host::ToLocalTime(
-          static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime)), local)) {
+  if (!pack::host::ToLocalTime(static_cast<std::time_t>(platform::FileTimeToUnixSeconds(fileTime)),
+                               local)) {
     return {};
   }
-  char text[32];
+  char text[80];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", local.tm_year + 1900,
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
   return text;
@@ -149,7 +155,8 @@ class Request {
 
   bool Serve() {
     const auto& header = exchange_.Header();
-    const auto target = ParseTarget(std::string_view(header.target().data(), header.target().size()));
+    const auto target =
+        ParseTarget(std::string_view(header.target().data(), header.target().size()));
     if (!target) return Send(Failure(http::status::bad_request, "请求的地址无效。", "bad_request"));
     target_ = *target;
     const std::string& path = target_.path;
@@ -170,7 +177,7 @@ class Request {
     for (const auto& [name, value] : answer.headers) response.set(name, value);
     Harden(response, cacheable_);
     response.body() = answer.body;
-    const bool keep = keep_ && !answer.close && exchange_.Header().keep_alive();
+    const bool keep = keep_ && !answer.close && exchange_.KeepAlive();
     response.keep_alive(keep);
     response.prepare_payload();
     return exchange_.Write(response) && keep;
@@ -203,8 +210,8 @@ class Request {
     const auto& header = exchange_.Header();
     const auto cookie = header.find(http::field::cookie);
     if (cookie == header.end()) return std::nullopt;
-    const auto token =
-        CookieValue(std::string_view(cookie->value().data(), cookie->value().size()), kSessionCookie);
+    const auto token = CookieValue(std::string_view(cookie->value().data(), cookie->value().size()),
+                                   kSessionCookie);
     if (!token) return std::nullopt;
     return server_.LiveWebSession(*token, "网页 " + std::string(note));
   }
@@ -262,7 +269,8 @@ class Request {
     if (path == "/api/list" || path == "/api/download" || path == "/api/zip") {
       const std::string area = Field(target_.query, "area");
       const auto levels = Levels(target_.query, "path");
-      const auto session = Session(path.substr(5) + " " + area + "/" + Field(target_.query, "path"));
+      const auto session =
+          Session(path.substr(5) + " " + area + "/" + Field(target_.query, "path"));
       if (!session) return NoSession();
       if (!levels) return Failure(http::status::bad_request, "路径无效。", "bad_path");
       const net::FileRoots roots = server_.FileRootsOf(session->login);
@@ -279,23 +287,22 @@ class Request {
   Answer Classes() {
     net::AccountCommands* accounts = server_.Accounts();
     const auto classes = accounts ? accounts->ListedClasses() : std::nullopt;
-    if (!classes) return Answer{.body = "{\"listed\":false}"};
+    if (!classes) return Json("{\"listed\":false}");
     std::string list;
     for (const std::string& name : *classes) {
       if (!list.empty()) list += ',';
       list += JsonString(name);
     }
-    return Answer{.body = "{\"listed\":true,\"classes\":[" + list + "]}"};
+    return Json("{\"listed\":true,\"classes\":[" + list + "]}");
   }
 
   Answer Me() {
     const auto session = Session("GET /api/me");
     if (!session) return NoSession();
     const net::LoginRecord& login = session->login;
-    return Answer{.body = "{\"name\":" + JsonString(login.userName) +
-                          ",\"class\":" + JsonString(login.group) +
-                          ",\"id\":" + JsonString(login.name) +
-                          ",\"csrf\":" + JsonString(login.csrf) + "}"};
+    return Json("{\"name\":" + JsonString(login.userName) +
+                ",\"class\":" + JsonString(login.group) + ",\"id\":" + JsonString(login.name) +
+                ",\"csrf\":" + JsonString(login.csrf) + "}");
   }
 
   Answer List(const std::string& area, const std::vector<std::string>& levels,
@@ -317,14 +324,15 @@ class Request {
               ",\"size\":" + std::to_string(entry.IsFolder() ? 0 : entry.size) +
               ",\"modified\":" + JsonString(ModifiedText(entry.lastWriteTime)) + "}";
     }
-    return Answer{.body = "{\"area\":" + JsonString(area) + ",\"path\":" +
-                          JsonString(Join(levels, '/')) + ",\"entries\":[" + list + "]}"};
+    return Json("{\"area\":" + JsonString(area) + ",\"path\":" + JsonString(Join(levels, '/')) +
+                ",\"entries\":[" + list + "]}");
   }
 
   Answer Download(const std::string& clientPath, const std::string& name,
                   const net::FileRoots& roots) {
     auto use = net::ClaimDownload(clientPath, roots);
-    if (!use) return Failure(http::status::not_found, "找不到这个文件，或它正在被写入。", "not_found");
+    if (!use)
+      return Failure(http::status::not_found, "找不到这个文件，或它正在被写入。", "not_found");
     const uint64_t size = use->Size();
     const auto& header = exchange_.Header();
     const auto range = header.find(http::field::range);
@@ -333,8 +341,8 @@ class Request {
             ? RangeAnswer{}
             : ParseRange(std::string_view(range->value().data(), range->value().size()), size);
     if (wanted.kind == RangeKind::Unsatisfiable) {
-      Answer answer = Failure(http::status::range_not_satisfiable, "请求的范围超出了文件。",
-                              "bad_range");
+      Answer answer =
+          Failure(http::status::range_not_satisfiable, "请求的范围超出了文件。", "bad_range");
       answer.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
       return answer;
     }
@@ -353,7 +361,7 @@ class Request {
     }
     Harden(response, false);
     response.content_length(count);
-    response.keep_alive(header.keep_alive());
+    response.keep_alive(exchange_.KeepAlive());
     platform::File* file = use->OpenFile();
     try {
       file->Seek(first);
@@ -362,12 +370,11 @@ class Request {
     }
     streamed_ = true;
     keep_ = exchange_.WriteHeader(response) && exchange_.WriteFile(*file, count) &&
-            header.keep_alive();
+            exchange_.KeepAlive();
     return {};
   }
 
-  Answer Zip(const std::string& clientPath, const std::string& name,
-             const net::FileRoots& roots) {
+  Answer Zip(const std::string& clientPath, const std::string& name, const net::FileRoots& roots) {
     const auto folder = net::ResolveFolder(clientPath, roots);
     if (!folder) return Failure(http::status::not_found, "找不到这个文件夹。", "not_found");
     HeaderOnly response{http::status::ok, exchange_.Header().version()};
@@ -375,7 +382,7 @@ class Request {
     response.set(http::field::content_disposition, AttachmentDisposition(name + ".zip"));
     Harden(response, false);
     response.chunked(true);
-    response.keep_alive(exchange_.Header().keep_alive());
+    response.keep_alive(exchange_.KeepAlive());
     streamed_ = true;
     keep_ = false;
     if (!exchange_.WriteHeader(response)) return {};
@@ -385,7 +392,7 @@ class Request {
       pack::PackFolderToStream(*folder, sink, progress,
                                std::filesystem::temp_directory_path().string());
       sink.Finish();
-      keep_ = exchange_.Header().keep_alive();
+      keep_ = exchange_.KeepAlive();
     } catch (const std::exception&) {
       // The archive is cut off; ending the connection tells the browser it is incomplete.
     }
@@ -436,7 +443,8 @@ class Request {
   Answer Login() {
     const auto body = exchange_.ReadBody(kFormLimit);
     const auto fields = body ? ParseForm(*body) : std::nullopt;
-    if (!fields) return Unread(Failure(http::status::bad_request, "提交的内容无效。", "bad_request"));
+    if (!fields)
+      return Unread(Failure(http::status::bad_request, "提交的内容无效。", "bad_request"));
     const std::string group = Field(*fields, "class");
     const std::string id = Field(*fields, "id");
     if (group.empty() || id.empty()) {
@@ -446,8 +454,8 @@ class Request {
     const auto result = server_.WebLogin(address_, group, id, Field(*fields, "password"));
     const net::LoginAttempt& attempt = result.attempt;
     if (result.session) {
-      Answer answer{.body = "{\"name\":" + JsonString(result.session->login.userName) +
-                            ",\"class\":" + JsonString(group) + ",\"id\":" + JsonString(id) + "}"};
+      Answer answer = Json("{\"name\":" + JsonString(result.session->login.userName) +
+                           ",\"class\":" + JsonString(group) + ",\"id\":" + JsonString(id) + "}");
       answer.headers.emplace_back("Set-Cookie", SessionCookie(result.session->token, false));
       return answer;
     }
@@ -510,7 +518,8 @@ class Request {
       return Unread(Failure(http::status::length_required, "上传需要给出文件大小。", "length"));
     }
     if (*length > net::kMaxCountedBlockBytes) {
-      return Unread(Failure(http::status::payload_too_large, "文件超过 2 GB，不能上传。", "too_large"));
+      return Unread(
+          Failure(http::status::payload_too_large, "文件超过 2 GB，不能上传。", "too_large"));
     }
     const net::FileRoots roots = server_.FileRootsOf(session.login);
     const auto base = ClientPath(roots, "own", *folder);
@@ -518,15 +527,15 @@ class Request {
     const std::string clientPath = *base + '\\' + name;
     state_.sysLog.Add("WEB PUT " + clientPath);
     bool whole = false;
-    const net::FileOutcome outcome = net::ReceiveUpload(clientPath, roots, [&](net::ByteSink& sink) {
-      sink.Reserve(*length);
-      if (!exchange_.Continue()) throw net::ConnectionError("browser gone");
-      whole = exchange_.ReadBodyInto(*length, [&](const char* data, std::size_t size) {
-        sink.Write(data, size);
-      });
-      // A body that broke off must not replace the old file.
-      if (!whole) throw net::ConnectionError("upload broken off");
-    });
+    const net::FileOutcome outcome =
+        net::ReceiveUpload(clientPath, roots, [&](net::ByteSink& sink) {
+          sink.Reserve(*length);
+          if (!exchange_.Continue()) throw net::ConnectionError("browser gone");
+          whole = exchange_.ReadBodyInto(
+              *length, [&](const char* data, std::size_t size) { sink.Write(data, size); });
+          // A body that broke off must not replace the old file.
+          if (!whole) throw net::ConnectionError("upload broken off");
+        });
     Answer answer = FromOutcome(outcome);
     answer.close = !whole;
     return answer;
@@ -555,9 +564,9 @@ bool PortalRequests::Handle(Exchange& exchange, const std::string& address, bool
 }
 
 void PortalRequests::Refuse(Exchange& exchange, bool headerTooLong) {
-  Response response{headerTooLong ? http::status::request_header_fields_too_large
-                                  : http::status::bad_request,
-                    11};
+  Response response{
+      headerTooLong ? http::status::request_header_fields_too_large : http::status::bad_request,
+      11};
   response.set(http::field::content_type, "application/json; charset=utf-8");
   Harden(response, false);
   response.body() = headerTooLong ? R"({"error":"请求头太长。","code":"header_too_large"})"

@@ -8,6 +8,7 @@
 #include <boost/beast/http.hpp>
 
 #include <array>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -26,6 +27,7 @@ class StreamExchange final : public Exchange {
       : stream_(stream), buffer_(buffer), parser_(parser) {}
 
   const http::request_header<>& Header() const override { return parser_.get(); }
+  bool KeepAlive() const override { return parser_.keep_alive(); }
 
   std::optional<uint64_t> BodyLength() const override {
     if (parser_.chunked()) return std::nullopt;
@@ -34,9 +36,8 @@ class StreamExchange final : public Exchange {
 
   std::optional<std::string> ReadBody(std::size_t limit) override {
     std::string body;
-    const bool whole = ReadBodyInto(limit, [&](const char* data, std::size_t size) {
-      body.append(data, size);
-    });
+    const bool whole =
+        ReadBodyInto(limit, [&](const char* data, std::size_t size) { body.append(data, size); });
     if (!whole) return std::nullopt;
     return body;
   }
@@ -124,13 +125,15 @@ bool ServeOneRequest(Stream& stream, PortalRequests& requests, const std::string
                      bool secure, std::string& carried, std::size_t headerLimit) {
   boost::beast::flat_buffer buffer;
   if (!carried.empty()) {
-    const std::size_t n = boost::asio::buffer_copy(buffer.prepare(carried.size()),
-                                                   boost::asio::buffer(carried));
+    const std::size_t n =
+        boost::asio::buffer_copy(buffer.prepare(carried.size()), boost::asio::buffer(carried));
     buffer.commit(n);
     carried.clear();
   }
   auto parser = std::make_unique<http::request_parser<http::buffer_body>>();
   parser->header_limit(static_cast<std::uint32_t>(headerLimit));
+  // Each handler sets the limit of the body it reads; an upload's length is judged by its own.
+  parser->body_limit(std::numeric_limits<std::uint64_t>::max());
   boost::system::error_code error;
   http::read_header(stream, buffer, *parser, error);
   if (error == http::error::end_of_stream || error == boost::asio::error::eof ||
