@@ -95,13 +95,15 @@ orvo_download() { download "$WEB/api/download?area=own&path=big.bin" -b "$JAR"; 
 nginx_download() { download "http://127.0.0.1:$NGINX_PORT/big.bin"; }
 
 # `upload`: MiB/s of one upload of the big file as a new file, from the request's first byte to
-# the answer (the service answers once the file is in place); checked for status and size.
+# the answer (the service answers once the file is in place); checked for status and size. The
+# body is streamed from the file (-T): curl refuses --data-binary @FILE of 1 GiB ("out of
+# memory"), and a browser streams it too. No "Expect: 100-continue", as a browser sends none.
 upload() {
   local code sent seconds
   rm -f "$FOLDER/upload.bin"
   read -r code sent seconds < <(curl -s -o "$T/upload.json" \
     -w '%{http_code} %{size_upload} %{time_total}' -b "$JAR" -H "X-Orvo-Csrf: $csrf" \
-    -H 'Content-Type: application/octet-stream' --data-binary @"$FOLDER/big.bin" \
+    -H 'Content-Type: application/octet-stream' -H 'Expect:' -X POST -T "$FOLDER/big.bin" \
     "$WEB/api/upload?path=&name=upload.bin")
   if [ "$code" != 200 ] || [ "$sent" != "$SIZE" ] || [ "$(stat -c %s "$FOLDER/upload.bin")" != "$SIZE" ]; then
     echo "upload: status $code, $sent bytes sent: $(cat "$T/upload.json")" >&2
