@@ -139,12 +139,26 @@ best() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 met() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { print (a >= f * b ? "yes" : "no") }'; }
 
+# `cpu_seconds PID`: the user and system time PID has used so far, in seconds.
+cpu_seconds() {
+  awk -v hz="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); printf "%.2f", ($12 + $13) / hz }' \
+    "/proc/$1/stat"
+}
+# `with_cpu NAME COMMAND...`: `best NAME COMMAND...`, then the service's CPU time over those runs.
+with_cpu() {
+  local before after
+  before=$(cpu_seconds "$server")
+  best "$@"
+  after=$(cpu_seconds "$server")
+  echo "  service CPU over the $REPEAT runs: $(awk -v a="$after" -v b="$before" 'BEGIN { printf "%.2f", a - b }') s"
+}
+
 echo "== download of $SIZE_MIB MiB, best of $REPEAT =="
-best orvo_download orvo_download
+with_cpu orvo_download orvo_download
 best nginx_download nginx_download
 
 echo "== upload of $SIZE_MIB MiB, best of $REPEAT =="
-best orvo_upload upload
+with_cpu orvo_upload upload
 best dd_write dd_write
 rm -f "$FOLDER/upload.bin"
 
