@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Utf8Path.h"
 #include "service/OrvoService.h"
 #include "tests/pack/ZipReader.h"
 #include "tests/support/Eventually.h"
@@ -208,7 +209,9 @@ class PortalHttp : public ::testing::Test {
     clock.AdvanceTicks(2 * kMinute);
   }
 
-  fs::path Local(const std::string& relative) const { return dir.Path() / relative; }
+  fs::path Local(const std::string& relative) const {
+    return dir.Path() / platform::Utf8Path(relative);
+  }
   // A client path of the protocol, with the backslashes a Windows client writes.
   std::string In(const std::string& relative) const {
     std::string path = dir / "root";
@@ -862,7 +865,7 @@ class PortalHttps : public PortalHttp {
   std::string Certificate() const { return tls / "cert.pem"; }
   std::string Key() const { return tls / "key.pem"; }
 
-  TempDir tls;  // beside the database folder, which a failed start must not need
+  TempDir tls;  // the certificate and key, in a folder of their own
 };
 
 TEST_F(PortalHttps, ServesTlsAndTheCookieIsSecure) {
