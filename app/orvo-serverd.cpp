@@ -131,6 +131,8 @@ int main(int argc, char** argv) {
       std::printf("orvo-serverd: listening on port %u\n", static_cast<unsigned>(service.Port()));
       if (service.HttpPort() != 0) {
         std::printf("orvo-serverd: web on port %u\n", static_cast<unsigned>(service.HttpPort()));
+      } else if (!service.HttpProblem().empty()) {
+        std::fprintf(stderr, "orvo-serverd: no web portal: %s\n", service.HttpProblem().c_str());
       }
       std::fflush(stdout);
       if (!service.ControlChannelProblem().empty()) {

@@ -95,13 +95,15 @@ orvo_download() { download "$WEB/api/download?area=own&path=big.bin" -b "$JAR"; 
 nginx_download() { download "http://127.0.0.1:$NGINX_PORT/big.bin"; }
 
 # `upload`: MiB/s of one upload of the big file as a new file, from the request's first byte to
-# the answer (the service answers once the file is in place); checked for status and size.
+# the answer (the service answers once the file is in place); checked for status and size. The
+# body is streamed from the file (-T): curl refuses --data-binary @FILE of 1 GiB ("out of
+# memory"), and a browser streams it too. No "Expect: 100-continue", as a browser sends none.
 upload() {
   local code sent seconds
   rm -f "$FOLDER/upload.bin"
   read -r code sent seconds < <(curl -s -o "$T/upload.json" \
     -w '%{http_code} %{size_upload} %{time_total}' -b "$JAR" -H "X-Orvo-Csrf: $csrf" \
-    -H 'Content-Type: application/octet-stream' --data-binary @"$FOLDER/big.bin" \
+    -H 'Content-Type: application/octet-stream' -H 'Expect:' -X POST -T "$FOLDER/big.bin" \
     "$WEB/api/upload?path=&name=upload.bin")
   if [ "$code" != 200 ] || [ "$sent" != "$SIZE" ] || [ "$(stat -c %s "$FOLDER/upload.bin")" != "$SIZE" ]; then
     echo "upload: status $code, $sent bytes sent: $(cat "$T/upload.json")" >&2
@@ -134,15 +136,29 @@ best() {
   printf -v "best_$name" '%s' "$top"
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 met() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { print (a >= f * b ? "yes" : "no") }'; }
 
+# `cpu_seconds PID`: the user and system time PID has used so far, in seconds.
+cpu_seconds() {
+  awk -v hz="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); printf "%.2f", ($12 + $13) / hz }' \
+    "/proc/$1/stat"
+}
+# `with_cpu NAME COMMAND...`: `best NAME COMMAND...`, then the service's CPU time over those runs.
+with_cpu() {
+  local before after
+  before=$(cpu_seconds "$server")
+  best "$@"
+  after=$(cpu_seconds "$server")
+  echo "  service CPU over the $REPEAT runs: $(awk -v a="$after" -v b="$before" 'BEGIN { printf "%.2f", a - b }') s"
+}
+
 echo "== download of $SIZE_MIB MiB, best of $REPEAT =="
-best orvo_download orvo_download
+with_cpu orvo_download orvo_download
 best nginx_download nginx_download
 
 echo "== upload of $SIZE_MIB MiB, best of $REPEAT =="
-best orvo_upload upload
+with_cpu orvo_upload upload
 best dd_write dd_write
 rm -f "$FOLDER/upload.bin"
 

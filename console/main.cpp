@@ -117,6 +117,18 @@ void TSMainFrm::FormCreate() {
     // before both exist. A failure leaves neither database nor server behind.
     service_.Start();
     classList_.SetStartError({});
+    // The protocol runs without the browser portal when its port is taken: the teacher is told,
+    // and every control stays usable.
+    if (const std::string problem = service_.HttpProblem(); !problem.empty()) {
+      const QString why =
+          QStringLiteral(
+              "学生网页没有启动（%"
+              "1）。学生仍可以用客户端登录；关闭占用这个端口的程序后重新启动控制台即可。")
+              .arg(Text(problem));
+      StartProblem->setText(why);
+      StartProblem->setToolTip(why);
+      StartProblem->show();
+    }
     const core::SettingsValues& settings = service_.State().settings;
     RootPathEdit->setText(Text(settings.RootPath.Get()));
     PublicPathEdit->setText(Text(settings.PublicPath.Get()));

@@ -68,7 +68,8 @@ class TSMainFrm final : public QWidget {
 
   // --- start-up and lifecycle ---
   // Starts the service and fills the folders, the options and the class list from it; when it
-  // cannot start, shows why in StartProblem and disables the controls that need it.
+  // cannot start, shows why in StartProblem and disables the controls that need it. A browser
+  // portal that could not start is named there too, with every control left usable.
   void FormCreate();
   // Once after start-up: pauses the gate over an empty timetable, and goes to the notification
   // area when the folders are set.

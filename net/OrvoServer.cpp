@@ -101,11 +101,19 @@ class TOrvoServer::Impl {
     platform::Listeners bound =
         platform::ListenOnAllAddresses(defaultPort, platform::kMaxListenBacklog);
     std::vector<ConnectionCore::RequestListeners> more;
+    boundRequestPort = 0;
+    requestProblem.clear();
     if (requestHooks) {
-      platform::Listeners requests =
-          platform::ListenOnAllAddresses(requestPort, platform::kMaxListenBacklog);
-      boundRequestPort = requests.port;
-      more.push_back({std::move(requests), *requestHooks});
+      // The second port is an addition: when it cannot be had, the protocol is served all the
+      // same and the owner is told why.
+      try {
+        platform::Listeners requests =
+            platform::ListenOnAllAddresses(requestPort, platform::kMaxListenBacklog);
+        boundRequestPort = requests.port;
+        more.push_back({std::move(requests), *requestHooks});
+      } catch (const std::system_error& e) {
+        requestProblem = e.what();
+      }
     }
     boundPort = bound.port;
     connections.Start(std::move(bound), std::move(more));
@@ -129,6 +137,7 @@ class TOrvoServer::Impl {
   uint16_t boundPort = 0;
   uint16_t requestPort = 0;
   uint16_t boundRequestPort = 0;
+  std::string requestProblem;  // why the request port is not served, as of the last activation
   std::optional<ConnectionCore::RequestHooks> requestHooks;  // set before activation only
   bool active = false;
   AccountCommands* accounts = nullptr;
@@ -366,6 +375,9 @@ void TOrvoServer::SetRequestPort(uint16_t port, ConnectionCore::RequestHooks hoo
 }
 uint16_t TOrvoServer::BoundRequestPort() const {
   return impl_->boundRequestPort;
+}
+const std::string& TOrvoServer::RequestPortProblem() const {
+  return impl_->requestProblem;
 }
 
 TOrvoServer::WebLoginResult TOrvoServer::WebLogin(const std::string& address,

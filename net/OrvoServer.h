@@ -211,9 +211,11 @@ class TOrvoServer {
 
   // A second port served on the same event loop and workers, for connections that carry one
   // request after another (the browser portal). Set before activation; port 0 picks a free one.
-  // Activation raises std::system_error naming the port when it cannot be bound.
+  // When it cannot be bound, activation serves the protocol alone and RequestPortProblem() says
+  // why (empty otherwise); BoundRequestPort() is then 0.
   void SetRequestPort(uint16_t port, ConnectionCore::RequestHooks hooks);
   uint16_t BoundRequestPort() const;
+  const std::string& RequestPortProblem() const;
 
   // --- browser sessions: logins by cookie rather than by address, under the same rules ---
   // Tries a login for a browser at `address`; on acceptance a session is made (its login's

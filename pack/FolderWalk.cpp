@@ -7,8 +7,8 @@
 
 namespace orvo::pack {
 
-FolderWalk::FolderWalk(std::string root, std::optional<LeaveOut> leaveOut)
-    : root_(std::move(root)), leaveOut_(std::move(leaveOut)) {
+FolderWalk::FolderWalk(std::string root, std::optional<LeaveOut> leaveOut, bool confined)
+    : root_(std::move(root)), leaveOut_(std::move(leaveOut)), confined_(confined) {
   realRoot_ = RealPath(root_).value_or(root_);
   Enter(root_, "", false);
 }
@@ -39,7 +39,14 @@ void FolderWalk::Enter(std::string path, std::string prefix, bool viaLink) {
   frame.prefix = std::move(prefix);
   while (std::optional<FolderEntry> entry = reader.Next()) {
     if (entry->data.IsFolder()) {
-      frame.subfolders.push_back({entry->data.name, entry->folderLink});
+      // A folder link is followed only out of the tree (see Enter): confined, never.
+      if (!(confined_ && entry->folderLink)) {
+        frame.subfolders.push_back({entry->data.name, entry->folderLink});
+      }
+      continue;
+    }
+    if (confined_ && entry->data.IsLink() &&
+        !InsideTree(platform::JoinPath(frame.path, entry->data.name))) {
       continue;
     }
     if (leaveOut_ && reader.Is(*entry, *leaveOut_)) continue;

@@ -27,7 +27,8 @@ struct TreeFile {
 class FolderWalk {
  public:
   // `root` is an existing folder without a trailing separator (a root such as "/" allowed).
-  FolderWalk(std::string root, std::optional<LeaveOut> leaveOut);
+  // `confined`: links that lead out of the tree are left out, files and folders alike.
+  FolderWalk(std::string root, std::optional<LeaveOut> leaveOut, bool confined = false);
 
   // The next file, or nullopt at the end of the tree.
   std::optional<TreeFile> Next();
@@ -57,6 +58,7 @@ class FolderWalk {
   std::string root_;
   std::string realRoot_;
   std::optional<LeaveOut> leaveOut_;
+  bool confined_ = false;
   std::vector<Frame> stack_;
   std::set<FileIdentity> entered_;
   std::vector<std::string> unreadable_;

@@ -30,8 +30,8 @@ PackResult PackFolder(const std::string& folder, PackProgress& progress,
     return result;
   }
   std::unique_ptr<FolderWalk> walk;
-  const SourceMaker makeSource = [&root, &walk](const LeaveOut& archive) -> FileSource {
-    walk = std::make_unique<FolderWalk>(root, archive);
+  const SourceMaker makeSource = [&root, &walk, &options](const LeaveOut& archive) -> FileSource {
+    walk = std::make_unique<FolderWalk>(root, archive, options.confined);
     return [&walk] { return walk->Next(); };
   };
   FolderProgress forward(progress);

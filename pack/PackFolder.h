@@ -69,6 +69,9 @@ struct PackOptions {
   // file beside the archive. The files in flight hold at most about 4 x workers times this.
   std::size_t memoryBytesPerFile = 4u << 20;
   ZipLimits limits;  // only tests change these
+  // Links that lead out of the folder are left out, files and folders alike: an archive for
+  // someone who may reach only what lies inside it (a student's own folder).
+  bool confined = false;
 };
 
 // The folder path without trailing separators followed by ".zip". A root keeps its separator:

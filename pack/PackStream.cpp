@@ -20,7 +20,7 @@ StreamResult PackFolderToStream(const std::string& folder, ArchiveSink& sink,
     throw std::system_error(error, cannotList);
   // The walk lists the root as it is made. A folder that exists but cannot be opened is one the
   // system refuses to let us read.
-  FolderWalk walk(root, std::nullopt);
+  FolderWalk walk(root, std::nullopt, options.confined);
   if (!walk.UnreadableFolders().empty()) {
     throw std::system_error(std::make_error_code(std::errc::permission_denied), cannotList);
   }

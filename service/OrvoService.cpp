@@ -79,8 +79,11 @@ void OrvoService::Start() {
 
 void OrvoService::StartPortal() {
   // The option's 0 means no portal; a port given by the caller is served, 0 picking a free one.
-  const uint32_t port = httpPortOverride_.value_or(state_.options.HttpPort.load());
-  if (!httpPortOverride_ && port == 0) return;
+  // A service asked to pick its protocol port (tests, a second service on one host) picks the
+  // portal's too, so that it never contends for the fixed one.
+  const uint32_t option = state_.options.HttpPort.load();
+  if (!httpPortOverride_ && option == 0) return;
+  const uint32_t port = httpPortOverride_.value_or(port_ == 0 ? 0 : option);
   portal_ = std::make_unique<web::WebPortal>(*server_, state_);
   const std::string certificate = state_.options.HttpsCert.Get();
   const std::string key = state_.options.HttpsKey.Get();
@@ -90,6 +93,10 @@ void OrvoService::StartPortal() {
 
 uint16_t OrvoService::HttpPort() const {
   return server_ && portal_ ? server_->BoundRequestPort() : 0;
+}
+
+std::string OrvoService::HttpProblem() const {
+  return server_ && portal_ ? server_->RequestPortProblem() : std::string();
 }
 
 bool OrvoService::HttpSecure() const {

@@ -73,10 +73,13 @@ class OrvoService {
   void SchedulePauseCheck(std::chrono::milliseconds delay = kStartupPauseDelay);
 
   // The browser portal's port in place of the option HttpPort (0 picks a free one, as for the
-  // protocol's port; nullopt: the option's, where 0 means no portal). Set before Start.
+  // protocol's port; nullopt: the option's, where 0 means no portal, and a free one when the
+  // protocol's port is 0). Set before Start.
   void SetHttpPort(std::optional<uint16_t> port) { httpPortOverride_ = port; }
   // The port the portal serves, 0 when there is none.
   uint16_t HttpPort() const;
+  // Why the portal is not served although it should be (its port is taken), empty otherwise.
+  std::string HttpProblem() const;
   bool HttpSecure() const;
 
   std::string DatabasePath() const { return databasePath_; }

@@ -388,9 +388,12 @@ class Request {
     if (!exchange_.WriteHeader(response)) return {};
     ChunkSink sink(exchange_);
     NoProgress progress;
+    // The archive holds what the student may reach: no link leads out of the folder.
+    pack::PackOptions options;
+    options.confined = true;
     try {
       pack::PackFolderToStream(*folder, sink, progress,
-                               std::filesystem::temp_directory_path().string());
+                               std::filesystem::temp_directory_path().string(), options);
       sink.Finish();
       keep_ = exchange_.KeepAlive();
     } catch (const std::exception&) {
@@ -484,7 +487,19 @@ class Request {
     return {};
   }
 
+  // Changes reach the own folder only: one asked of another area is refused, never carried out in
+  // the own folder instead.
+  static bool OtherArea(const Fields& fields) {
+    const auto it = fields.find("area");
+    return it != fields.end() && it->second != "own";
+  }
+
+  static Answer ReadOnly() {
+    return Failure(http::status::forbidden, "课堂资源只能浏览和下载。", "read_only");
+  }
+
   Answer Change(const std::string& path, const net::WebSession& session, const Fields& fields) {
+    if (OtherArea(fields) || OtherArea(target_.query)) return ReadOnly();
     const auto folder = Levels(fields, "path");
     if (!folder) return Failure(http::status::bad_request, "路径无效。", "bad_path");
     const net::FileRoots roots = server_.FileRootsOf(session.login);
@@ -508,6 +523,7 @@ class Request {
   }
 
   Answer Upload(const net::WebSession& session) {
+    if (OtherArea(target_.query)) return Unread(ReadOnly());
     const auto folder = Levels(target_.query, "path");
     const std::string name = Field(target_.query, "name");
     if (!folder || !IsEntryName(name)) {

@@ -21,7 +21,7 @@ int64_t Position(HANDLE handle) {
   return here.QuadPart;
 }
 
-void Seek(HANDLE handle, int64_t offset) {
+void SeekTo(HANDLE handle, int64_t offset) {
   LARGE_INTEGER to{};
   to.QuadPart = offset;
   if (!SetFilePointerEx(handle, to, nullptr, FILE_BEGIN)) Fail("SetFilePointerEx");
@@ -57,16 +57,16 @@ uint64_t File::Size() const {
 }
 
 void File::Seek(uint64_t offset) {
-  orvo::platform::Seek(handle_, static_cast<int64_t>(offset));
+  SeekTo(handle_, static_cast<int64_t>(offset));
 }
 
 void File::Resize(uint64_t size) {
   // SetEndOfFile cuts or grows at the file pointer; the caller's position stays where it was.
   const int64_t here = Position(handle_);
-  Seek(handle_, static_cast<int64_t>(size));
+  SeekTo(handle_, static_cast<int64_t>(size));
   const bool resized = SetEndOfFile(handle_) != 0;
   const DWORD error = GetLastError();
-  Seek(handle_, here);
+  SeekTo(handle_, here);
   if (!resized) {
     SetLastError(error);
     Fail("SetEndOfFile");

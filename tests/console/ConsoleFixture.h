@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,10 @@ class ConsoleTest : public ::testing::Test {
   // A service over `folder` (default: the test's) on `port` and the windows over it, created in
   // the program's order.
   console::TSMainFrm& Start(bool trayAvailable = false, const std::string& folder = {},
-                            uint16_t port = 0) {
+                            uint16_t port = 0, std::optional<uint16_t> httpPort = std::nullopt) {
     service = std::make_unique<service::OrvoService>(folder.empty() ? dir.Path().string() : folder,
                                                      port, clock);
+    service->SetHttpPort(httpPort);
     window = std::make_unique<console::TSMainFrm>(*service, dialogs, trayAvailable);
     addUser = std::make_unique<console::TAddUserFrm>();
     timeTable = std::make_unique<console::TTimeTableFrm>(*service, dialogs);

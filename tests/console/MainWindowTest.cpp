@@ -333,6 +333,25 @@ TEST_F(MainWindowTest, StartedServiceShowsNoProblemAndEnablesEveryControl) {
   }
 }
 
+TEST_F(MainWindowTest, ATakenPortalPortIsNamedWhileTheServiceRuns) {
+  TempDir other;
+  CreateDatabaseFromSchema(other / "orvoDisk.db");
+  service::OrvoService holder(other.Path().string(), 0);
+  holder.SetHttpPort(0);
+  holder.Start();
+  ASSERT_NE(holder.HttpPort(), 0);
+  console::TSMainFrm& frm = Start(false, {}, 0, holder.HttpPort());
+  frm.show();
+  const QString why = Find<QLabel>("StartProblem")->text();
+  EXPECT_TRUE(why.startsWith(QStringLiteral("学生网页没有启动"))) << why.toStdString();
+  EXPECT_TRUE(why.contains(QString::number(holder.HttpPort()))) << why.toStdString();
+  EXPECT_TRUE(service->Running());
+  EXPECT_TRUE(Connects(service->Port()));
+  for (const char* name : kServiceControls) {
+    EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  }
+}
+
 class DatabaseOfferTest : public ConsoleTest {
  protected:
   // The folder the console would serve, after the operator's answers to the offer.

@@ -110,6 +110,28 @@ TEST_F(PackFolderTest, FolderLinksAreFollowedOnceNeverInALoopNorIntoTheArchive) 
   CheckWithTools(result.archivePath);
 }
 
+TEST_F(PackFolderTest, AConfinedPackingLeavesOutEveryLinkThatLeadsOutOfTheFolder) {
+  dir.Write("A/a.txt", "a");
+  dir.Write("A/sub/s.txt", "s");
+  dir.Write("Outside/o.txt", "o");
+  fs::create_directory_symlink("../Outside", dir / "A/out");
+  fs::create_directory_symlink("sub", dir / "A/toSub");
+  fs::create_symlink("../Outside/o.txt", dir / "A/leak.txt");
+  fs::create_symlink("sub/s.txt", dir / "A/near.txt");  // stays inside: packed
+  fs::create_symlink("no-such-target", dir / "A/dangling");
+
+  PackOptions options;
+  options.workers = 2;
+  options.confined = true;
+  RecordingProgress progress;
+  const PackResult result = PackFolder(dir / "A", progress, options);
+
+  ASSERT_TRUE(result.complete) << result.error;
+  std::vector<std::string> names = Names(ReadArchiveAt(result.archivePath));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "near.txt", "sub/s.txt"}));
+}
+
 TEST_F(PackFolderTest, AFileThatCannotBeOpenedEndsThePackingWithAFinishedArchive) {
   // Tests run as root, whom permissions do not stop: a dangling link and a named pipe are files
   // that no one can open (for reading content).

@@ -15,6 +15,7 @@
 #include <cstring>
 #endif
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -101,6 +102,15 @@ class RawClient {
       }
       reply.append(buffer, static_cast<size_t>(n));
     }
+  }
+
+  // What has arrived, at most `size` bytes, waiting for at least one; 0 when the server has
+  // closed. Raises when the time limit passes first.
+  std::size_t ReceiveSome(char* into, std::size_t size) {
+    const auto n = ::recv(socket_, into, static_cast<int>(size), 0);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (LastErrorIsReset()) return 0;
+    Fail("recv (nothing within the time limit)");
   }
 
   // Sends one request and returns the whole reply.
