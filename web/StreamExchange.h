@@ -91,8 +91,13 @@ class StreamExchange final : public Exchange {
   bool WriteFile(platform::File& file, uint64_t count) override {
     try {
       if constexpr (std::is_same_v<Stream, ConnectionStream>) {
-        // Straight from the file to the socket (sendfile where the host has it).
-        return stream_.Connection().Stream().SendFromFile(file, count) == count;
+        // Straight from the file to the socket (sendfile where the host has it), in full
+        // segments only until the last.
+        net::ByteStream& socket = stream_.Connection().Stream();
+        socket.Cork(true);
+        const bool whole = socket.SendFromFile(file, count) == count;
+        socket.Cork(false);
+        return whole;
       } else {
         while (count > 0) {
           const std::size_t n = file.Read(piece_.data(), std::min<uint64_t>(count, piece_.size()));
