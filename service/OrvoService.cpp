@@ -159,7 +159,14 @@ bool OrvoService::PauseGateIfTimetableEmpty() {
 }
 
 void OrvoService::SchedulePauseCheck(std::chrono::milliseconds delay) {
-  if (pauseTimer_.joinable()) return;
+  if (pauseTimer_.joinable() || !db_) return;
+  // Only a service that starts on an empty timetable pauses its gate: a timetable cleared in the
+  // moment before the check must end its logins, not open the gate to every class.
+  try {
+    if (db_->TimeTableCount() != 0) return;
+  } catch (const std::exception&) {
+    return;  // a missing or locked table leaves the gate as it is; logins then report the fault
+  }
   pauseTimer_ = std::thread([this, delay] {
     std::unique_lock guard(timerLock_);
     if (timerWake_.wait_for(guard, delay, [this] { return stopping_; })) return;

@@ -69,7 +69,8 @@ class OrvoService {
   void PauseGate(bool paused);
   // Pauses the timetable gate when the TimeTable table is empty; returns whether it did.
   bool PauseGateIfTimetableEmpty();
-  // Runs PauseGateIfTimetableEmpty once, `delay` after this call, on a thread Stop() ends.
+  // When the timetable is empty now, runs PauseGateIfTimetableEmpty once, `delay` after this
+  // call, on a thread Stop() ends (so a timetable filled meanwhile is left to decide).
   void SchedulePauseCheck(std::chrono::milliseconds delay = kStartupPauseDelay);
 
   // The browser portal's port in place of the option HttpPort (0 picks a free one, as for the

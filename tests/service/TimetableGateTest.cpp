@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/Clock.h"
 #include "service/ControlRequests.h"
@@ -71,6 +72,17 @@ TEST_F(ServiceTimetable, WithAnEmptyTimetableThePauseCheckLetsEveryClassIn) {
   service->SchedulePauseCheck(0ms);
   EXPECT_TRUE(orvo::testing::Eventually([&] { return LogsIn("ClassB", "Bob"); }));
   EXPECT_TRUE(LogsIn("ClassA", "Ann"));
+}
+
+TEST_F(ServiceTimetable, TheStartupPauseCheckLeavesAGateWhoseTimetableWasNotEmpty) {
+  store::TOrvoDiskDb& db = *service->Db();
+  db.AddTimeTable("1", "08:00", "08:45", "ClassA");
+  service->SchedulePauseCheck(50ms);
+  // Cleared before the check runs: the lesson is gone, and the gate must not open to everyone.
+  db.DeleteTimeTableAll();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_FALSE(db.StopTimeTable());
+  EXPECT_FALSE(LogsIn("ClassB", "Bob"));
 }
 
 // A teacher who sees a class refused corrects the lesson and the next login, a second later, gets
