@@ -127,7 +127,7 @@ inline std::vector<std::string> ListingOrder(const fs::path& folder,
 #ifdef _WIN32
   // The library's iterator lists in the order of the system's find, which the packer also uses.
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = platform::PathText(entry.path().filename());
     (entry.is_directory() ? folders : files).push_back(name);
   }
 #else
@@ -143,7 +143,7 @@ inline std::vector<std::string> ListingOrder(const fs::path& folder,
   std::vector<std::string> order;
   for (const std::string& name : files) order.push_back(prefix + name);
   for (const std::string& name : folders) {
-    for (std::string& path : ListingOrder(folder / name, prefix + name + "/"))
+    for (std::string& path : ListingOrder(folder / platform::Utf8Path(name), prefix + name + "/"))
       order.push_back(std::move(path));
   }
   return order;
