@@ -242,12 +242,12 @@ std::string JsonString(std::string_view text) {
 RangeAnswer ParseRange(std::string_view header, uint64_t size) {
   constexpr std::string_view kUnit = "bytes=";
   if (!StartsWithIgnoringCase(header, kUnit)) return {};
-  const std::string_view spec = TrimBlanks(header.substr(kUnit.size()));
-  if (spec.find(',') != std::string_view::npos) return {};
-  const std::size_t dash = spec.find('-');
+  const std::string_view wanted = TrimBlanks(header.substr(kUnit.size()));
+  if (wanted.find(',') != std::string_view::npos) return {};
+  const std::size_t dash = wanted.find('-');
   if (dash == std::string_view::npos) return {};
-  const std::string_view firstText = spec.substr(0, dash);
-  const std::string_view lastText = spec.substr(dash + 1);
+  const std::string_view firstText = wanted.substr(0, dash);
+  const std::string_view lastText = wanted.substr(dash + 1);
   if (firstText.empty()) {
     // "-N": the last N bytes, all of them when the file is shorter.
     const auto suffix = ParseDecimal(lastText);
