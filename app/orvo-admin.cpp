@@ -17,6 +17,7 @@
 
 #include "app/ClassworkCommands.h"
 #include "app/PackCommand.h"
+#include "app/VersionFlag.h"
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
@@ -454,6 +455,7 @@ int main(int argc, char** argv) {
   orvo::platform::CommandLineArguments arguments(argc, argv);
   orvo::platform::UseUtf8Output();
   CLI::App app{"Administration of the Orvo database (orvoDisk.db)"};
+  orvo::app::AddVersionFlag(app, "orvo-admin");
   app.require_subcommand(1);
   Options o;
   app.add_option("--dir", o.directory,

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/VersionFlag.h"
 #include "console/AddUserUnit.h"
 #include "console/DatabaseSetup.h"
 #include "console/LogUnit.h"
@@ -34,6 +35,7 @@ namespace {
 // that first reading happens before Qt starts, so that --help needs no display.
 std::unique_ptr<CLI::App> ConsoleOptions(std::string& directory, bool forQt) {
   auto cli = std::make_unique<CLI::App>("Orvo campus file service with its operator console");
+  orvo::app::AddVersionFlag(*cli, "orvo-server");
   cli->add_option("--dir", directory,
                   "folder that holds orvoDisk.db (default: the program's folder)");
   cli->allow_extras(forQt);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/VersionFlag.h"
 #include "net/OrvoServer.h"
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
   orvo::platform::CommandLineArguments arguments(argc, argv);
   orvo::platform::UseUtf8Output();
   CLI::App app{kDescription};
+  orvo::app::AddVersionFlag(app, "orvo-serverd");
   std::string directory;
   uint16_t port = orvo::net::TOrvoServer::kServicePort;
   app.add_option("--dir", directory,

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/Terminal.h"
+#include "app/VersionFlag.h"
 #include "net/OrvoClient.h"
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
@@ -279,6 +280,7 @@ int main(int argc, char** argv) {
   orvo::platform::CommandLineArguments arguments(argc, argv);
   orvo::platform::UseUtf8Output();
   CLI::App app{"Client of the Orvo file service."};
+  orvo::app::AddVersionFlag(app, "orvo");
   app.fallthrough();
   app.require_subcommand(1);
   std::string host = "127.0.0.1";
@@ -334,6 +336,8 @@ int main(int argc, char** argv) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {
     return app.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version);
   } catch (const CLI::ParseError& error) {
     std::fprintf(stderr, "orvo: %s (see orvo --help)\n", error.what());
     return 1;

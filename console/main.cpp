@@ -33,13 +33,15 @@
 #include "console/WindowSupport.h"
 #include "core/Autostart.h"
 #include "core/SettingsValues.h"
+#include "core/Version.h"
 #include "platform/PathSyntax.h"
 #include "service/OrvoService.h"
 #include "store/OrvoDiskDbUnit.h"
 
 namespace orvo::console {
 
-const QString TSMainFrm::kCaption = QStringLiteral("Orvo校园版服务端V1.21");
+const QString TSMainFrm::kCaption =
+    QStringLiteral("Orvo校园版服务端V") + QString::fromLatin1(orvo::kVersion);
 const QString TSMainFrm::kTrayHint = QStringLiteral("Orvo服务端");
 
 TSMainFrm::TSMainFrm(service::OrvoService& service, Dialogs& dialogs, bool trayAvailable,

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "console/DatabaseSetup.h"
+#include "core/Version.h"
 #include "net/OrvoClient.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/Eventually.h"
@@ -34,7 +35,7 @@ class MainWindowTest : public ConsoleTest {};
 
 TEST_F(MainWindowTest, EveryControlCarriesItsCaption) {
   console::TSMainFrm& frm = Start();
-  EXPECT_EQ(frm.windowTitle(), QStringLiteral("Orvo校园版服务端V1.21"));
+  EXPECT_EQ(frm.windowTitle(), QStringLiteral("Orvo校园版服务端V") + QLatin1String(kVersion));
   const struct {
     const char* name;
     const char* caption;
