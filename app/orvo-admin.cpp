@@ -21,6 +21,7 @@
 #include "core/IgnoringCase.h"
 #include "core/Options.h"
 #include "core/ServiceState.h"
+#include "platform/ActAsOwner.h"
 #include "platform/Collation.h"
 #include "platform/CommandLine.h"
 #include "platform/ControlChannel.h"
@@ -28,6 +29,7 @@
 #include "platform/Utf8Path.h"
 #include "service/ControlRequests.h"
 #include "service/OrvoService.h"
+#include "service/UnitFolders.h"
 #include "store/CreateDatabase.h"
 #include "store/LessonOverlap.h"
 #include "store/OrvoDiskDbUnit.h"
@@ -356,6 +358,10 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
   if (o.root) root = *o.root;
   if (o.publicPath) publicPath = *o.publicPath;
   const std::map<std::string, std::string> options = OptionChanges(o);
+  if (orvo::service::IsServiceDatabaseFolder(Folder(o))) {
+    // Refused before anything is saved: the unit must be able to name the folders.
+    orvo::service::UnitFoldersText({root, publicPath});
+  }
   db.SetSetting(root, publicPath, groupList, userList, autoRun);
   for (const auto& [name, value] : options) {
     if (value.empty()) {
@@ -363,6 +369,37 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
     } else {
       db.SetOption(name, value);
     }
+  }
+}
+
+// The packaged service may write only to the folders its unit names; the unit learns the saved
+// ones from a drop-in at the service's next start. Whether the drop-in is as the settings are.
+bool UpdateServiceFolders(TOrvoDiskDb& db, const Options& o) {
+  if (!orvo::service::IsServiceDatabaseFolder(Folder(o))) return true;
+  std::string root, publicPath;
+  int32_t groupList = 0, userList = 1, autoRun = 0;
+  db.GetSetting(root, publicPath, groupList, userList, autoRun);
+  if (root.empty() && publicPath.empty()) return true;
+  const std::string text = orvo::service::UnitFoldersText({root, publicPath});
+  try {
+    bool changed = false;
+    {
+      const orvo::platform::RootForAWhile asRoot;
+      changed = orvo::service::WriteUnitFolders(orvo::service::kServiceFoldersFile, text);
+    }
+    if (changed) {
+      std::printf(
+          "%s now lets the service write to its folders from its next start:\n"
+          "  systemctl daemon-reload && systemctl restart orvo-serverd\n",
+          orvo::service::kServiceFoldersFile);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr,
+                 "orvo-admin: saved, but the service may not write to these folders until root "
+                 "runs this command again: %s\n",
+                 e.what());
+    return false;
   }
 }
 
@@ -623,6 +660,12 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
+    // Run by root on a folder that a service's user owns, it works as that user, so that the
+    // database and the student folders and files it makes stay usable by the service. Report,
+    // collect and pack write only where the operator says, so they keep root.
+    if (action != Action::Report && action != Action::Collect && action != Action::Pack) {
+      orvo::platform::ActAsOwnerOf(Folder(o));
+    }
     if (action == Action::Init) {
       Init(o);
       return 0;
@@ -716,6 +759,7 @@ int main(int argc, char** argv) {
       std::printf(
           told ? "saved; the running service has taken it\n"
                : "saved; no service is running on this folder, one takes it when it starts\n");
+      if (!UpdateServiceFolders(db, o)) status = 1;
     }
     return status;
   } catch (const std::exception& e) {

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "service/UnitFolders.h"
+
 namespace orvo::service {
 namespace {
 
@@ -37,6 +39,19 @@ TEST(ServiceUnit, TaskLimitLeavesRoomForAThreadPerConnection) {
   ASSERT_EQ(tasks.find_first_not_of("0123456789"), std::string::npos) << tasks;
   EXPECT_GT(std::stoull(tasks), std::stoull(service.at("LimitNOFILE")))
       << "each connection holds a descriptor and takes a thread";
+}
+
+// orvo-admin writes the drop-in for the folder this unit serves, at the path it waits for.
+TEST(ServiceUnit, ServesTheFolderWhoseDropInItWaitsFor) {
+  const auto unit = Section(ORVO_SERVICE_UNIT, "Unit");
+  const auto service = Section(ORVO_SERVICE_UNIT, "Service");
+  EXPECT_EQ(unit.at("ConditionPathExists"), kServiceFoldersFile);
+  EXPECT_EQ(service.at("ReadWritePaths"), kServiceDatabaseFolder);
+  EXPECT_TRUE(service.at("ExecStart").ends_with(std::string(" --dir ") + kServiceDatabaseFolder))
+      << service.at("ExecStart");
+  EXPECT_EQ(service.at("User"), "orvo");
+  EXPECT_EQ(service.at("ProtectSystem"), "strict");
+  EXPECT_EQ(service.at("ProtectHome"), "yes") << "the drop-in relaxes it for folders under /home";
 }
 
 }  // namespace

@@ -1,0 +1,97 @@
+// The drop-in that lets the packaged service write to the folders orvo-admin sets: what systemd
+// reads from it, and that it matches the unit it extends.
+#include "service/UnitFolders.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+namespace orvo::service {
+namespace {
+
+namespace fs = std::filesystem;
+using orvo::testing::TempDir;
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(UnitFolders, NamesEachFolderSoThatSystemdReadsItBack) {
+  const struct {
+    std::vector<std::string> folders;
+    std::string paths;  // the value of ReadWritePaths=
+    bool homeReadOnly;
+  } cases[] = {
+      {{"/srv/orvo/students", "/srv/orvo/public"},
+       R"("-/srv/orvo/students" "-/srv/orvo/public")",
+       false},
+      {{"/srv/my classes", ""}, R"("-/srv/my classes")", false},
+      {{"/srv/100%", "/srv/学生"}, R"("-/srv/100%%" "-/srv/学生")", false},
+      {{"/home/teacher/orvo", "/srv/public"}, R"("-/home/teacher/orvo" "-/srv/public")", true},
+      {{"/homework", "/rooted"}, R"("-/homework" "-/rooted")", false},
+      {{"/root/orvo"}, R"("-/root/orvo")", true},
+  };
+  for (const auto& c : cases) {
+    const std::string text = UnitFoldersText(c.folders);
+    EXPECT_NE(text.find("\n[Service]\nReadWritePaths=" + c.paths + "\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("ProtectHome=read-only\n") != std::string::npos, c.homeReadOnly) << text;
+    for (const std::string& folder : c.folders) {
+      if (folder.empty()) continue;
+      EXPECT_NE(text.find(kFolderCommentPrefix + folder + "\n"), std::string::npos) << text;
+    }
+  }
+}
+
+TEST(UnitFolders, AFolderTheUnitCannotNameIsRefused) {
+  for (const std::string folder : {"/srv/a\"b", "/srv/a\\b", "/srv/a\nb", "/srv/a\tb"}) {
+    EXPECT_THROW(UnitFoldersText({"/srv/ok", folder}), std::invalid_argument) << folder;
+  }
+}
+
+TEST(UnitFolders, LinksAreNamedAsSystemdResolvesThem) {
+  TempDir dir;
+  fs::create_directories(dir.Path() / "real" / "students");
+  fs::create_directory_symlink(dir.Path() / "real", dir.Path() / "link");
+  const std::string resolved = fs::canonical(dir.Path() / "real" / "students").string();
+  const std::string text = UnitFoldersText({(dir.Path() / "link" / "students").string()});
+  EXPECT_NE(text.find("\"-" + resolved + "\""), std::string::npos) << text;
+}
+
+TEST(UnitFolders, TheFileIsWrittenOnlyWhenItChanges) {
+  TempDir dir;
+  const fs::path file = dir.Path() / "orvo-serverd.service.d" / "folders.conf";
+  EXPECT_TRUE(WriteUnitFolders(file.string(), "one\n"));
+  EXPECT_EQ(Read(file), "one\n");
+  struct stat status {};
+  ASSERT_EQ(::stat(file.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0644u);
+  EXPECT_FALSE(WriteUnitFolders(file.string(), "one\n"));
+  EXPECT_TRUE(WriteUnitFolders(file.string(), "two\n"));
+  EXPECT_EQ(Read(file), "two\n");
+  EXPECT_FALSE(fs::exists(file.string() + ".new"));
+}
+
+TEST(UnitFolders, TheServiceFolderIsRecognisedHoweverItIsNamed) {
+  TempDir dir;
+  fs::create_directories(dir.Path() / "lib" / "orvo");
+  fs::create_directory_symlink(dir.Path() / "lib", dir.Path() / "alias");
+  const std::string service = (dir.Path() / "lib" / "orvo").string();
+  EXPECT_TRUE(IsServiceDatabaseFolder(service, service));
+  EXPECT_TRUE(IsServiceDatabaseFolder(service + "/", service));
+  EXPECT_TRUE(IsServiceDatabaseFolder((dir.Path() / "alias" / "orvo").string(), service));
+  EXPECT_FALSE(IsServiceDatabaseFolder((dir.Path() / "lib").string(), service));
+  EXPECT_FALSE(IsServiceDatabaseFolder((dir.Path() / "missing").string(), service));
+}
+
+}  // namespace
+}  // namespace orvo::service
