@@ -25,6 +25,7 @@
 #include "platform/Collation.h"
 #include "platform/CommandLine.h"
 #include "platform/ControlChannel.h"
+#include "platform/DefaultFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
 #include "service/ControlRequests.h"
@@ -91,7 +92,8 @@ struct Options {
 };
 
 std::string Folder(const Options& o) {
-  return o.directory.empty() ? orvo::platform::ExecutableDir() : o.directory;
+  return o.directory.empty() ? orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName)
+                             : o.directory;
 }
 
 std::string DatabasePath(const Options& o) {
@@ -495,8 +497,10 @@ int main(int argc, char** argv) {
   orvo::app::AddVersionFlag(app, "orvo-admin");
   app.require_subcommand(1);
   Options o;
-  app.add_option("--dir", o.directory,
-                 "folder that holds orvoDisk.db (default: the program's folder)");
+  app.add_option(
+      "--dir", o.directory,
+      "folder that holds orvoDisk.db (default: the program's folder; for a program installed "
+      "below /usr, ~/.local/share/orvo)");
 
   enum class Action {
     None,

@@ -24,10 +24,12 @@
 #include "net/OrvoServer.h"
 #include "platform/Clock.h"
 #include "platform/CommandLine.h"
+#include "platform/DefaultFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessSignals.h"
 #include "platform/Utf8Path.h"
 #include "service/OrvoService.h"
+#include "store/OrvoDiskDbUnit.h"
 
 namespace {
 
@@ -36,8 +38,10 @@ namespace {
 std::unique_ptr<CLI::App> ConsoleOptions(std::string& directory, bool forQt) {
   auto cli = std::make_unique<CLI::App>("Orvo campus file service with its operator console");
   orvo::app::AddVersionFlag(*cli, "orvo-server");
-  cli->add_option("--dir", directory,
-                  "folder that holds orvoDisk.db (default: the program's folder)");
+  cli->add_option(
+      "--dir", directory,
+      "folder that holds orvoDisk.db (default: the program's folder; for a program installed "
+      "below /usr, ~/.local/share/orvo)");
   cli->allow_extras(forQt);
   return cli;
 }
@@ -83,7 +87,8 @@ int main(int argc, char** argv) {
   const auto cli = ConsoleOptions(directory, false);
   CLI11_PARSE(*cli, count, arguments.Values());
   orvo::platform::IgnoreBrokenPipeSignals();
-  if (directory.empty()) directory = orvo::platform::ExecutableDir();
+  if (directory.empty())
+    directory = orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName);
   // Absolute, so that the start-at-logon entry (which carries it) finds the same folder.
   std::error_code error;
   const auto absolute = std::filesystem::absolute(orvo::platform::Utf8Path(directory), error);

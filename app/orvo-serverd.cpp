@@ -16,9 +16,11 @@
 #include "app/VersionFlag.h"
 #include "net/OrvoServer.h"
 #include "platform/CommandLine.h"
+#include "platform/DefaultFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessSignals.h"
 #include "service/OrvoService.h"
+#include "store/OrvoDiskDbUnit.h"
 
 namespace {
 
@@ -111,8 +113,10 @@ int main(int argc, char** argv) {
   orvo::app::AddVersionFlag(app, "orvo-serverd");
   std::string directory;
   uint16_t port = orvo::net::TOrvoServer::kServicePort;
-  app.add_option("--dir", directory,
-                 "folder that holds orvoDisk.db (default: the program's folder)");
+  app.add_option(
+      "--dir", directory,
+      "folder that holds orvoDisk.db (default: the program's folder; for a program installed "
+      "below /usr, ~/.local/share/orvo)");
   app.add_option("--port", port, "TCP port to listen on; 0 picks a free one")
       ->capture_default_str();
   std::optional<uint16_t> httpPort;
@@ -124,7 +128,8 @@ int main(int argc, char** argv) {
   try {
     orvo::platform::IgnoreBrokenPipeSignals();
     PrepareForStop();
-    if (directory.empty()) directory = orvo::platform::ExecutableDir();
+    if (directory.empty())
+      directory = orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName);
     {
       orvo::service::OrvoService service(directory, port);
       service.SetHttpPort(httpPort);
