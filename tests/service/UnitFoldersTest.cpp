@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -50,6 +52,29 @@ TEST(UnitFolders, NamesEachFolderSoThatSystemdReadsItBack) {
       EXPECT_NE(text.find(kFolderCommentPrefix + folder + "\n"), std::string::npos) << text;
     }
   }
+}
+
+// systemd's own parser reads the folders without a warning, as it warns of a path it cannot use.
+TEST(UnitFolders, SystemdReadsTheFoldersWithoutAWarning) {
+  if (std::system("command -v systemd-analyze >/dev/null") != 0) {
+    GTEST_SKIP() << "no systemd-analyze (package systemd)";
+  }
+  TempDir dir;
+  const fs::path unit = dir.Path() / "orvo-folders-check.service";
+  const auto warnings = [&](const std::string& text) {
+    std::ofstream(unit) << "[Service]\nExecStart=/bin/true\n" << text;
+    const std::string command = "systemd-analyze verify " + unit.string() + " 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+      char buffer[512];
+      while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+      ::pclose(pipe);
+    }
+    return output;
+  };
+  ASSERT_NE(warnings("ReadWritePaths=\"-/srv/100%x\"\n"), "") << "the check must see a fault";
+  EXPECT_EQ(warnings(UnitFoldersText({"/srv/my classes/学生", "/srv/100%x", "/home/t/公共 资源"})),
+            "");
 }
 
 TEST(UnitFolders, AFolderTheUnitCannotNameIsRefused) {
