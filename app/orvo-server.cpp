@@ -87,8 +87,9 @@ int main(int argc, char** argv) {
   const auto cli = ConsoleOptions(directory, false);
   CLI11_PARSE(*cli, count, arguments.Values());
   orvo::platform::IgnoreBrokenPipeSignals();
-  if (directory.empty())
+  if (directory.empty()) {
     directory = orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName);
+  }
   // Absolute, so that the start-at-logon entry (which carries it) finds the same folder.
   std::error_code error;
   const auto absolute = std::filesystem::absolute(orvo::platform::Utf8Path(directory), error);

@@ -128,8 +128,9 @@ int main(int argc, char** argv) {
   try {
     orvo::platform::IgnoreBrokenPipeSignals();
     PrepareForStop();
-    if (directory.empty())
+    if (directory.empty()) {
       directory = orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName);
+    }
     {
       orvo::service::OrvoService service(directory, port);
       service.SetHttpPort(httpPort);
