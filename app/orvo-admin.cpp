@@ -91,9 +91,9 @@ struct Options {
   std::string folder;  // to pack
 };
 
-std::string Folder(const Options& o) {
-  return o.directory.empty() ? orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName)
-                             : o.directory;
+// The database folder: --dir, or the default that main settles once after parsing.
+const std::string& Folder(const Options& o) {
+  return o.directory;
 }
 
 std::string DatabasePath(const Options& o) {
@@ -345,7 +345,9 @@ std::map<std::string, std::string> OptionChanges(const Options& o) {
   return changes;
 }
 
-void SettingsSet(TOrvoDiskDb& db, const Options& o) {
+// The drop-in text for the packaged service's folders when DIR is its database folder and a
+// folder is set; nullopt otherwise.
+std::optional<std::string> SettingsSet(TOrvoDiskDb& db, const Options& o) {
   std::string root, publicPath;
   int32_t groupList = 0, userList = 1, autoRun = 0;
   db.GetSetting(root, publicPath, groupList, userList, autoRun);
@@ -360,9 +362,10 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
   if (o.root) root = *o.root;
   if (o.publicPath) publicPath = *o.publicPath;
   const std::map<std::string, std::string> options = OptionChanges(o);
-  if (orvo::service::IsServiceDatabaseFolder(Folder(o))) {
-    // Refused before anything is saved: the unit must be able to name the folders.
-    orvo::service::UnitFoldersText({root, publicPath});
+  std::optional<std::string> unitFolders;
+  if ((!root.empty() || !publicPath.empty()) && orvo::service::IsServiceDatabaseFolder(Folder(o))) {
+    // Made before anything is saved: the unit must be able to name the folders.
+    unitFolders = orvo::service::UnitFoldersText({root, publicPath});
   }
   db.SetSetting(root, publicPath, groupList, userList, autoRun);
   for (const auto& [name, value] : options) {
@@ -372,17 +375,12 @@ void SettingsSet(TOrvoDiskDb& db, const Options& o) {
       db.SetOption(name, value);
     }
   }
+  return unitFolders;
 }
 
 // The packaged service may write only to the folders its unit names; the unit learns the saved
-// ones from a drop-in at the service's next start. Whether the drop-in is as the settings are.
-bool UpdateServiceFolders(TOrvoDiskDb& db, const Options& o) {
-  if (!orvo::service::IsServiceDatabaseFolder(Folder(o))) return true;
-  std::string root, publicPath;
-  int32_t groupList = 0, userList = 1, autoRun = 0;
-  db.GetSetting(root, publicPath, groupList, userList, autoRun);
-  if (root.empty() && publicPath.empty()) return true;
-  const std::string text = orvo::service::UnitFoldersText({root, publicPath});
+// ones from the drop-in `text` at the service's next start. Whether the drop-in now holds it.
+bool UpdateServiceFolders(const std::string& text) {
   try {
     bool changed = false;
     {
@@ -664,6 +662,9 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
+    if (o.directory.empty() && action != Action::Pack) {
+      o.directory = orvo::platform::DefaultDatabaseFolder(orvo::store::kDatabaseFileName);
+    }
     // Run by root on a folder that a service's user owns, it works as that user, so that the
     // database and the student folders and files it makes stay usable by the service. Report,
     // collect and pack write only where the operator says, so they keep root.
@@ -706,6 +707,7 @@ int main(int argc, char** argv) {
     orvo::service::LoadSettings(db, state);
     bool changes = true;
     int status = 0;
+    std::optional<std::string> unitFolders;  // what settings set leaves for the service's unit
     switch (action) {
       case Action::ClassAdd:
         if (!ClassAdd(db, o)) return 1;
@@ -745,7 +747,7 @@ int main(int argc, char** argv) {
         changes = false;
         break;
       case Action::SettingsSet:
-        SettingsSet(db, o);
+        unitFolders = SettingsSet(db, o);
         break;
       case Action::Report:
         return orvo::admin::ReportCommand(db, state.settings.RootPath.Get(), o.work);
@@ -763,7 +765,7 @@ int main(int argc, char** argv) {
       std::printf(
           told ? "saved; the running service has taken it\n"
                : "saved; no service is running on this folder, one takes it when it starts\n");
-      if (!UpdateServiceFolders(db, o)) status = 1;
+      if (unitFolders && !UpdateServiceFolders(*unitFolders)) status = 1;
     }
     return status;
   } catch (const std::exception& e) {

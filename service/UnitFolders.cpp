@@ -1,12 +1,12 @@
 #include "service/UnitFolders.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/PendingFile.h"
 #include "platform/Utf8Path.h"
 
 namespace orvo::service {
@@ -73,20 +73,10 @@ bool WriteUnitFolders(const std::string& file, const std::string& text) {
     if (current && std::string(std::istreambuf_iterator<char>(current), {}) == text) return false;
   }
   fs::create_directories(path.parent_path());
-  const fs::path temporary = path.string() + ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    const int opened = errno;
-    if (out) out << text;
-    if (out) out.close();
-    if (!out) {
-      throw std::system_error(opened != 0 ? opened : EIO, std::generic_category(),
-                              "cannot write " + platform::PathText(temporary));
-    }
-  }
-  fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write |
-                                 fs::perms::group_read | fs::perms::others_read);
-  fs::rename(temporary, path);
+  // systemd reads only *.conf here, so the hidden temporary beside it is never taken for one.
+  platform::PendingFile pending = platform::PendingFile::CreateBeside(file, ".folders-", 0644);
+  pending.Content().WriteAll(text.data(), text.size());
+  pending.Commit();
   return true;
 }
 

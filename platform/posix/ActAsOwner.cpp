@@ -7,19 +7,21 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace orvo::platform {
 namespace {
 
-// The owner acted as; unset while the process acts as itself.
 struct Owner {
   uid_t user = 0;
   gid_t group = 0;
   std::vector<gid_t> groups;
 };
-Owner* actingAs = nullptr;
+// The owner acted as; unset while the process acts as itself.
+std::optional<Owner> actingAs;
 
 void Check(int result, const char* what) {
   if (result != 0) throw std::system_error(errno, std::generic_category(), what);
@@ -48,22 +50,19 @@ void Become(uid_t user, gid_t group, const std::vector<gid_t>& groups) {
 
 bool ActAsOwnerOf(const std::string& folder) {
   struct stat status {};
-  if (actingAs != nullptr || ::geteuid() != 0 || ::stat(folder.c_str(), &status) != 0 ||
-      status.st_uid == 0) {
+  if (actingAs || ::geteuid() != 0 || ::stat(folder.c_str(), &status) != 0 || status.st_uid == 0) {
     return false;
   }
   const passwd* entry = ::getpwuid(status.st_uid);
-  static Owner owner;
-  owner.user = status.st_uid;
-  owner.group = entry != nullptr ? entry->pw_gid : status.st_gid;
+  Owner owner{status.st_uid, entry != nullptr ? entry->pw_gid : status.st_gid, {}};
   owner.groups = GroupsOf(owner.user, owner.group);
   Become(owner.user, owner.group, owner.groups);
-  actingAs = &owner;
+  actingAs = std::move(owner);
   return true;
 }
 
 RootForAWhile::RootForAWhile() {
-  if (actingAs == nullptr) return;
+  if (!actingAs) return;
   // The saved user is still root, which lets the effective one go back.
   Check(::seteuid(0), "seteuid");
   Check(::setegid(0), "setegid");

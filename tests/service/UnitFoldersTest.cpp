@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using orvo::testing::TempDir;
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(UnitFolders, NamesEachFolderSoThatSystemdReadsItBack) {
   const struct {
@@ -96,13 +90,13 @@ TEST(UnitFolders, TheFileIsWrittenOnlyWhenItChanges) {
   TempDir dir;
   const fs::path file = dir.Path() / "orvo-serverd.service.d" / "folders.conf";
   EXPECT_TRUE(WriteUnitFolders(file.string(), "one\n"));
-  EXPECT_EQ(Read(file), "one\n");
+  EXPECT_EQ(TempDir::Read(file), "one\n");
   struct stat status {};
   ASSERT_EQ(::stat(file.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0644u);
   EXPECT_FALSE(WriteUnitFolders(file.string(), "one\n"));
   EXPECT_TRUE(WriteUnitFolders(file.string(), "two\n"));
-  EXPECT_EQ(Read(file), "two\n");
+  EXPECT_EQ(TempDir::Read(file), "two\n");
   EXPECT_FALSE(fs::exists(file.string() + ".new"));
 }
 
